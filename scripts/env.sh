@@ -1,0 +1,51 @@
+# Sourced by the drivers: a private wine prefix, an Xvfb display and a
+# persistent wine server, each stopped by the pid we started it with.
+# Usage: source scripts/env.sh; kestrel_env_start <build dir>; ...; kestrel_env_stop
+
+kestrel_env_start() {
+  local build=$1
+  export WINEPREFIX="$build/wineprefix"
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$build"
+
+  if [ -z "${KESTREL_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in $(seq 91 190); do
+      [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$build/xvfb.log" 2>&1 &
+    KESTREL_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      sleep 0.1
+    done
+  fi
+
+  # Foreground mode (-f) keeps the server our child, so we know its pid;
+  # detached streams keep CTest from waiting on it.
+  wineserver -f -p </dev/null >/dev/null 2>&1 &
+  KESTREL_WINESERVER_PID=$!
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "env: creating wine prefix in $WINEPREFIX (first run only)"
+  fi
+  timeout 300 wine wineboot --init </dev/null >/dev/null 2>&1 || true
+  trap kestrel_env_stop EXIT
+}
+
+kestrel_env_stop() {
+  if [ -n "${KESTREL_WINESERVER_PID:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    kill "$KESTREL_WINESERVER_PID" 2>/dev/null || true
+    wait "$KESTREL_WINESERVER_PID" 2>/dev/null || true
+    KESTREL_WINESERVER_PID=
+  fi
+  if [ -n "${KESTREL_XVFB_PID:-}" ]; then
+    kill "$KESTREL_XVFB_PID" 2>/dev/null || true
+    wait "$KESTREL_XVFB_PID" 2>/dev/null || true
+    KESTREL_XVFB_PID=
+  fi
+}
