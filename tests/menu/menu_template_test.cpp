@@ -1,0 +1,128 @@
+#include "MenuTemplate.h"
+#include "MenuTemplateBuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr std::uint16_t kEnd = MenuTemplateBuilder::kEnd;
+constexpr std::uint16_t kGrayed = 0x01;
+constexpr std::uint16_t kChecked = 0x08;
+
+// A copy in a buffer of exactly the given size, so the sanitizers see any
+// read past its end.
+std::optional<std::vector<MenuTemplateItem>> ReadExact(const std::vector<std::uint8_t>& bytes,
+                                                       std::size_t size) {
+    std::vector<std::uint8_t> exact(bytes.begin(), bytes.begin() + size);
+    exact.shrink_to_fit();
+    return ReadMenuTemplate(exact);
+}
+
+std::vector<std::uint8_t> NestedTemplate() {
+    return MenuTemplateBuilder()
+        .Popup(0, u"&File")
+        .Item(0, 101, u"&Open\tCtrl+O")
+        .Item(0, 0, u"")
+        .Popup(kEnd, u"&More")
+        .Popup(kEnd, u"&Deep")
+        .Item(kEnd | kGrayed, 102, u"&Last")
+        .Popup(kEnd, u"&Help")
+        .Item(kEnd, 103, u"&About")
+        .Bytes();
+}
+
+TEST(MenuTemplateReader, OneItemMenu) {
+    const auto bytes = MenuTemplateBuilder().Item(kEnd, 7, u"Only").Bytes();
+    const auto items = ReadMenuTemplate(bytes);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 1u);
+    EXPECT_FALSE((*items)[0].popup);
+    EXPECT_EQ((*items)[0].flags, 0);
+    EXPECT_EQ((*items)[0].id, 7);
+    EXPECT_EQ((*items)[0].caption, u"Only");
+    EXPECT_EQ((*items)[0].levelsClosed, 1);
+}
+
+TEST(MenuTemplateReader, NestedLevelsCloseOnTheirLastNormalItem) {
+    const auto items = ReadMenuTemplate(NestedTemplate());
+    ASSERT_TRUE(items);
+    struct Expected {
+        bool popup;
+        std::uint16_t flags;
+        std::uint16_t id;
+        std::u16string caption;
+        int levelsClosed;
+    };
+    const Expected expected[] = {
+        {true, 0x10, 0, u"&File", 0},      {false, 0, 101, u"&Open\tCtrl+O", 0},
+        {false, 0, 0, u"", 0},             {true, 0x10, 0, u"&More", 0},
+        {true, 0x10, 0, u"&Deep", 0},      {false, kGrayed, 102, u"&Last", 3},
+        {true, 0x10, 0, u"&Help", 0},      {false, 0, 103, u"&About", 2},
+    };
+    ASSERT_EQ(items->size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ((*items)[i].popup, expected[i].popup);
+        EXPECT_EQ((*items)[i].flags, expected[i].flags);
+        EXPECT_EQ((*items)[i].id, expected[i].id);
+        EXPECT_EQ((*items)[i].caption, expected[i].caption);
+        EXPECT_EQ((*items)[i].levelsClosed, expected[i].levelsClosed);
+    }
+}
+
+TEST(MenuTemplateReader, KeepsStateFlagsAndNonAsciiCaptions) {
+    const auto bytes = MenuTemplateBuilder()
+                           .Popup(kChecked, u"文件")
+                           .Item(kEnd | kGrayed | kChecked, 5, u"打开")
+                           .Item(kEnd, 6, u"x")
+                           .Bytes();
+    const auto items = ReadMenuTemplate(bytes);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 3u);
+    EXPECT_EQ((*items)[0].flags, 0x10 | kChecked);
+    EXPECT_EQ((*items)[0].caption, u"文件");
+    EXPECT_EQ((*items)[1].flags, kGrayed | kChecked);
+    EXPECT_EQ((*items)[1].caption, u"打开");
+}
+
+TEST(MenuTemplateReader, SkipsHeaderOffsetAndIgnoresBytesAfterTheEnd) {
+    const auto bytes = MenuTemplateBuilder(6).Item(kEnd, 9, u"A").Raw(0xFF).Raw(0xFF).Bytes();
+    const auto items = ReadMenuTemplate(bytes);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 1u);
+    EXPECT_EQ((*items)[0].id, 9);
+}
+
+TEST(MenuTemplateReader, EveryTruncationFails) {
+    const auto bytes = NestedTemplate();
+    ASSERT_TRUE(ReadExact(bytes, bytes.size()));
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+        SCOPED_TRACE(size);
+        EXPECT_FALSE(ReadExact(bytes, size));
+    }
+}
+
+TEST(MenuTemplateReader, RejectsMalformedTemplates) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"level never closed", MenuTemplateBuilder().Popup(0, u"P").Item(kEnd, 1, u"a").Bytes()},
+        {"top level never closed", MenuTemplateBuilder().Item(0, 1, u"a").Item(0, 2, u"b").Bytes()},
+        {"header offset past the end", MenuTemplateBuilder().Item(kEnd, 1, u"a").Bytes()},
+        {"caption without terminator", MenuTemplateBuilder().Item(kEnd, 1, u"").Bytes()},
+        {"odd byte after the last word", MenuTemplateBuilder().Raw(0x80).Bytes()},
+        {"empty buffer", {}},
+    };
+    std::vector<Case> prepared(std::begin(cases), std::end(cases));
+    prepared[2].bytes[2] = 0xF0; // offset 0xFFF0 (low byte)
+    prepared[2].bytes[3] = 0xFF;
+    prepared[3].bytes.resize(prepared[3].bytes.size() - 2);
+    for (const Case& c : prepared) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(ReadExact(c.bytes, c.bytes.size()));
+    }
+}
+
+} // namespace
