@@ -39,4 +39,6 @@ class CObject {
 
 #define IMPLEMENT_DYNAMIC(cls, base)                                                               \
     const CRuntimeClass cls::class##cls = {#cls, sizeof(cls), 0xFFFF, RUNTIME_CLASS(base)};        \
-    const CRuntimeClass* cls::GetRuntimeClass() const { return RUNTIME_CLASS(cls); }
+    const CRuntimeClass* cls::GetRuntimeClass() const {                                            \
+        return RUNTIME_CLASS(cls);                                                                 \
+    }

@@ -21,7 +21,9 @@ CString operator+(const CString& a, const char* b) {
     return result;
 }
 
-int CString::Compare(const char* other) const { return std::strcmp(m_text.c_str(), other ? other : ""); }
+int CString::Compare(const char* other) const {
+    return std::strcmp(m_text.c_str(), other ? other : "");
+}
 
 CString CString::Left(int count) const {
     if (count < 0)

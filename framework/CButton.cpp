@@ -1,0 +1,11 @@
+#include "CButton.h"
+
+IMPLEMENT_DYNAMIC(CButton, CWnd)
+
+BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message != WM_DRAWITEM)
+        return CWnd::OnChildNotify(message, wParam, lParam, result);
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    *result = TRUE;
+    return TRUE;
+}

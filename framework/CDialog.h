@@ -1,0 +1,47 @@
+#pragma once
+// A dialog from a template, run modally by the framework's own loop so that
+// every message passes PreTranslateMessage of its window (and that window's
+// parents) before IsDialogMessage.
+
+#include "CDataExchange.h"
+#include "CWnd.h"
+
+class CDialog : public CWnd {
+    DECLARE_DYNAMIC(CDialog)
+
+  public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    // An in-memory template; it must outlive the dialog's window.
+    explicit CDialog(const DLGTEMPLATE* dialogTemplate, CWnd* parent = nullptr);
+
+    virtual INT_PTR DoModal();
+    // Modeless creation, for dialogs that live alongside others.
+    BOOL Create(CWnd* parent = nullptr);
+    void EndDialog(int result);
+
+    // Exchanges the bound values with the controls; FALSE when a value was
+    // rejected (the user has been told and the control has the focus).
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+
+  protected:
+    virtual void DoDataExchange(CDataExchange*) {}
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+    DECLARE_MESSAGE_MAP()
+
+  private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND CreateFromTemplate(HWND owner);
+    void RunModalLoop();
+
+    UINT m_templateId = 0;
+    const DLGTEMPLATE* m_template = nullptr; // not owned
+    CWnd* m_pParentWnd = nullptr;            // not owned
+    BOOL m_bModal = FALSE;
+    BOOL m_bModalDone = FALSE;
+    int m_nModalResult = -1;
+};
