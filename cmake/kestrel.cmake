@@ -13,6 +13,11 @@ function(kestrel_add_googletest)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${src} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  if(WIN32)
+    # gtest includes <chrono>, whose "µs" has no GBK form; its own literals stay UTF-8.
+    target_compile_options(gtest PRIVATE -fexec-charset=UTF-8)
+    target_compile_options(gtest_main PRIVATE -fexec-charset=UTF-8)
+  endif()
 endfunction()
 
 # kestrel_add_test(<name> SOURCES ... [LIBS ...] [RESOURCES ...])

@@ -1,0 +1,223 @@
+// Ownership of the GDI wrappers: owners delete exactly once, views never do, and a long
+// loop proves that nothing leaks (Wine's handle table holds about 65,000 objects).
+
+#include "CBitmap.h"
+#include "CBrush.h"
+#include "CDC.h"
+#include "CFont.h"
+#include "CPen.h"
+#include "CSelectGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr int kLeakLoop = 70000;
+
+bool Alive(HGDIOBJ h) { return ::GetObjectType(h) != 0; }
+
+struct BrushKind {
+    using Type = CBrush;
+    static bool Create(CBrush& b) { return b.CreateSolidBrush(RGB(1, 2, 3)); }
+    static HGDIOBJ Raw() { return ::CreateSolidBrush(RGB(1, 2, 3)); }
+    static DWORD ObjType() { return OBJ_BRUSH; }
+};
+struct PenKind {
+    using Type = CPen;
+    static bool Create(CPen& p) { return p.CreatePen(PS_SOLID, 1, RGB(4, 5, 6)); }
+    static HGDIOBJ Raw() { return ::CreatePen(PS_SOLID, 1, RGB(4, 5, 6)); }
+    static DWORD ObjType() { return OBJ_PEN; }
+};
+struct FontKind {
+    using Type = CFont;
+    static bool Create(CFont& f) { return f.CreateFont(-12, FW_NORMAL, "Tahoma"); }
+    static HGDIOBJ Raw() {
+        LOGFONTA lf{};
+        lf.lfHeight = -12;
+        return ::CreateFontIndirectA(&lf);
+    }
+    static DWORD ObjType() { return OBJ_FONT; }
+};
+struct BitmapKind {
+    using Type = CBitmap;
+    static bool Create(CBitmap& b) { return b.CreateBitmap(8, 8, 1, 1, nullptr); }
+    static HGDIOBJ Raw() { return ::CreateBitmap(8, 8, 1, 1, nullptr); }
+    static DWORD ObjType() { return OBJ_BITMAP; }
+};
+
+template <class Kind> class GdiOwnership : public ::testing::Test {};
+using Kinds = ::testing::Types<BrushKind, PenKind, FontKind, BitmapKind>;
+TYPED_TEST_SUITE(GdiOwnership, Kinds);
+
+TYPED_TEST(GdiOwnership, OwnerDeletesOnDestruction) {
+    HGDIOBJ h;
+    {
+        typename TypeParam::Type obj;
+        ASSERT_TRUE(TypeParam::Create(obj));
+        h = obj.GetSafeHandle();
+        EXPECT_EQ(TypeParam::ObjType(), obj.GetObjectType());
+        EXPECT_TRUE(obj.IsOwner());
+    }
+    EXPECT_FALSE(Alive(h));
+}
+
+TYPED_TEST(GdiOwnership, ViewNeverDeletes) {
+    HGDIOBJ h = TypeParam::Raw();
+    ASSERT_NE(nullptr, h);
+    {
+        using T = typename TypeParam::Type;
+        T view = T::FromHandle(static_cast<decltype(view.GetSafeHandle())>(h));
+        EXPECT_FALSE(view.IsOwner());
+        EXPECT_EQ(h, view.GetSafeHandle());
+        T moved = std::move(view);
+        EXPECT_EQ(h, moved.GetSafeHandle());
+        EXPECT_TRUE(moved.DeleteObject());
+        EXPECT_EQ(nullptr, moved.GetSafeHandle());
+    }
+    EXPECT_TRUE(Alive(h));
+    ::DeleteObject(h);
+}
+
+TYPED_TEST(GdiOwnership, MoveTransfersOwnershipOnce) {
+    typename TypeParam::Type target;
+    HGDIOBJ h;
+    {
+        typename TypeParam::Type source;
+        ASSERT_TRUE(TypeParam::Create(source));
+        h = source.GetSafeHandle();
+        target = std::move(source);
+        EXPECT_EQ(nullptr, source.GetSafeHandle());
+    }
+    EXPECT_TRUE(Alive(h));
+    EXPECT_EQ(h, target.GetSafeHandle());
+    target = typename TypeParam::Type();
+    EXPECT_FALSE(Alive(h));
+}
+
+TYPED_TEST(GdiOwnership, AttachReleasesPreviousAndDetachHandsOver) {
+    typename TypeParam::Type obj;
+    ASSERT_TRUE(TypeParam::Create(obj));
+    HGDIOBJ first = obj.GetSafeHandle();
+    HGDIOBJ second = TypeParam::Raw();
+    EXPECT_TRUE(obj.Attach(second));
+    EXPECT_FALSE(Alive(first));
+    EXPECT_EQ(second, obj.Detach());
+    EXPECT_EQ(nullptr, obj.GetSafeHandle());
+    EXPECT_FALSE(obj.IsOwner());
+    EXPECT_TRUE(Alive(second));
+    ::DeleteObject(second);
+}
+
+TYPED_TEST(GdiOwnership, CreatingAgainReleasesThePreviousObject) {
+    typename TypeParam::Type obj;
+    ASSERT_TRUE(TypeParam::Create(obj));
+    HGDIOBJ first = obj.GetSafeHandle();
+    ASSERT_TRUE(TypeParam::Create(obj));
+    EXPECT_FALSE(Alive(first));
+}
+
+TEST(GdiObject, StockObjectIsHeldAsView) {
+    HGDIOBJ stock = ::GetStockObject(BLACK_PEN);
+    {
+        CPen pen;
+        ASSERT_TRUE(pen.CreateStockObject(BLACK_PEN));
+        EXPECT_EQ(stock, pen.GetSafeHandle());
+        EXPECT_FALSE(pen.IsOwner());
+    }
+    EXPECT_TRUE(Alive(stock));
+}
+
+TEST(GdiObject, BitmapReportsItsSize) {
+    CBitmap bmp;
+    ASSERT_TRUE(bmp.CreateBitmap(13, 7, 1, 1, nullptr));
+    BITMAP bm{};
+    EXPECT_EQ(static_cast<int>(sizeof(bm)), bmp.GetBitmap(&bm));
+    EXPECT_EQ(1, bm.bmBitsPixel);
+    EXPECT_EQ(13, bmp.GetSize().cx);
+    EXPECT_EQ(7, bmp.GetSize().cy);
+    EXPECT_EQ(0, CBitmap().GetSize().cx);
+}
+
+TEST(GdiObject, FontKeepsItsDescription) {
+    CFont font;
+    ASSERT_TRUE(font.CreateFont(-17, FW_BOLD, "Tahoma"));
+    LOGFONTA lf{};
+    ASSERT_TRUE(font.GetLogFont(&lf));
+    EXPECT_EQ(-17, lf.lfHeight);
+    EXPECT_EQ(FW_BOLD, lf.lfWeight);
+    EXPECT_STREQ("Tahoma", lf.lfFaceName);
+}
+
+TEST(DcOwnership, CreatedDcIsDeletedAndViewIsNot) {
+    HDC created;
+    {
+        CDC dc;
+        ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+        created = dc.GetSafeHdc();
+        EXPECT_TRUE(dc.IsOwner());
+    }
+    EXPECT_FALSE(Alive(created));
+
+    HDC raw = ::CreateCompatibleDC(nullptr);
+    {
+        CDC view = CDC::FromHandle(raw);
+        EXPECT_FALSE(view.IsOwner());
+        CDC moved = std::move(view);
+        EXPECT_EQ(raw, moved.GetSafeHdc());
+    }
+    EXPECT_TRUE(Alive(raw));
+    CDC owner;
+    owner.Attach(raw);
+    CDC second = std::move(owner);
+    EXPECT_EQ(nullptr, owner.GetSafeHdc());
+    EXPECT_TRUE(second.DeleteDC());
+    EXPECT_FALSE(Alive(raw));
+}
+
+// The premise of the leak loops below: one object leaked per iteration makes creation
+// fail before the loop ends. The leaked objects are freed again afterwards.
+TEST(GdiLeak, LeakingOnePerIterationExhaustsTheTable) {
+    std::vector<HGDIOBJ> leaked;
+    leaked.reserve(kLeakLoop);
+    int failedAt = -1;
+    for (int i = 0; i < kLeakLoop; ++i) {
+        HGDIOBJ h = ::CreateSolidBrush(RGB(i & 0xFF, 0, 0));
+        if (h == nullptr) {
+            failedAt = i;
+            break;
+        }
+        leaked.push_back(h);
+    }
+    for (HGDIOBJ h : leaked)
+        ::DeleteObject(h);
+    EXPECT_GE(failedAt, 0) << "the handle table did not run out within " << kLeakLoop;
+    CBrush after;
+    EXPECT_TRUE(after.CreateSolidBrush(RGB(1, 1, 1)));
+}
+
+TEST(GdiLeak, OwnersAndGuardsReleaseEverythingTheyHold) {
+    int failures = 0;
+    for (int i = 0; i < kLeakLoop && failures == 0; ++i) {
+        CDC dc;
+        CBitmap bmp;
+        CBrush brush;
+        CPen pen;
+        CFont font;
+        failures += !dc.CreateCompatibleDC(nullptr);
+        failures += !bmp.CreateCompatibleBitmap(&dc, 4, 4);
+        failures += !brush.CreateSolidBrush(RGB(i & 0xFF, 0, 0));
+        failures += !pen.CreatePen(PS_SOLID, 1, RGB(0, i & 0xFF, 0));
+        failures += !FontKind::Create(font);
+        CSelectGuard selBmp(dc, bmp);
+        CSelectGuard selBrush(dc, brush);
+        CSelectGuard selPen(dc, pen);
+        CSelectGuard selFont(dc, font);
+        RECT rc{0, 0, 4, 4};
+        dc.FillRect(&rc, &brush);
+    }
+    EXPECT_EQ(0, failures);
+}
+
+} // namespace
