@@ -28,7 +28,7 @@ bool ParseHex(std::string_view text, std::vector<std::uint8_t>& bytes) {
         else if (c != ' ' && c != ':' && c != ',')
             return false;
     }
-    if (digits.size() % 2 != 0 || digits.size() / 2 > kMaxSendBytes)
+    if (digits.size() % 2 != 0 || bytes.size() + digits.size() / 2 > kMaxSendBytes)
         return false;
     for (std::size_t i = 0; i < digits.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
@@ -39,7 +39,8 @@ bool ReadFile(const char* path, std::vector<std::uint8_t>& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    bytes.insert(bytes.end(), std::istreambuf_iterator<char>(in),
+                 std::istreambuf_iterator<char>());
     return bytes.size() <= kMaxSendBytes;
 }
 
@@ -95,13 +96,13 @@ ParseResult ParseBoardOptions(int argc, char** argv, BoardOptions& options, std:
         } else if (name == "--send-hex") {
             ++i;
             if (value == nullptr || !ParseHex(value, options.sendOnConnect)) {
-                error = "--send-hex needs pairs of hex digits (at most 65536 bytes)";
+                error = "--send-hex needs pairs of hex digits (at most 65536 bytes in all)";
                 return ParseResult::Error;
             }
         } else if (name == "--send-file") {
             ++i;
             if (value == nullptr || !ReadFile(value, options.sendOnConnect)) {
-                error = "--send-file needs a readable file of at most 65536 bytes";
+                error = "--send-file needs a readable file (at most 65536 bytes in all)";
                 return ParseResult::Error;
             }
         } else {
