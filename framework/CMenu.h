@@ -1,0 +1,63 @@
+#pragma once
+// A menu. The object owns the menu handle attached to it and destroys that
+// menu on destruction; FromHandle gives views of menus nobody attached.
+//
+// Attached objects are found again through a handle map (HMENU -> object),
+// so a popup handle leads back to the object that manages it.
+
+#include "CObject.h"
+#include "CString.h"
+
+class CMenu : public CObject {
+    DECLARE_DYNAMIC(CMenu)
+
+  public:
+    CMenu() = default;
+    ~CMenu() override;
+    CMenu(CMenu&& other) noexcept;
+    CMenu& operator=(CMenu&& other) noexcept;
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
+
+    // Owner-drawn items; a plain menu draws nothing itself.
+    virtual void DrawItem(LPDRAWITEMSTRUCT) {}
+    virtual void MeasureItem(LPMEASUREITEMSTRUCT) {}
+
+    HMENU GetSafeHmenu() const { return m_hMenu; }
+
+    // The object attached to a handle, or null.
+    static CMenu* FromHandlePermanent(HMENU hMenu);
+    // The attached object, else a temporary view that lives until
+    // DeleteTempMap. Null for a null handle.
+    static CMenu* FromHandle(HMENU hMenu);
+    // Frees the temporary views; their menus stay as they are.
+    static void DeleteTempMap();
+
+    // Fails when this object already holds a menu or the handle is attached
+    // to another object.
+    BOOL Attach(HMENU hMenu);
+    HMENU Detach();
+
+    BOOL CreateMenu() { return Attach(::CreateMenu()); }
+    BOOL CreatePopupMenu() { return Attach(::CreatePopupMenu()); }
+    // Detaches and destroys the menu; FALSE when there was none.
+    BOOL DestroyMenu();
+
+    // For MF_OWNERDRAW items newItem is the item data, as with the Win32 calls.
+    BOOL AppendMenu(UINT flags, UINT_PTR idNewItem = 0, LPCSTR newItem = nullptr) {
+        return ::AppendMenuA(m_hMenu, flags, idNewItem, newItem);
+    }
+    BOOL ModifyMenu(UINT position, UINT flags, UINT_PTR idNewItem = 0, LPCSTR newItem = nullptr) {
+        return ::ModifyMenuA(m_hMenu, position, flags, idNewItem, newItem);
+    }
+    int GetMenuItemCount() const { return ::GetMenuItemCount(m_hMenu); }
+    UINT GetMenuItemID(int position) const { return ::GetMenuItemID(m_hMenu, position); }
+    UINT GetMenuState(UINT id, UINT flags) const { return ::GetMenuState(m_hMenu, id, flags); }
+    int GetMenuString(UINT id, CString& text, UINT flags) const;
+    // The menu object of the popup at a position, or null when the item there
+    // is not a popup.
+    CMenu* GetSubMenu(int position) const;
+
+  protected:
+    HMENU m_hMenu = nullptr;
+};
