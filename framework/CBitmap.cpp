@@ -1,11 +1,14 @@
 #include "CBitmap.h"
 
+#include "ViewCache.h"
+
 #include "CDC.h"
 
-CBitmap CBitmap::FromHandle(HBITMAP hBitmap) {
-    CBitmap view;
-    view.AttachView(hBitmap);
-    return view;
+CBitmap* CBitmap::FromHandle(HBITMAP hBitmap) {
+    return CachedView<CBitmap>(hBitmap, [](CBitmap& view, HBITMAP h) {
+        if (view.GetSafeHandle() != h)
+            view.AttachView(h);
+    });
 }
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight) {

@@ -11,7 +11,7 @@ class CBitmap : public CGdiObject {
     CBitmap(CBitmap&&) noexcept = default;
     CBitmap& operator=(CBitmap&&) noexcept = default;
 
-    static CBitmap FromHandle(HBITMAP hBitmap);
+    static CBitmap* FromHandle(HBITMAP hBitmap);
 
     BOOL CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight);
     BOOL CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, const void* pBits) {

@@ -1,7 +1,10 @@
 #include "CBrush.h"
 
-CBrush CBrush::FromHandle(HBRUSH hBrush) {
-    CBrush view;
-    view.AttachView(hBrush);
-    return view;
+#include "ViewCache.h"
+
+CBrush* CBrush::FromHandle(HBRUSH hBrush) {
+    return CachedView<CBrush>(hBrush, [](CBrush& view, HBRUSH h) {
+        if (view.GetSafeHandle() != h)
+            view.AttachView(h);
+    });
 }

@@ -10,7 +10,7 @@ class CBrush : public CGdiObject {
     CBrush(CBrush&&) noexcept = default;
     CBrush& operator=(CBrush&&) noexcept = default;
 
-    static CBrush FromHandle(HBRUSH hBrush);
+    static CBrush* FromHandle(HBRUSH hBrush);
 
     BOOL CreateSolidBrush(COLORREF crColor) { return Attach(::CreateSolidBrush(crColor)); }
     // A brush of our own in a system colour, unlike the shared GetSysColorBrush one.

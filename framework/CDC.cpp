@@ -1,6 +1,10 @@
 #include "CDC.h"
 
+#include "CBitmap.h"
 #include "CBrush.h"
+#include "CFont.h"
+#include "CPen.h"
+#include "ViewCache.h"
 
 #include <utility>
 
@@ -16,10 +20,11 @@ CDC& CDC::operator=(CDC&& other) noexcept {
     return *this;
 }
 
-CDC CDC::FromHandle(HDC hDC) {
-    CDC view;
-    view.AttachView(hDC);
-    return view;
+CDC* CDC::FromHandle(HDC hDC) {
+    return CachedView<CDC>(hDC, [](CDC& view, HDC h) {
+        if (view.m_hDC != h)
+            view.AttachView(h);
+    });
 }
 
 BOOL CDC::Attach(HDC hDC) {
@@ -51,8 +56,23 @@ void CDC::AttachView(HDC hDC) {
     m_hDC = hDC;
 }
 
-HGDIOBJ CDC::SelectObject(const CGdiObject* pObject) {
-    return ::SelectObject(m_hDC, pObject->GetSafeHandle());
+CPen* CDC::SelectObject(CPen* pPen) {
+    return CPen::FromHandle(static_cast<HPEN>(::SelectObject(m_hDC, pPen->GetSafeHandle())));
+}
+
+CBrush* CDC::SelectObject(CBrush* pBrush) {
+    return CBrush::FromHandle(
+        static_cast<HBRUSH>(::SelectObject(m_hDC, pBrush->GetSafeHandle())));
+}
+
+CFont* CDC::SelectObject(CFont* pFont) {
+    return CFont::FromHandle(static_cast<HFONT>(::SelectObject(m_hDC, pFont->GetSafeHandle())));
+}
+
+// A failed selection of a bitmap gives null rather than HGDI_ERROR.
+CBitmap* CDC::SelectObject(CBitmap* pBitmap) {
+    HGDIOBJ hOld = ::SelectObject(m_hDC, pBitmap->GetSafeHandle());
+    return hOld == HGDI_ERROR ? nullptr : CBitmap::FromHandle(static_cast<HBITMAP>(hOld));
 }
 
 void CDC::FillSolidRect(LPCRECT pRect, COLORREF crColor) {
@@ -86,14 +106,14 @@ void CDC::Draw3dRect(int x, int y, int cx, int cy, COLORREF crTopLeft, COLORREF 
     FillSolidRect(x, y + cy - 1, cx, 1, crBottomRight);
 }
 
-POINT CDC::MoveTo(int x, int y) {
-    POINT old{};
+CPoint CDC::MoveTo(int x, int y) {
+    CPoint old;
     ::MoveToEx(m_hDC, x, y, &old);
     return old;
 }
 
-SIZE CDC::GetTextExtent(LPCSTR pszText, int nCount) const {
-    SIZE size{};
+CSize CDC::GetTextExtent(LPCSTR pszText, int nCount) const {
+    CSize size;
     ::GetTextExtentPoint32A(m_hDC, pszText, nCount, &size);
     return size;
 }

@@ -2,7 +2,7 @@
 // A device context. It owns (and deletes) a DC that it created or was given with Attach;
 // FromHandle gives a view of someone else's DC that is never deleted.
 
-#include <windows.h>
+#include "CRect.h"
 
 class CGdiObject;
 class CPen;
@@ -19,7 +19,8 @@ class CDC {
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
-    static CDC FromHandle(HDC hDC);
+    // A view of a DC owned elsewhere (a paint or draw-item DC); null for a null handle.
+    static CDC* FromHandle(HDC hDC);
 
     // Takes ownership; a DC held before is released first.
     BOOL Attach(HDC hDC);
@@ -32,8 +33,11 @@ class CDC {
     HDC GetSafeHdc() const { return m_hDC; }
     BOOL IsOwner() const { return m_bOwner; }
 
-    // Each returns the handle that was selected before.
-    HGDIOBJ SelectObject(const CGdiObject* pObject);
+    // Each returns (a view of) the object that was selected before.
+    CPen* SelectObject(CPen* pPen);
+    CBrush* SelectObject(CBrush* pBrush);
+    CFont* SelectObject(CFont* pFont);
+    CBitmap* SelectObject(CBitmap* pBitmap);
     HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
     HGDIOBJ SelectStockObject(int nIndex) { return SelectObject(::GetStockObject(nIndex)); }
 
@@ -58,14 +62,14 @@ class CDC {
         return ::DrawEdge(m_hDC, pRect, nEdge, nFlags);
     }
 
-    POINT MoveTo(int x, int y);
+    CPoint MoveTo(int x, int y);
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
     BOOL Polyline(const POINT* pPoints, int nCount) { return ::Polyline(m_hDC, pPoints, nCount); }
 
     int DrawText(LPCSTR pszText, int nCount, LPRECT pRect, UINT nFormat) {
         return ::DrawTextA(m_hDC, pszText, nCount, pRect, nFormat);
     }
-    SIZE GetTextExtent(LPCSTR pszText, int nCount) const;
+    CSize GetTextExtent(LPCSTR pszText, int nCount) const;
 
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
     BOOL DrawState(POINT pt, SIZE size, HICON hIcon, UINT nFlags, HBRUSH hBrush = nullptr);

@@ -1,9 +1,12 @@
 #include "CFont.h"
 
-CFont CFont::FromHandle(HFONT hFont) {
-    CFont view;
-    view.AttachView(hFont);
-    return view;
+#include "ViewCache.h"
+
+CFont* CFont::FromHandle(HFONT hFont) {
+    return CachedView<CFont>(hFont, [](CFont& view, HFONT h) {
+        if (view.GetSafeHandle() != h)
+            view.AttachView(h);
+    });
 }
 
 BOOL CFont::CreateFont(int nHeight, int nWeight, LPCSTR pszFaceName) {

@@ -9,7 +9,7 @@ class CFont : public CGdiObject {
     CFont(CFont&&) noexcept = default;
     CFont& operator=(CFont&&) noexcept = default;
 
-    static CFont FromHandle(HFONT hFont);
+    static CFont* FromHandle(HFONT hFont);
 
     BOOL CreateFontIndirect(const LOGFONTA* pLogFont) {
         return Attach(::CreateFontIndirectA(pLogFont));

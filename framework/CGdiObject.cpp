@@ -1,5 +1,7 @@
 #include "CGdiObject.h"
 
+#include "ViewCache.h"
+
 #include <utility>
 
 CGdiObject::CGdiObject(CGdiObject&& other) noexcept
@@ -15,10 +17,11 @@ CGdiObject& CGdiObject::operator=(CGdiObject&& other) noexcept {
     return *this;
 }
 
-CGdiObject CGdiObject::FromHandle(HGDIOBJ hObject) {
-    CGdiObject view;
-    view.AttachView(hObject);
-    return view;
+CGdiObject* CGdiObject::FromHandle(HGDIOBJ hObject) {
+    return CachedView<CGdiObject>(hObject, [](CGdiObject& view, HGDIOBJ h) {
+        if (view.GetSafeHandle() != h)
+            view.AttachView(h);
+    });
 }
 
 BOOL CGdiObject::Attach(HGDIOBJ hObject) {

@@ -12,7 +12,8 @@ class CGdiObject {
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
 
-    static CGdiObject FromHandle(HGDIOBJ hObject);
+    // A view of an object owned elsewhere; null for a null handle.
+    static CGdiObject* FromHandle(HGDIOBJ hObject);
 
     // Takes ownership; whatever was held before is released first.
     BOOL Attach(HGDIOBJ hObject);

@@ -1,7 +1,10 @@
 #include "CPen.h"
 
-CPen CPen::FromHandle(HPEN hPen) {
-    CPen view;
-    view.AttachView(hPen);
-    return view;
+#include "ViewCache.h"
+
+CPen* CPen::FromHandle(HPEN hPen) {
+    return CachedView<CPen>(hPen, [](CPen& view, HPEN h) {
+        if (view.GetSafeHandle() != h)
+            view.AttachView(h);
+    });
 }

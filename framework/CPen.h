@@ -10,7 +10,7 @@ class CPen : public CGdiObject {
     CPen(CPen&&) noexcept = default;
     CPen& operator=(CPen&&) noexcept = default;
 
-    static CPen FromHandle(HPEN hPen);
+    static CPen* FromHandle(HPEN hPen);
 
     BOOL CreatePen(int nPenStyle, int nWidth, COLORREF crColor) {
         return Attach(::CreatePen(nPenStyle, nWidth, crColor));

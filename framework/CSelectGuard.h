@@ -7,7 +7,7 @@
 class CSelectGuard {
   public:
     CSelectGuard(CDC& dc, const CGdiObject& object)
-        : m_hDC(dc.GetSafeHdc()), m_hOld(dc.SelectObject(&object)) {}
+        : CSelectGuard(dc.GetSafeHdc(), object.GetSafeHandle()) {}
     CSelectGuard(HDC hDC, HGDIOBJ hObject) : m_hDC(hDC), m_hOld(::SelectObject(hDC, hObject)) {}
     ~CSelectGuard() {
         if (m_hOld != nullptr && m_hOld != HGDI_ERROR)

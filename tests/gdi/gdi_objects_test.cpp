@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -63,19 +64,24 @@ TYPED_TEST(GdiOwnership, OwnerDeletesOnDestruction) {
     EXPECT_FALSE(Alive(h));
 }
 
+// Views live until their thread ends; a thread of their own shows that ending them,
+// or dropping one, leaves the object alone.
 TYPED_TEST(GdiOwnership, ViewNeverDeletes) {
+    using T = typename TypeParam::Type;
+    using H = decltype(T().GetSafeHandle());
     HGDIOBJ h = TypeParam::Raw();
     ASSERT_NE(nullptr, h);
-    {
-        using T = typename TypeParam::Type;
-        T view = T::FromHandle(static_cast<decltype(view.GetSafeHandle())>(h));
-        EXPECT_FALSE(view.IsOwner());
-        EXPECT_EQ(h, view.GetSafeHandle());
-        T moved = std::move(view);
-        EXPECT_EQ(h, moved.GetSafeHandle());
-        EXPECT_TRUE(moved.DeleteObject());
-        EXPECT_EQ(nullptr, moved.GetSafeHandle());
-    }
+    std::thread([h] {
+        T* view = T::FromHandle(static_cast<H>(h));
+        ASSERT_NE(nullptr, view);
+        EXPECT_FALSE(view->IsOwner());
+        EXPECT_EQ(h, view->GetSafeHandle());
+        EXPECT_EQ(view, T::FromHandle(static_cast<H>(h))) << "one view per handle";
+        EXPECT_TRUE(view->DeleteObject());
+        EXPECT_TRUE(Alive(h));
+        EXPECT_EQ(h, T::FromHandle(static_cast<H>(h))->GetSafeHandle()) << "view re-pointed";
+        EXPECT_EQ(nullptr, T::FromHandle(nullptr));
+    }).join();
     EXPECT_TRUE(Alive(h));
     ::DeleteObject(h);
 }
@@ -129,6 +135,24 @@ TEST(GdiObject, StockObjectIsHeldAsView) {
     EXPECT_TRUE(Alive(stock));
 }
 
+TEST(GdiObject, SelectObjectReturnsAViewOfThePreviousObject) {
+    CDC dc;
+    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    HGDIOBJ original = ::GetCurrentObject(dc.GetSafeHdc(), OBJ_BITMAP);
+    CBitmap bmp;
+    ASSERT_TRUE(bmp.CreateBitmap(4, 4, 1, 1, nullptr));
+    CBitmap* old = dc.SelectObject(&bmp);
+    ASSERT_NE(nullptr, old);
+    EXPECT_EQ(original, old->GetSafeHandle());
+    EXPECT_FALSE(old->IsOwner());
+    EXPECT_EQ(bmp.GetSafeHandle(), dc.SelectObject(old)->GetSafeHandle());
+    CPen pen(PS_SOLID, 1, RGB(1, 1, 1));
+    CPen* oldPen = dc.SelectObject(&pen);
+    EXPECT_EQ(::GetStockObject(BLACK_PEN), oldPen->GetSafeHandle());
+    dc.SelectObject(oldPen);
+    EXPECT_TRUE(Alive(original));
+}
+
 TEST(GdiObject, BitmapReportsItsSize) {
     CBitmap bmp;
     ASSERT_TRUE(bmp.CreateBitmap(13, 7, 1, 1, nullptr));
@@ -161,12 +185,12 @@ TEST(DcOwnership, CreatedDcIsDeletedAndViewIsNot) {
     EXPECT_FALSE(Alive(created));
 
     HDC raw = ::CreateCompatibleDC(nullptr);
-    {
-        CDC view = CDC::FromHandle(raw);
-        EXPECT_FALSE(view.IsOwner());
-        CDC moved = std::move(view);
-        EXPECT_EQ(raw, moved.GetSafeHdc());
-    }
+    std::thread([raw] {
+        CDC* view = CDC::FromHandle(raw);
+        ASSERT_NE(nullptr, view);
+        EXPECT_FALSE(view->IsOwner());
+        EXPECT_EQ(raw, view->GetSafeHdc());
+    }).join();
     EXPECT_TRUE(Alive(raw));
     CDC owner;
     owner.Attach(raw);
