@@ -33,6 +33,9 @@ kestrel_env_start() {
     echo "env: creating wine prefix in $WINEPREFIX (first run only)"
   fi
   timeout 300 wine wineboot --init </dev/null >/dev/null 2>&1 || true
+  # Without a window manager, managed windows make wine wait ~2 s on every
+  # hide for a state change that never comes; unmanaged ones do not.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
   trap kestrel_env_stop EXIT
 }
 

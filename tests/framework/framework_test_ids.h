@@ -1,0 +1,8 @@
+#pragma once
+#define IDD_TEST_PORT 200
+#define IDC_TEST_IP 1000
+#define IDC_TEST_PORT 1001
+#define IDC_TEST_BUTTON1 1003
+#define IDC_TEST_BUTTON2 1004
+#define IDC_TEST_BUTTON3 1005
+#define IDS_TEST_TEXT 101
