@@ -14,7 +14,8 @@
 extern char** environ;
 
 CTempDir::CTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "boardsim-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "boardsim-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr)
         m_path = pattern;
 }

@@ -15,9 +15,15 @@ constexpr auto kWait = 10s;
 
 const RelayFrame kQuery = BuildRelayCommand(RELAY_CMD_QUERY, 0);
 
-RelayFrame On(int channel) { return BuildRelayCommand(RELAY_CMD_ON, channel); }
-RelayFrame Off(int channel) { return BuildRelayCommand(RELAY_CMD_OFF, channel); }
-RelayFrame SetAll(std::uint32_t mask) { return BuildRelayCommand(RELAY_CMD_SET_ALL, mask); }
+RelayFrame On(int channel) {
+    return BuildRelayCommand(RELAY_CMD_ON, channel);
+}
+RelayFrame Off(int channel) {
+    return BuildRelayCommand(RELAY_CMD_OFF, channel);
+}
+RelayFrame SetAll(std::uint32_t mask) {
+    return BuildRelayCommand(RELAY_CMD_SET_ALL, mask);
+}
 RelayFrame BadChecksum(RelayFrame frame) {
     ++frame[7];
     return frame;
@@ -26,7 +32,9 @@ RelayFrame Status(std::uint16_t channels) {
     return BuildRelayFrame(0x01, 0x10, 0x00, 0x00, static_cast<std::uint8_t>(channels >> 8),
                            static_cast<std::uint8_t>(channels));
 }
-std::vector<std::uint8_t> Bytes(const RelayFrame& frame) { return {frame.begin(), frame.end()}; }
+std::vector<std::uint8_t> Bytes(const RelayFrame& frame) {
+    return {frame.begin(), frame.end()};
+}
 
 // A running boardsim on a free port, logging frames to a file in its own directory.
 class Board {
@@ -70,9 +78,12 @@ TEST(Boardsim, HelpDocumentsEveryOptionAndExitsZero) {
 }
 
 TEST(Boardsim, BadCommandLineExitsTwo) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--bogus"}, {"--port", "70000"}, {"--toggle", "17"},
-          {"--send-hex", "5"}, {"--split", "8"}, {"--corrupt-every"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--bogus"},
+                                                 {"--port", "70000"},
+                                                 {"--toggle", "17"},
+                                                 {"--send-hex", "5"},
+                                                 {"--split", "8"},
+                                                 {"--corrupt-every"}}) {
         CBoardsimProcess bad(args);
         EXPECT_EQ(bad.WaitExit(In(kWait)), 2) << args[0];
     }
@@ -105,8 +116,14 @@ TEST(Boardsim, CommandsAreAppliedAndAnswered) {
         RelayFrame command;
         std::uint16_t channels;
     } steps[] = {
-        {On(3), 0x0004},          {On(16), 0x8004}, {Off(3), 0x8000},   {On(9), 0x8100},
-        {SetAll(0xFFFFFFFF), 0xFFFF}, {Off(1), 0xFFFE}, {SetAll(0), 0x0000}, {On(17), 0x0000},
+        {On(3), 0x0004},
+        {On(16), 0x8004},
+        {Off(3), 0x8000},
+        {On(9), 0x8100},
+        {SetAll(0xFFFFFFFF), 0xFFFF},
+        {Off(1), 0xFFFE},
+        {SetAll(0), 0x0000},
+        {On(17), 0x0000},
         {kQuery, 0x0000},
     };
     for (const auto& step : steps) {
@@ -127,13 +144,12 @@ TEST(Boardsim, FramesInPiecesAndBackToBackAreCut) {
     const RelayFrame on4 = On(4);
     rest.insert(rest.end(), on4.begin(), on4.end());
     ASSERT_TRUE(client.SendBytes(rest));
-    EXPECT_EQ(client.ReadExactly(16, In(kWait)),
-              [] {
-                  auto both = Bytes(Status(0x0002));
-                  const auto second = Bytes(Status(0x000A));
-                  both.insert(both.end(), second.begin(), second.end());
-                  return both;
-              }());
+    EXPECT_EQ(client.ReadExactly(16, In(kWait)), [] {
+        auto both = Bytes(Status(0x0002));
+        const auto second = Bytes(Status(0x000A));
+        both.insert(both.end(), second.begin(), second.end());
+        return both;
+    }());
 }
 
 TEST(Boardsim, BadChecksumIsDroppedWithoutAnswer) {

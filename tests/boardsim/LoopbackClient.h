@@ -9,7 +9,9 @@
 
 using Deadline = std::chrono::steady_clock::time_point;
 
-inline Deadline In(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
+inline Deadline In(std::chrono::milliseconds ms) {
+    return std::chrono::steady_clock::now() + ms;
+}
 
 // Milliseconds left until the deadline, for poll: 0 when passed, at most a minute.
 int MsUntil(Deadline deadline);

@@ -20,7 +20,9 @@ std::vector<RelayFrame> Push(CRelayRxState& rx, const std::vector<std::uint8_t>&
     return delivered;
 }
 
-std::vector<std::uint8_t> Bytes(const RelayFrame& frame) { return {frame.begin(), frame.end()}; }
+std::vector<std::uint8_t> Bytes(const RelayFrame& frame) {
+    return {frame.begin(), frame.end()};
+}
 
 void Tick(CRelayRxState& rx, int ticks) {
     for (int i = 0; i < ticks; ++i)

@@ -39,8 +39,7 @@ bool ReadFile(const char* path, std::vector<std::uint8_t>& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    bytes.insert(bytes.end(), std::istreambuf_iterator<char>(in),
-                 std::istreambuf_iterator<char>());
+    bytes.insert(bytes.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return bytes.size() <= kMaxSendBytes;
 }
 

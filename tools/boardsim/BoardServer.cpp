@@ -19,8 +19,8 @@ constexpr int kMaxPollMs = 100;
 
 CBoardServer::CBoardServer(const BoardOptions& options,
                            const volatile std::sig_atomic_t& stopRequested)
-    : m_options(options), m_stopRequested(stopRequested),
-      m_state(options.initialChannels, stderr), m_log(options.logPath),
+    : m_options(options), m_stopRequested(stopRequested), m_state(options.initialChannels, stderr),
+      m_log(options.logPath),
       m_nextToggle(Clock::now() + std::chrono::milliseconds(options.toggleMs)) {}
 
 CBoardServer::~CBoardServer() {
@@ -203,7 +203,8 @@ void CBoardServer::ToggleIfDue() {
     if (m_options.toggleChannel == 0 || Clock::now() < m_nextToggle)
         return;
     m_state.Toggle(m_options.toggleChannel);
-    m_nextToggle += std::chrono::milliseconds(m_options.toggleMs);
+    // From now, not from the missed time: after a long flood it flips once, not in a burst.
+    m_nextToggle = Clock::now() + std::chrono::milliseconds(m_options.toggleMs);
 }
 
 int CBoardServer::PollTimeoutMs() const {

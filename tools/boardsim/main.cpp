@@ -9,7 +9,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stopRequested = 0;
 
-void OnStopSignal(int) { g_stopRequested = 1; }
+void OnStopSignal(int) {
+    g_stopRequested = 1;
+}
 
 // No SA_RESTART: a blocking send or poll returns at once with EINTR.
 void InstallSignalHandlers() {
