@@ -1,0 +1,80 @@
+// The settings members of CRelayLinkDlg: each call opens, reads or writes and
+// closes "canshu.ini" through the private-profile functions.
+#include "CRelayLinkDlg.h"
+
+#include <vector>
+
+namespace {
+
+const char kSection[] = "canshu_v2";
+const char kCaptionSection[] = "canshu";
+const char kDefaultIp[] = "192.168.1.110";
+const DWORD kValueBuffer = 1000; // values longer than 999 characters are cut
+const DWORD kDirectoryBuffer = 500;
+
+} // namespace
+
+CString CRelayLinkDlg::GetSettingsPath() const {
+    char buffer[kDirectoryBuffer];
+    DWORD length = ::GetCurrentDirectoryA(kDirectoryBuffer, buffer);
+    CString path;
+    if (length < kDirectoryBuffer) {
+        path = CString(buffer, static_cast<int>(length));
+    } else {
+        // A longer directory does not fit the buffer: ask for it whole rather
+        // than cut it, so the file never lands in some other folder.
+        std::vector<char> whole(length + 1);
+        DWORD got = ::GetCurrentDirectoryA(length + 1, whole.data());
+        path = CString(whole.data(), got <= length ? static_cast<int>(got) : 0);
+    }
+    return path + "\\canshu.ini";
+}
+
+CString CRelayLinkDlg::GetProfileText(const char* section, const char* key,
+                                      const char* path) const {
+    char value[kValueBuffer] = {};
+    DWORD length = ::GetPrivateProfileStringA(section, key, "", value, kValueBuffer, path);
+    return CString(value, static_cast<int>(length < kValueBuffer ? length : kValueBuffer - 1));
+}
+
+CString CRelayLinkDlg::ReadProfileString(const char* key, const char* defaultValue) const {
+    CString value = GetProfileText(kSection, key, GetSettingsPath());
+    return value.IsEmpty() ? CString(defaultValue) : value;
+}
+
+UINT CRelayLinkDlg::ReadProfileUInt(const char* key, UINT defaultValue) const {
+    CString path = GetSettingsPath();
+    if (GetProfileText(kSection, key, path).IsEmpty())
+        return defaultValue;
+    return ::GetPrivateProfileIntA(kSection, key, static_cast<INT>(defaultValue), path);
+}
+
+void CRelayLinkDlg::WriteProfileString(const char* key, const char* value) const {
+    const char* written = value && *value ? value : kDefaultIp;
+    ::WritePrivateProfileStringA(kSection, key, written, GetSettingsPath());
+}
+
+void CRelayLinkDlg::WriteProfileUInt(const char* key, UINT value) const {
+    CString text;
+    text.Format("%u", value);
+    ::WritePrivateProfileStringA(kSection, key, text, GetSettingsPath());
+}
+
+void CRelayLinkDlg::LoadConnectionSettings() {
+    m_savedPort = ReadProfileUInt("socket_port", 6000);
+    m_savedIp = ReadProfileString("socket_ip", kDefaultIp);
+}
+
+void CRelayLinkDlg::SaveConnectionSettings() const {
+    WriteProfileUInt("socket_port", m_savedPort);
+    WriteProfileString("socket_ip", m_savedIp);
+}
+
+CString CRelayLinkDlg::GetButtonCaption(int number) const {
+    CString key;
+    key.Format("按钮名称%d", number);
+    CString caption = GetProfileText(kCaptionSection, key, GetSettingsPath());
+    if (caption.IsEmpty())
+        caption.Format("第%d路", number);
+    return caption;
+}
