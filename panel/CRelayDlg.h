@@ -1,0 +1,50 @@
+#pragma once
+// The control panel: address and port, Connect and Refresh, sixteen channel
+// buttons coloured by the board's status frames, and all-on / all-off.
+
+#include "CButton.h"
+#include "CRelayLinkDlg.h"
+#include "CStyledButton.h"
+
+class CDC;
+
+class CRelayDlg : public CRelayLinkDlg {
+  public:
+    explicit CRelayDlg(CWnd* parent = nullptr);
+    ~CRelayDlg() override = default;
+
+    // Numbers the styled buttons for their captions, program-wide.
+    static int s_nextButtonNumber;
+    // Timer ticks since the last periodic status query.
+    static BYTE s_pollTicks;
+
+  protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    void ApplyStatusFrame() override;
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnAddressChange();
+    void OnChannelClicked(UINT id);
+    void OnAllOn();
+    void OnAllOff();
+    void OnTimer(UINT_PTR id);
+    void OnCancelMode();
+    void OnRefresh();
+    HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT kind);
+
+    void SetButtonColors(CStyledButton& button, BYTE r, BYTE g, BYTE b);
+    void InitButtonLook(CStyledButton& button, BYTE r, BYTE g, BYTE b);
+    void ShowChannelState(CStyledButton& button, BYTE r, BYTE g, BYTE b, BYTE state);
+    void ToggleChannel(int channel);
+
+    CButton m_btnConnect;
+    CStyledButton m_btnChannel[16]; // channel n at index n - 1
+    CStyledButton m_btnAllOn;
+    CStyledButton m_btnAllOff;
+    HICON m_hIcon; // shared resource icon, not owned
+
+    DECLARE_MESSAGE_MAP()
+};

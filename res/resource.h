@@ -1,0 +1,34 @@
+#pragma once
+// Resource identifiers of the control panel.
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_RELAY_PANEL 102
+#define IDR_MAINFRAME 128
+
+#define IDM_ABOUTBOX 0x0010
+
+#define IDC_IP 1000
+#define IDC_PORT 1001
+#define IDC_CHANNEL1 1003
+#define IDC_CHANNEL2 1004
+#define IDC_CHANNEL3 1005
+#define IDC_CHANNEL4 1006
+#define IDC_CHANNEL5 1007
+#define IDC_CHANNEL6 1008
+#define IDC_CHANNEL7 1009
+#define IDC_CHANNEL8 1010
+#define IDC_CHANNEL9 1011
+#define IDC_CHANNEL10 1012
+#define IDC_CHANNEL11 1013
+#define IDC_CHANNEL12 1014
+#define IDC_CHANNEL13 1015
+#define IDC_CHANNEL14 1016
+#define IDC_CHANNEL15 1017
+#define IDC_CHANNEL16 1018
+#define IDC_ALL_ON 1019
+#define IDC_ALL_OFF 1020
+#define IDC_CONNECT 1022
+#define IDC_REFRESH 1028
+
+#define IDT_POLL 1
