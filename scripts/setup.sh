@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei
-  netcat-openbsd procps python3 x11-apps
+  netcat-openbsd procps python3
 )
 
 missing=()
