@@ -1,0 +1,423 @@
+#include "CStyledButton.h"
+
+#include "CMenu.h"
+#include "CSelectGuard.h"
+#include "TrackMouseLeave.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <vector>
+
+IMPLEMENT_DYNAMIC(CStyledButton, CButton)
+
+BEGIN_MESSAGE_MAP(CStyledButton, CButton)
+ON_WM_SETCURSOR()
+ON_WM_KILLFOCUS()
+ON_WM_MOUSEMOVE()
+ON_WM_SYSCOLORCHANGE()
+ON_CONTROL_REFLECT_EX(BN_CLICKED, &CStyledButton::OnReflectClick)
+ON_WM_ACTIVATE()
+ON_WM_ENABLE()
+ON_WM_CANCELMODE()
+ON_WM_GETDLGCODE()
+ON_WM_CTLCOLOR_REFLECT()
+ON_WM_MENUCHAR()
+ON_WM_MEASUREITEM()
+ON_MESSAGE(BM_SETSTYLE, &CStyledButton::OnBmSetStyle)
+ON_MESSAGE(WM_MOUSELEAVE, &CStyledButton::OnWmMouseLeave)
+ON_MESSAGE(BM_SETCHECK, &CStyledButton::OnBmSetCheck)
+ON_MESSAGE(BM_GETCHECK, &CStyledButton::OnBmGetCheck)
+END_MESSAGE_MAP()
+
+namespace {
+
+constexpr UINT kButtonTypeBits = 0x1F;
+constexpr UINT_PTR kToolId = 1;
+constexpr int kMaxTipWidth = 400;
+
+SIZE BitmapSize(HBITMAP hBitmap) {
+    BITMAP bm{};
+    if (hBitmap == nullptr || ::GetObjectA(hBitmap, sizeof(bm), &bm) == 0)
+        return SIZE{0, 0};
+    return SIZE{bm.bmWidth, bm.bmHeight};
+}
+
+SIZE IconSize(HICON hIcon) {
+    ICONINFO ii{};
+    if (hIcon == nullptr || !::GetIconInfo(hIcon, &ii))
+        return SIZE{0, 0};
+    SIZE size = BitmapSize(ii.hbmColor != nullptr ? ii.hbmColor : ii.hbmMask);
+    // A monochrome icon keeps its AND and XOR masks stacked in one bitmap.
+    if (ii.hbmColor == nullptr)
+        size.cy /= 2;
+    else
+        ::DeleteObject(ii.hbmColor);
+    if (ii.hbmMask != nullptr)
+        ::DeleteObject(ii.hbmMask);
+    return size;
+}
+
+// An all-opaque mask for an image that came without one.
+HBITMAP OpaqueMask(SIZE size) {
+    std::vector<BYTE> zeros(static_cast<size_t>((size.cx + 15) / 16 * 2 * size.cy), 0);
+    return ::CreateBitmap(size.cx, size.cy, 1, 1, zeros.data());
+}
+
+// A mask of its own for a second image that came with the same mask as the first.
+HBITMAP CopyMask(HBITMAP hMask) {
+    SIZE size = BitmapSize(hMask);
+    CBitmap copy;
+    CDC src, dst;
+    if (!copy.CreateBitmap(size.cx, size.cy, 1, 1, nullptr) || !src.CreateCompatibleDC(nullptr) ||
+        !dst.CreateCompatibleDC(nullptr))
+        return nullptr;
+    {
+        CSelectGuard selectSrc(src.GetSafeHdc(), hMask);
+        CSelectGuard selectDst(dst, copy);
+        dst.BitBlt(0, 0, size.cx, size.cy, &src, 0, 0, SRCCOPY);
+    }
+    return static_cast<HBITMAP>(copy.Detach());
+}
+
+} // namespace
+
+CStyledButton::CStyledButton()
+    : m_byOwnerValue(0), m_bGreyBitmapWhenDisabled(TRUE), m_bFlatLook(TRUE), m_bHovering(FALSE),
+      m_bParentBackground(FALSE), m_bPaintPressed(FALSE), m_bPaintFocused(FALSE),
+      m_bPaintDisabled(FALSE), m_bDefaultButton(FALSE), m_bCheckBoxMode(FALSE),
+      m_nImageAlign(SBA_BESIDE), m_bFlatEdge(TRUE), m_bFlatFocusRect(FALSE), m_colors{},
+      m_hHoverCursor(nullptr), m_pOldParentCopyBitmap(nullptr), m_bHoverWhenInactive(TRUE),
+      m_nCheckState(0), m_szLink{} {
+    ReleaseImages(FALSE);
+    ResetColors(FALSE);
+    SetLink(nullptr);
+}
+
+CStyledButton::~CStyledButton() {
+    if (m_dcParentCopy.GetSafeHdc() != nullptr && m_pOldParentCopyBitmap != nullptr)
+        m_dcParentCopy.SelectObject(m_pOldParentCopyBitmap);
+    ReleaseImages(TRUE);
+    if (m_hHoverCursor != nullptr)
+        ::DestroyCursor(m_hHoverCursor);
+    // The drop-down menu is released here once the button carries one.
+}
+
+void CStyledButton::Repaint(BOOL bRepaint) {
+    // Without a window there is nothing to repaint (a null window would mean the desktop).
+    if (bRepaint && m_hWnd != nullptr)
+        Invalidate(TRUE);
+}
+
+DWORD CStyledButton::SetFlatLook(BOOL bFlat, BOOL bRepaint) {
+    m_bFlatLook = bFlat;
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetCheckState(int nCheck, BOOL bRepaint) {
+    if (m_bCheckBoxMode) {
+        m_nCheckState = nCheck != 0 ? 1 : 0;
+        Repaint(bRepaint);
+    }
+    return SB_OK;
+}
+
+DWORD CStyledButton::ResetColors(BOOL bRepaint) {
+    for (int slot = 0; slot < SBC_COUNT; ++slot)
+        m_colors[slot] = ::GetSysColor(slot % 2 == 0 ? COLOR_BTNFACE : COLOR_BTNTEXT);
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetSlotColor(BYTE nSlot, COLORREF crColor, BOOL bRepaint) {
+    if (nSlot >= SBC_COUNT)
+        return SB_BAD_SLOT;
+    m_colors[nSlot] = crColor;
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+void CStyledButton::EnsureTip() {
+    if (m_tip.m_hWnd != nullptr)
+        return;
+    m_tip.Create(this);
+    m_tip.Activate(FALSE);
+    m_tip.SetMaxTipWidth(kMaxTipWidth);
+}
+
+void CStyledButton::SetTipText(LPCSTR pszText, BOOL bActivate) {
+    if (pszText == nullptr)
+        return;
+    EnsureTip();
+    if (m_tip.GetToolCount() == 0) {
+        CRect rc;
+        GetClientRect(&rc);
+        m_tip.AddTool(this, pszText, &rc, kToolId);
+    }
+    m_tip.UpdateTipText(pszText, this, kToolId);
+    m_tip.Activate(bActivate);
+}
+
+// Copies whole characters only, so the text never ends in half a double-byte character.
+DWORD CStyledButton::SetLink(LPCSTR pszLink) {
+    std::memset(m_szLink, 0, sizeof(m_szLink));
+    if (pszLink == nullptr)
+        return SB_OK;
+    const size_t limit = sizeof(m_szLink) - 1;
+    size_t n = 0;
+    while (pszLink[n] != '\0') {
+        size_t width = ::IsDBCSLeadByte(static_cast<BYTE>(pszLink[n])) ? 2 : 1;
+        if (n + width > limit || (width == 2 && pszLink[n + 1] == '\0'))
+            break;
+        n += width;
+    }
+    std::memcpy(m_szLink, pszLink, n);
+    return SB_OK;
+}
+
+void CStyledButton::ReleaseImages(BOOL bDestroy) {
+    if (bDestroy) {
+        for (const ButtonIconSlot& slot : m_icons)
+            if (slot.hIcon != nullptr)
+                ::DestroyIcon(slot.hIcon);
+        for (const ButtonBitmapSlot& slot : m_bitmaps)
+            if (slot.hImage != nullptr)
+                ::DeleteObject(slot.hImage);
+        for (const ButtonBitmapSlot& slot : m_bitmaps)
+            if (slot.hMask != nullptr)
+                ::DeleteObject(slot.hMask);
+    }
+    std::memset(m_icons, 0, sizeof(m_icons));
+    std::memset(m_bitmaps, 0, sizeof(m_bitmaps));
+}
+
+DWORD CStyledButton::SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint) {
+    ReleaseImages(TRUE);
+    if (hIconNormal == hIconHot)
+        hIconNormal = nullptr; // held once, destroyed once
+    HICON icons[2] = {hIconHot, hIconNormal};
+    for (int i = 0; i < 2; ++i) {
+        SIZE size = IconSize(icons[i]);
+        m_icons[i] = {icons[i], static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy)};
+    }
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hImageNormal,
+                                HBITMAP hMaskNormal, BOOL bRepaint) {
+    ReleaseImages(TRUE);
+    if (hImageNormal == hImageHot) {
+        if (hMaskNormal != nullptr && hMaskNormal != hMaskHot)
+            ::DeleteObject(hMaskNormal);
+        hImageNormal = hMaskNormal = nullptr;
+    }
+    if (hMaskNormal != nullptr && hMaskNormal == hMaskHot)
+        hMaskNormal = CopyMask(hMaskHot); // each slot deletes its own mask
+    HBITMAP images[2] = {hImageHot, hImageNormal};
+    HBITMAP masks[2] = {hMaskHot, hMaskNormal};
+    for (int i = 0; i < 2; ++i) {
+        if (images[i] == nullptr) {
+            if (masks[i] != nullptr)
+                ::DeleteObject(masks[i]);
+            continue;
+        }
+        SIZE size = BitmapSize(images[i]);
+        HBITMAP mask = masks[i] != nullptr ? masks[i] : OpaqueMask(size);
+        m_bitmaps[i] = {images[i], static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy),
+                        mask};
+    }
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetHoverCursor(HCURSOR hCursor) {
+    if (m_hHoverCursor != nullptr)
+        ::DestroyCursor(m_hHoverCursor);
+    m_hHoverCursor = hCursor != nullptr ? static_cast<HCURSOR>(::CopyIcon(hCursor)) : nullptr;
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetImageAlign(BYTE nAlign, BOOL bRepaint) {
+    m_nImageAlign = nAlign;
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetParentBackground(BOOL bParentBackground, BOOL bRepaint) {
+    m_bParentBackground = bParentBackground;
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetFlatEdge(BOOL bFlatEdge, BOOL bRepaint) {
+    m_bFlatEdge = bFlatEdge;
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+DWORD CStyledButton::SetFlatFocusRect(BOOL bFlatFocusRect, BOOL bRepaint) {
+    m_bFlatFocusRect = bFlatFocusRect;
+    Repaint(bRepaint);
+    return SB_OK;
+}
+
+void CStyledButton::PreSubclassWindow() {
+    UINT style = GetStyle() & 0xFF;
+    if (style & 0x02)
+        m_bCheckBoxMode = TRUE;
+    if ((style & kButtonTypeBits) == BS_DEFPUSHBUTTON)
+        m_bDefaultButton = TRUE;
+    ModifyStyle(kButtonTypeBits, BS_OWNERDRAW);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CButton::PreSubclassWindow();
+}
+
+BOOL CStyledButton::PreTranslateMessage(MSG* pMsg) {
+    EnsureTip();
+    m_tip.RelayEvent(pMsg);
+    return CButton::PreTranslateMessage(pMsg);
+}
+
+// A double click acts as a second single click.
+LRESULT CStyledButton::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LBUTTONDBLCLK)
+        message = WM_LBUTTONDOWN;
+    return CButton::DefWindowProc(message, wParam, lParam);
+}
+
+BOOL CStyledButton::OnSetCursor(CWnd*, UINT, UINT) {
+    if (m_hHoverCursor == nullptr)
+        return static_cast<BOOL>(Default());
+    ::SetCursor(m_hHoverCursor);
+    return TRUE;
+}
+
+void CStyledButton::OnKillFocus(CWnd*) {
+    Default();
+    EndHover();
+}
+
+void CStyledButton::OnMouseMove(UINT nFlags, CPoint point) {
+    Default();
+    ::ClientToScreen(m_hWnd, &point);
+    HWND hUnder = ::WindowFromPoint(point);
+    if ((nFlags & MK_LBUTTON) && !m_bHovering)
+        return;
+    if (!m_bFlatLook)
+        return;
+    BOOL bActive = m_bHoverWhenInactive || ::GetActiveWindow() != nullptr;
+    if (hUnder == m_hWnd && bActive) {
+        if (m_bHovering)
+            return;
+        m_bHovering = TRUE;
+        Repaint(TRUE);
+        TrackMouseLeave(m_hWnd);
+        return;
+    }
+    EndHover();
+}
+
+void CStyledButton::EndHover() {
+    if (m_bFlatLook && m_bHovering) {
+        m_bHovering = FALSE;
+        Repaint(TRUE);
+    }
+}
+
+void CStyledButton::OnSysColorChange() {
+    Default();
+    m_dcParentCopy.DeleteDC();
+    m_bmpParentCopy.DeleteObject();
+    m_pOldParentCopyBitmap = nullptr;
+}
+
+BOOL CStyledButton::OnReflectClick() {
+    SetFocus();
+    if (m_bCheckBoxMode) {
+        m_nCheckState = m_nCheckState != 0 ? 0 : 1;
+        Repaint(TRUE);
+        return FALSE;
+    }
+    // A button with a drop-down menu pops it up here instead of opening its link.
+    if (m_szLink[0] != '\0') {
+        SHELLEXECUTEINFOA sei{};
+        sei.cbSize = sizeof(sei);
+        sei.fMask = SEE_MASK_FLAG_NO_UI;
+        sei.lpVerb = "open";
+        sei.lpFile = m_szLink;
+        sei.nShow = SW_MAXIMIZE;
+        ::ShellExecuteExA(&sei);
+    }
+    return FALSE;
+}
+
+void CStyledButton::OnActivate(UINT nState, CWnd*, BOOL) {
+    Default();
+    if (nState == WA_INACTIVE)
+        EndHover();
+}
+
+// The focus leaves a button being disabled, wherever it was, for the next tab stop.
+void CStyledButton::OnEnable(BOOL bEnable) {
+    Default();
+    if (bEnable)
+        return;
+    HWND hParent = ::GetParent(m_hWnd);
+    if (hParent != nullptr) {
+        HWND hNext = ::GetNextDlgTabItem(hParent, m_hWnd, FALSE);
+        ::SetFocus(hNext != nullptr && hNext != m_hWnd ? hNext : hParent);
+    }
+    EndHover();
+}
+
+void CStyledButton::OnCancelMode() {
+    Default();
+    EndHover();
+}
+
+UINT CStyledButton::OnGetDlgCode() {
+    UINT code = static_cast<UINT>(Default());
+    return code | (m_bDefaultButton ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+}
+
+HBRUSH CStyledButton::CtlColor(CDC*, UINT) {
+    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+}
+
+// The drop-down menu adds its mnemonic lookup here.
+LRESULT CStyledButton::OnMenuChar(UINT, UINT, CMenu*) {
+    return Default();
+}
+
+// The drop-down menu adds its item measuring here.
+void CStyledButton::OnMeasureItem(int, LPMEASUREITEMSTRUCT) {
+    Default();
+}
+
+// Keeps the window owner-drawn whatever style it is given, noting the default state.
+LRESULT CStyledButton::OnBmSetStyle(WPARAM wParam, LPARAM lParam) {
+    UINT type = static_cast<UINT>(wParam) & kButtonTypeBits;
+    if (type == BS_DEFPUSHBUTTON)
+        m_bDefaultButton = TRUE;
+    else if (type == BS_PUSHBUTTON)
+        m_bDefaultButton = FALSE;
+    WPARAM style = (wParam & ~static_cast<WPARAM>(kButtonTypeBits)) | BS_OWNERDRAW;
+    return DefWindowProc(BM_SETSTYLE, style, lParam);
+}
+
+LRESULT CStyledButton::OnWmMouseLeave(WPARAM, LPARAM) {
+    EndHover();
+    return 0;
+}
+
+LRESULT CStyledButton::OnBmSetCheck(WPARAM wParam, LPARAM) {
+    SetCheckState(wParam == BST_CHECKED || wParam == BST_INDETERMINATE ? 1 : 0, TRUE);
+    return 0;
+}
+
+LRESULT CStyledButton::OnBmGetCheck(WPARAM, LPARAM) {
+    return GetCheckState();
+}

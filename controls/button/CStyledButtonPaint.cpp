@@ -1,0 +1,248 @@
+// The owner-draw pipeline of CStyledButton.
+#include "CStyledButton.h"
+
+#include "CBrush.h"
+#include "CClientDC.h"
+#include "CPen.h"
+#include "CSelectGuard.h"
+
+namespace {
+
+constexpr UINT kCaptionFormat = DT_WORDBREAK | DT_CENTER;
+
+// One bevel line: from the first point to the second and on to the third.
+struct BevelLine {
+    int colorIndex;
+    POINT points[3];
+};
+
+} // namespace
+
+void CStyledButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
+    CDC* pDC = CDC::FromHandle(lpDrawItemStruct->hDC);
+    const UINT state = lpDrawItemStruct->itemState;
+    const CRect rcItem = lpDrawItemStruct->rcItem;
+
+    if (m_bCheckBoxMode)
+        m_bPaintPressed = (state & ODS_SELECTED) != 0 || m_nCheckState != 0;
+    else
+        m_bPaintPressed = (state & ODS_SELECTED) != 0; // also while the drop-down menu is open
+    m_bPaintFocused = state & ODS_FOCUS;
+    m_bPaintDisabled = state & ODS_DISABLED;
+
+    CRect rcWork = rcItem;
+    pDC->SetBkMode(TRANSPARENT);
+
+    if (!m_bFlatLook && (m_bPaintFocused || m_bDefaultButton)) {
+        CBrush black(RGB(0, 0, 0));
+        pDC->FrameRect(&rcWork, &black);
+        rcWork.DeflateRect(1, 1);
+    }
+
+    if (m_bParentBackground)
+        PaintParentCopy(pDC);
+    else
+        PaintFace(pDC, &rcWork);
+
+    if (m_bPaintPressed) {
+        if (m_bFlatLook) {
+            if (m_bFlatEdge)
+                PaintEdge(pDC, &rcWork);
+        } else {
+            CBrush shadow(::GetSysColor(COLOR_BTNSHADOW));
+            pDC->FrameRect(&rcWork, &shadow);
+        }
+    } else if (m_bFlatLook) {
+        if (m_bHovering && m_bFlatEdge)
+            PaintEdge(pDC, &rcWork);
+    } else {
+        const int l = rcWork.left, t = rcWork.top, r = rcWork.right, b = rcWork.bottom;
+        const BevelLine bevel[] = {
+            {COLOR_BTNHIGHLIGHT, {{l, b - 1}, {l, t}, {r, t}}},
+            {COLOR_3DLIGHT, {{l + 1, b - 1}, {l + 1, t + 1}, {r, t + 1}}},
+            {COLOR_3DDKSHADOW, {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}}},
+            {COLOR_BTNSHADOW, {{l + 1, b - 2}, {r - 2, b - 2}, {r - 2, t}}},
+        };
+        for (const BevelLine& line : bevel) {
+            CPen pen(PS_SOLID, 1, ::GetSysColor(line.colorIndex));
+            CSelectGuard select(*pDC, pen);
+            pDC->Polyline(line.points, 3);
+        }
+    }
+
+    CRect rcCaption = rcItem;
+    CString caption;
+    GetWindowText(caption);
+    const BOOL bHasCaption = !caption.IsEmpty();
+
+    if (m_icons[0].hIcon != nullptr)
+        DrawIconImage(pDC, bHasCaption, rcItem, &rcCaption, m_bPaintPressed, m_bPaintDisabled);
+
+    if (m_bitmaps[0].hImage != nullptr) {
+        // Monochrome masks take these two colours when blitted onto colour.
+        pDC->SetBkColor(RGB(255, 255, 255));
+        pDC->SetTextColor(RGB(0, 0, 0));
+        DrawBitmapImage(pDC, bHasCaption, rcItem, &rcCaption, m_bPaintPressed, m_bPaintDisabled);
+    }
+
+    if (bHasCaption) {
+        if (m_bPaintPressed && !m_bCheckBoxMode)
+            rcCaption.OffsetRect(1, 1);
+        const CRect rcBox = rcCaption;
+        pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat | DT_CALCRECT);
+        rcCaption.OffsetRect((rcBox.Width() - rcCaption.Width()) / 2,
+                             (rcBox.Height() - rcCaption.Height()) / 2);
+        pDC->SetBkMode(TRANSPARENT);
+        if (m_bPaintDisabled) {
+            rcCaption.OffsetRect(1, 1);
+            pDC->SetTextColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
+            pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat);
+            rcCaption.OffsetRect(-1, -1);
+            pDC->SetTextColor(::GetSysColor(COLOR_BTNSHADOW));
+            pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat);
+        } else {
+            const bool bHot = m_bHovering || m_bPaintPressed;
+            pDC->SetTextColor(m_colors[bHot ? SBC_TEXT_HOT : SBC_TEXT_NORMAL]);
+            pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat);
+        }
+    }
+
+    if ((!m_bFlatLook || m_bFlatFocusRect) && m_bPaintFocused) {
+        CRect rcFocus = rcWork;
+        rcFocus.DeflateRect(3, 3);
+        pDC->DrawFocusRect(&rcFocus);
+    }
+}
+
+DWORD CStyledButton::PaintFace(CDC* pDC, LPCRECT pRect) {
+    COLORREF color = m_colors[SBC_FACE_NORMAL];
+    if (m_bHovering || m_bPaintPressed)
+        color = m_colors[SBC_FACE_HOT];
+    else if (m_bPaintFocused)
+        color = m_colors[SBC_FACE_FOCUS];
+    CBrush brush(color);
+    pDC->FillRect(pRect, &brush);
+    return 0;
+}
+
+DWORD CStyledButton::PaintEdge(CDC* pDC, LPCRECT pRect) {
+    const COLORREF highlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
+    if (m_bPaintPressed)
+        pDC->Draw3dRect(pRect, shadow, highlight);
+    else
+        pDC->Draw3dRect(pRect, highlight, shadow);
+    return 0;
+}
+
+// The parent's pixels under the button are copied once and served from memory after.
+void CStyledButton::PaintParentCopy(CDC* pDC) {
+    HWND hParent = ::GetParent(m_hWnd);
+    CClientDC parentDC(hParent);
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    CRect rcInParent;
+    GetWindowRect(&rcInParent);
+    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rcInParent), 2);
+
+    if (m_dcParentCopy.GetSafeHdc() == nullptr) {
+        m_dcParentCopy.CreateCompatibleDC(&parentDC);
+        m_bmpParentCopy.CreateCompatibleBitmap(&parentDC, rcClient.Width(), rcClient.Height());
+        m_pOldParentCopyBitmap = m_dcParentCopy.SelectObject(&m_bmpParentCopy);
+        m_dcParentCopy.BitBlt(0, 0, rcClient.Width(), rcClient.Height(), &parentDC,
+                              rcInParent.left, rcInParent.top, SRCCOPY);
+    }
+    pDC->BitBlt(0, 0, rcClient.Width(), rcClient.Height(), &m_dcParentCopy, 0, 0, SRCCOPY);
+}
+
+// Places an image of cx by cy; only the left and top of the result are moved.
+CRect CStyledButton::LayoutImage(BOOL bHasCaption, const CRect& rcItem, CRect* pCaption,
+                                 BOOL bPressed, DWORD cx, DWORD cy) const {
+    const int w = static_cast<int>(cx), h = static_cast<int>(cy);
+    const int width = rcItem.Width(), height = rcItem.Height();
+    CRect rcImage = rcItem;
+    switch (m_nImageAlign) {
+    case SBA_BESIDE:
+        if (bHasCaption) {
+            rcImage.left += 3;
+            pCaption->left += w + 3;
+        } else {
+            rcImage.left += (width - w) / 2;
+        }
+        rcImage.top += (height - h) / 2;
+        break;
+    case SBA_ABOVE:
+        rcImage.left += (width - w) / 2;
+        if (bHasCaption) {
+            rcImage.top = 3;
+            pCaption->top += h;
+        } else {
+            rcImage.top += (height - h) / 2;
+        }
+        break;
+    case SBA_RIGHT_EDGE:
+        if (bHasCaption) {
+            const int captionWidth = pCaption->Width();
+            pCaption->left = 3;
+            pCaption->right = captionWidth - w - 3;
+            CRect rcClient;
+            GetClientRect(&rcClient);
+            rcImage.left = rcClient.Width() - w - 3;
+            rcImage.top += (height - h) / 2;
+        } else {
+            rcImage.left += (width - w) / 2;
+        }
+        break;
+    default:
+        break;
+    }
+    if (bPressed && !m_bCheckBoxMode)
+        rcImage.OffsetRect(1, 1);
+    return rcImage;
+}
+
+// Hot is pressed (checked, in check-box mode) or hovered; otherwise the normal image if any.
+int CStyledButton::ChooseImageSlot(BOOL bHasNormal) const {
+    const BOOL bHot = m_bCheckBoxMode ? m_bPaintPressed : (m_bPaintPressed || m_bHovering);
+    return !bHot && bHasNormal ? 1 : 0;
+}
+
+void CStyledButton::DrawIconImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem,
+                                  CRect* pCaption, BOOL bPressed, BOOL bDisabled) {
+    const ButtonIconSlot& slot = m_icons[ChooseImageSlot(m_icons[1].hIcon != nullptr)];
+    CRect rcImage = LayoutImage(bHasCaption, rcItem, pCaption, bPressed, slot.cx, slot.cy);
+    pDC->DrawState(rcImage.TopLeft(), rcImage.Size(), slot.hIcon,
+                   bDisabled ? DSS_DISABLED : DSS_NORMAL);
+}
+
+void CStyledButton::DrawBitmapImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem,
+                                    CRect* pCaption, BOOL bPressed, BOOL bDisabled) {
+    const ButtonBitmapSlot& slot = m_bitmaps[ChooseImageSlot(m_bitmaps[1].hImage != nullptr)];
+    CRect rcImage = LayoutImage(bHasCaption, rcItem, pCaption, bPressed, slot.cx, slot.cy);
+    const int cx = static_cast<int>(slot.cx), cy = static_cast<int>(slot.cy);
+
+    CDC imageDC, maskDC;
+    imageDC.CreateCompatibleDC(pDC);
+    maskDC.CreateCompatibleDC(nullptr);
+    CSelectGuard selectImage(imageDC.GetSafeHdc(), slot.hImage);
+    CSelectGuard selectMask(maskDC.GetSafeHdc(), slot.hMask);
+
+    if (bDisabled && m_bGreyBitmapWhenDisabled) {
+        CBitmap grey;
+        grey.CreateCompatibleBitmap(pDC, cx, cy);
+        {
+            CDC greyDC;
+            greyDC.CreateCompatibleDC(pDC);
+            CSelectGuard selectGrey(greyDC, grey);
+            greyDC.FillSolidRect(0, 0, rcImage.right + 1, rcImage.bottom + 1, RGB(255, 255, 255));
+            COLORREF oldBk = greyDC.SetBkColor(RGB(255, 255, 255));
+            greyDC.BitBlt(0, 0, cx, cy, &maskDC, 0, 0, SRCAND);
+            greyDC.BitBlt(0, 0, cx, cy, &imageDC, 0, 0, SRCPAINT);
+            greyDC.SetBkColor(oldBk);
+        }
+        pDC->DrawState(rcImage.TopLeft(), CSize(cx, cy), grey.GetSafeHandle(), DSS_DISABLED);
+    } else {
+        pDC->BitBlt(rcImage.left, rcImage.top, cx, cy, &maskDC, 0, 0, SRCAND);
+        pDC->BitBlt(rcImage.left, rcImage.top, cx, cy, &imageDC, 0, 0, SRCPAINT);
+    }
+}
