@@ -1,0 +1,299 @@
+// Loading a GlyphMenu from a menu template and keeping its records in step
+// with the platform menu afterwards.
+#include "GlyphMenu.h"
+
+#include "CClientDC.h"
+#include "CFont.h"
+#include "CSelectGuard.h"
+#include "CWinApp.h"
+#include "MenuTemplate.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+// Record ids hold popup handles as 32-bit values; handles widen by sign extension.
+UINT_PTR IdOrHandle(UINT id) { return static_cast<UINT_PTR>(static_cast<INT_PTR>(static_cast<LONG>(id))); }
+
+UINT HandleId(HMENU hMenu) { return static_cast<UINT>(reinterpret_cast<UINT_PTR>(hMenu)); }
+
+LPCSTR AsItemData(GlyphMenuItem* item) { return reinterpret_cast<LPCSTR>(item); }
+
+void LowerAnsi(CString& text) {
+    const int length = text.GetLength();
+    ::CharLowerBuffA(text.GetBuffer(length), static_cast<DWORD>(length));
+    text.ReleaseBuffer(length);
+}
+
+// Depth-first over a menu tree, in position order; sub-menus need no
+// GlyphMenu behind them.
+CMenu* FindOwnerIn(CMenu* menu, UINT id, int* position) {
+    for (int p = 0; p < menu->GetMenuItemCount(); ++p) {
+        if (CMenu* popup = menu->GetSubMenu(p)) {
+            if (CMenu* owner = FindOwnerIn(popup, id, position))
+                return owner;
+        } else if (menu->GetMenuItemID(p) == id) {
+            *position = p;
+            return menu;
+        }
+    }
+    *position = -1;
+    return nullptr;
+}
+
+} // namespace
+
+BOOL GlyphMenu::LoadMenu(int resourceId) {
+    return LoadMenu(MAKEINTRESOURCEA(static_cast<WORD>(resourceId)));
+}
+
+BOOL GlyphMenu::LoadMenu(const char* resourceName) {
+    const HMODULE module = ::GetModuleHandleA(nullptr);
+    const HRSRC resource = ::FindResourceA(module, resourceName, MAKEINTRESOURCEA(4) /* RT_MENU */);
+    if (resource == nullptr)
+        return FALSE;
+    const HGLOBAL loaded = ::LoadResource(module, resource);
+    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+    if (bytes == nullptr)
+        return FALSE;
+    // Read the whole template first: a broken one leaves this menu untouched.
+    const auto items = ReadMenuTemplate(std::span<const std::uint8_t>(
+        static_cast<const std::uint8_t*>(bytes), ::SizeofResource(module, resource)));
+    if (!items)
+        return FALSE;
+
+    DestroyMenu();
+    if (!CreateMenu())
+        return FALSE;
+
+    // The open levels, bottom first; the top one receives the next item.
+    std::vector<GlyphMenu*> popupStack{this};
+    for (const MenuTemplateItem& entry : *items) {
+        const std::wstring caption(entry.caption.begin(), entry.caption.end());
+        GlyphMenu* level = popupStack.back();
+        if (entry.popup) {
+            auto popup = std::make_unique<GlyphMenu>();
+            if (!popup->CreatePopupMenu())
+                return FALSE;
+            level->AppendItem(caption.c_str(), entry.flags,
+                              reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()));
+            popupStack.push_back(popup.release()); // owned by level through its popup handles
+        } else {
+            level->AppendItem(caption.c_str(), entry.flags, entry.id);
+            for (int closed = 0; closed < entry.levelsClosed; ++closed) {
+                popupStack.back()->AlignShortcutText();
+                popupStack.pop_back();
+            }
+        }
+    }
+
+    // The system draws the top level; only deeper levels stay owner-drawn.
+    for (int i = 0; i < GetMenuItemCount() && i < m_items.GetSize(); ++i) {
+        GlyphMenuItem* item = ItemAt(i);
+        const CString text = item->GetTextAnsi();
+        if (CMenu* popup = GetSubMenu(i)) {
+            item->m_flags = MF_POPUP | MF_BYPOSITION;
+            ModifyMenu(i, item->m_flags, reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()), text);
+        } else {
+            item->m_flags = MF_STRING | MF_BYPOSITION;
+            ModifyMenu(i, item->m_flags, item->m_id, text);
+        }
+    }
+    m_loadedFromTemplate = TRUE;
+    return TRUE;
+}
+
+void GlyphMenu::AlignShortcutText() {
+    NONCLIENTMETRICSA metrics = {};
+    // The size without the padded-border field, which every version accepts.
+    metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    CFont font;
+    font.CreateFontIndirect(&metrics.lfMenuFont);
+    CWnd* mainWnd = AfxGetMainWnd();
+    CClientDC dc(mainWnd != nullptr ? mainWnd->m_hWnd : ::GetDesktopWindow());
+    CSelectGuard selectFont(dc, font);
+    const auto width = [&dc](const CString& text) {
+        return dc.GetTextExtent(text, text.GetLength()).cx;
+    };
+
+    const int count = GetMenuItemCount();
+    const int records = static_cast<int>(m_items.GetSize());
+    int target = -1;
+    for (int i = 0; i < count && i < records; ++i) {
+        const CString text = ItemAt(i)->GetTextAnsi();
+        const int tab = text.Find('\t');
+        CString left = tab < 0 ? text : text.Left(tab);
+        left += " ";
+        target = std::max(target, static_cast<int>(width(left)));
+    }
+    for (int i = 0; i < count && i < records; ++i) {
+        const CString text = ItemAt(i)->GetTextAnsi();
+        const int tab = text.Find('\t');
+        if (tab < 0)
+            continue;
+        CString left = text.Left(tab);
+        // A space that adds no width would never reach the target.
+        for (LONG current = width(left); current < target;) {
+            left += " ";
+            const LONG padded = width(left);
+            if (padded <= current)
+                break;
+            current = padded;
+        }
+        ItemAt(i)->SetTextAnsi(left + text.Mid(tab));
+    }
+}
+
+int GlyphMenu::TopLevelOffset() {
+    if (!m_loadedFromTemplate)
+        return 0;
+    const int count = GetMenuItemCount();
+    for (int i = 0; i < count; ++i) {
+        CString text;
+        GetMenuString(i, text, MF_BYPOSITION);
+        if (text.IsEmpty())
+            continue;
+        for (INT_PTR j = 0; j < m_items.GetSize(); ++j)
+            if (ItemAt(j)->GetTextAnsi() == text)
+                return i >= j ? i - static_cast<int>(j) : 0;
+    }
+    return 0;
+}
+
+void GlyphMenu::MakeTopLevelPlain() {
+    const int offset = TopLevelOffset();
+    for (int p = offset; p < GetMenuItemCount(); ++p) {
+        const INT_PTR j = p - offset;
+        CMenu* popup = j < m_items.GetSize() ? GetSubMenu(p) : nullptr;
+        if (popup == nullptr)
+            continue;
+        GlyphMenuItem* item = ItemAt(j);
+        item->m_flags = MF_POPUP | MF_BYPOSITION;
+        ModifyMenu(p, item->m_flags, reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()),
+                   item->GetTextAnsi());
+    }
+}
+
+GlyphMenuItem* GlyphMenu::ReplaceItemRecord(UINT position, UINT flags, UINT id, CString text) {
+    auto* item = new GlyphMenuItem;
+    item->SetTextAnsi(text);
+    item->m_flags = flags;
+    item->m_id = id;
+    ModifyMenu(position, flags, IdOrHandle(id), (flags & MF_OWNERDRAW) ? AsItemData(item) : nullptr);
+    return item;
+}
+
+void GlyphMenu::SyncItemRecords() {
+    SetAllSyncMarks(0);
+    CPtrArray synced;
+    for (int j = 0; j < GetMenuItemCount(); ++j) {
+        const UINT state = GetMenuState(j, MF_BYPOSITION);
+        GlyphMenuItem* item = nullptr;
+        if (state & MF_POPUP) {
+            const UINT id = HandleId(::GetSubMenu(m_hMenu, j));
+            item = TakeRecordForId(id);
+            CString text;
+            GetMenuString(j, text, MF_BYPOSITION);
+            // The high byte of a popup's state is its item count.
+            if (item == nullptr)
+                item = ReplaceItemRecord(
+                    j, (state & 0xFF) | MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW, id, text);
+            else if (!text.IsEmpty())
+                item->SetTextAnsi(text);
+        } else if (state & MF_SEPARATOR) {
+            item = TakeRecordForId(0);
+            if (item == nullptr)
+                item = ReplaceItemRecord(j, state | MF_SEPARATOR | MF_BYPOSITION | MF_OWNERDRAW, 0,
+                                         CString());
+            else
+                ModifyMenu(j, item->m_flags | MF_BYPOSITION, 0, AsItemData(item));
+        } else {
+            const UINT id = GetMenuItemID(j);
+            item = TakeRecordForId(id);
+            CString text;
+            GetMenuString(j, text, MF_BYPOSITION);
+            const UINT flags = state | MF_BYPOSITION | MF_OWNERDRAW;
+            if (item == nullptr) {
+                item = ReplaceItemRecord(j, flags, id, text);
+            } else {
+                item->m_flags = flags;
+                if (!text.IsEmpty())
+                    item->SetTextAnsi(text);
+                ModifyMenu(j, flags, id, AsItemData(item));
+            }
+        }
+        synced.Add(item);
+    }
+    DeleteUnmarkedRecords();
+    m_items.RemoveAll();
+    m_items.Append(synced);
+}
+
+GlyphMenuItem* GlyphMenu::TakeRecordForId(UINT id) {
+    for (INT_PTR i = 0; i < m_items.GetSize(); ++i) {
+        GlyphMenuItem* item = ItemAt(i);
+        if (item != nullptr && item->m_id == id && item->m_syncMark == 0) {
+            item->m_syncMark = 1;
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+void GlyphMenu::SetAllSyncMarks(UINT value) {
+    for (INT_PTR i = 0; i < m_items.GetSize(); ++i)
+        ItemAt(i)->m_syncMark = value;
+}
+
+void GlyphMenu::DeleteUnmarkedRecords() {
+    for (INT_PTR i = 0; i < m_items.GetSize(); ++i) {
+        GlyphMenuItem* item = ItemAt(i);
+        if (item != nullptr && item->m_syncMark == 0) {
+            delete item;
+            m_items.SetAt(i, nullptr);
+        }
+    }
+}
+
+BOOL GlyphMenu::GetItemText(UINT idOrPosition, CString& text, UINT flags) {
+    if (flags & MF_BYPOSITION) {
+        if (idOrPosition >= static_cast<UINT>(m_items.GetSize()) || ItemAt(idOrPosition) == nullptr)
+            return FALSE;
+        text = ItemAt(idOrPosition)->GetTextAnsi();
+        return TRUE;
+    }
+    int position = -1;
+    CMenu* owner = FindCommandOwner(idOrPosition, &position);
+    if (owner == nullptr || !owner->IsKindOf(RUNTIME_CLASS(GlyphMenu)))
+        return FALSE;
+    return static_cast<GlyphMenu*>(owner)->GetItemText(position, text, MF_BYPOSITION);
+}
+
+CMenu* GlyphMenu::FindCommandOwner(UINT id, int* position) { return FindOwnerIn(this, id, position); }
+
+LRESULT GlyphMenu::HandleMenuChar(UINT character, UINT flags, GlyphMenu* menu) {
+    if (menu == nullptr || !(flags & MF_POPUP))
+        return 0;
+    CString key("&");
+    const char typed[2] = {static_cast<char>(character & 0xFF), '\0'};
+    key += typed;
+    LowerAnsi(key);
+
+    const int count = menu->GetMenuItemCount();
+    if (count != menu->m_items.GetSize())
+        menu->SyncItemRecords();
+    for (int i = 0; i < count; ++i) {
+        CString text;
+        if (!menu->GetItemText(i, text, MF_BYPOSITION))
+            continue;
+        LowerAnsi(text);
+        if (std::strstr(text, key) != nullptr)
+            return (MNC_EXECUTE << 16) | (i & 0xFFFF);
+    }
+    return 0;
+}
