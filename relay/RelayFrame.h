@@ -1,4 +1,4 @@
-// The 8-byte frame spoken with the relay board (spec Part 1.1).
+// The 8-byte frame spoken with the relay board.
 #pragma once
 
 #include <array>

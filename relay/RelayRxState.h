@@ -1,6 +1,6 @@
-// Reassembly of the board's byte stream into 8-byte status frames (spec Part 1.3,
-// OnRxByte steps 1 to 5 and the receive time-out step of OnTimer). CRelayDlg owns this
-// state; the members keep the names the specification gives them.
+// Reassembly of the board's byte stream into 8-byte status frames, with the time-out
+// that drops a partial frame after a pause. The main dialog owns this state through
+// its link base class.
 #pragma once
 
 #include "RelayFrame.h"

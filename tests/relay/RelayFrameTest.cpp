@@ -11,7 +11,7 @@ struct WireFrame {
     RelayFrame wire;
 };
 
-// Part 1.1, "Complete frames as they go on the wire".
+// Every frame the panel sends, as it goes on the wire.
 const WireFrame kWireFrames[] = {
     {"query status", RELAY_CMD_QUERY, 0, {0x55, 0x01, 0x10, 0x00, 0x00, 0x00, 0x00, 0x66}},
     {"channel 1 off", RELAY_CMD_OFF, 1, {0x55, 0x01, 0x11, 0x00, 0x00, 0x00, 0x01, 0x68}},
