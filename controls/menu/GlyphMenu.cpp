@@ -13,7 +13,9 @@ INT32 GlyphMenu::s_osKind = GlyphMenu::ProbeOsKind();
 BOOL GlyphMenu::s_themeChecked = FALSE;
 BOOL GlyphMenu::s_themeClassic = FALSE;
 
-GlyphMenu::~GlyphMenu() { DestroyMenu(); }
+GlyphMenu::~GlyphMenu() {
+    DestroyMenu();
+}
 
 INT32 GlyphMenu::ProbeOsKind() {
     const DWORD versionWord = ::GetVersion();
@@ -101,7 +103,9 @@ BOOL GlyphMenu::IsClassicTheme() {
     return s_themeClassic;
 }
 
-BOOL GlyphMenu::IsXpThemed() { return s_osKind == OS_WINXP && !IsClassicTheme(); }
+BOOL GlyphMenu::IsXpThemed() {
+    return s_osKind == OS_WINXP && !IsClassicTheme();
+}
 
 BOOL GlyphMenu::IsFlatStyle() {
     return (IsXpThemed() ? s_flatModeWhenThemed : s_modeOtherwise) == MENU_STYLE_FLAT;

@@ -54,7 +54,8 @@ class GlyphMenu : public CMenu {
     void SyncItemRecords();
     GlyphMenuItem* TakeRecordForId(UINT id);
     void SetAllSyncMarks(UINT value);
-    // Frees unclaimed records; their slots in m_items stay for the caller.
+    // Frees unclaimed records; their slots in m_items become null, for the
+    // caller to remove.
     void DeleteUnmarkedRecords();
     // By position with MF_BYPOSITION, else by command id anywhere in the tree.
     BOOL GetItemText(UINT idOrPosition, CString& text, UINT flags);

@@ -17,11 +17,17 @@
 namespace {
 
 // Record ids hold popup handles as 32-bit values; handles widen by sign extension.
-UINT_PTR IdOrHandle(UINT id) { return static_cast<UINT_PTR>(static_cast<INT_PTR>(static_cast<LONG>(id))); }
+UINT_PTR IdOrHandle(UINT id) {
+    return static_cast<UINT_PTR>(static_cast<INT_PTR>(static_cast<LONG>(id)));
+}
 
-UINT HandleId(HMENU hMenu) { return static_cast<UINT>(reinterpret_cast<UINT_PTR>(hMenu)); }
+UINT HandleId(HMENU hMenu) {
+    return static_cast<UINT>(reinterpret_cast<UINT_PTR>(hMenu));
+}
 
-LPCSTR AsItemData(GlyphMenuItem* item) { return reinterpret_cast<LPCSTR>(item); }
+LPCSTR AsItemData(GlyphMenuItem* item) {
+    return reinterpret_cast<LPCSTR>(item);
+}
 
 void LowerAnsi(CString& text) {
     const int length = text.GetLength();
@@ -184,7 +190,8 @@ GlyphMenuItem* GlyphMenu::ReplaceItemRecord(UINT position, UINT flags, UINT id, 
     item->SetTextAnsi(text);
     item->m_flags = flags;
     item->m_id = id;
-    ModifyMenu(position, flags, IdOrHandle(id), (flags & MF_OWNERDRAW) ? AsItemData(item) : nullptr);
+    ModifyMenu(position, flags, IdOrHandle(id),
+               (flags & MF_OWNERDRAW) ? AsItemData(item) : nullptr);
     return item;
 }
 
@@ -247,7 +254,8 @@ GlyphMenuItem* GlyphMenu::TakeRecordForId(UINT id) {
 
 void GlyphMenu::SetAllSyncMarks(UINT value) {
     for (INT_PTR i = 0; i < m_items.GetSize(); ++i)
-        ItemAt(i)->m_syncMark = value;
+        if (GlyphMenuItem* item = ItemAt(i))
+            item->m_syncMark = value;
 }
 
 void GlyphMenu::DeleteUnmarkedRecords() {
@@ -274,7 +282,9 @@ BOOL GlyphMenu::GetItemText(UINT idOrPosition, CString& text, UINT flags) {
     return static_cast<GlyphMenu*>(owner)->GetItemText(position, text, MF_BYPOSITION);
 }
 
-CMenu* GlyphMenu::FindCommandOwner(UINT id, int* position) { return FindOwnerIn(this, id, position); }
+CMenu* GlyphMenu::FindCommandOwner(UINT id, int* position) {
+    return FindOwnerIn(this, id, position);
+}
 
 LRESULT GlyphMenu::HandleMenuChar(UINT character, UINT flags, GlyphMenu* menu) {
     if (menu == nullptr || !(flags & MF_POPUP))

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 enum OsKind : std::int32_t {
-    OS_WIN32S = 0,    // 16-bit Windows with the 32-bit extension
-    OS_NT_OTHER = 1,  // NT 3.x and everything after XP
+    OS_WIN32S = 0,   // 16-bit Windows with the 32-bit extension
+    OS_NT_OTHER = 1, // NT 3.x and everything after XP
     OS_WIN95 = 2,
     OS_WIN98 = 3,
     OS_WINME = 4,

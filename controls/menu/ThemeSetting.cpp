@@ -7,8 +7,8 @@
 
 BOOL ReadClassicThemeSetting() {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Plus!\\Themes\\Current", 0, KEY_READ,
-                        &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Plus!\\Themes\\Current", 0,
+                        KEY_READ, &key) != ERROR_SUCCESS)
         return FALSE;
     char value[260];
     DWORD size = sizeof value;

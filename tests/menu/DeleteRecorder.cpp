@@ -28,19 +28,33 @@ void* Allocate(std::size_t size) {
 
 } // namespace
 
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* address) noexcept { Release(address); }
-void operator delete[](void* address) noexcept { Release(address); }
-void operator delete(void* address, std::size_t) noexcept { Release(address); }
-void operator delete[](void* address, std::size_t) noexcept { Release(address); }
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void operator delete(void* address) noexcept {
+    Release(address);
+}
+void operator delete[](void* address) noexcept {
+    Release(address);
+}
+void operator delete(void* address, std::size_t) noexcept {
+    Release(address);
+}
+void operator delete[](void* address, std::size_t) noexcept {
+    Release(address);
+}
 
 DeleteRecorder::DeleteRecorder() {
     g_count = 0;
     g_recording = true;
 }
 
-DeleteRecorder::~DeleteRecorder() { g_recording = false; }
+DeleteRecorder::~DeleteRecorder() {
+    g_recording = false;
+}
 
 int DeleteRecorder::CountOf(const void* address) const {
     int count = 0;
@@ -49,5 +63,3 @@ int DeleteRecorder::CountOf(const void* address) const {
             ++count;
     return count;
 }
-
-std::size_t DeleteRecorder::Total() const { return g_count; }

@@ -3,8 +3,6 @@
 // so a test can count what a destruction freed. The test executable's
 // replacement of the global allocation functions feeds it.
 
-#include <cstddef>
-
 class DeleteRecorder {
   public:
     DeleteRecorder();
@@ -14,5 +12,4 @@ class DeleteRecorder {
 
     // How often the address was freed while recording.
     int CountOf(const void* address) const;
-    std::size_t Total() const;
 };

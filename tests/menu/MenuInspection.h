@@ -30,7 +30,7 @@ inline GlyphMenuItem* RecordAt(const GlyphMenu& menu, INT_PTR index) {
 inline GlyphMenu* GlyphSubMenu(const CMenu& menu, int position) {
     CMenu* sub = CMenu::FromHandlePermanent(::GetSubMenu(menu.GetSafeHmenu(), position));
     return sub != nullptr && sub->IsKindOf(RUNTIME_CLASS(GlyphMenu)) ? static_cast<GlyphMenu*>(sub)
-                                                                      : nullptr;
+                                                                     : nullptr;
 }
 
 // Every GlyphMenu of a tree, the root first.

@@ -23,7 +23,8 @@ class MenuTemplateBuilder {
         return *this;
     }
 
-    MenuTemplateBuilder& Item(std::uint16_t flags, std::uint16_t id, const std::u16string& caption) {
+    MenuTemplateBuilder& Item(std::uint16_t flags, std::uint16_t id,
+                              const std::u16string& caption) {
         Word(flags);
         Word(id);
         Text(caption);

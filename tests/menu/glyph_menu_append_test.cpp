@@ -8,7 +8,9 @@
 
 namespace {
 
-UINT_PTR AsId(HMENU hMenu) { return reinterpret_cast<UINT_PTR>(hMenu); }
+UINT_PTR AsId(HMENU hMenu) {
+    return reinterpret_cast<UINT_PTR>(hMenu);
+}
 
 TEST(GlyphMenuAppend, FlagsOfTheRegisteredItem) {
     struct Case {

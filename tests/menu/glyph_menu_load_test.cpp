@@ -159,7 +159,8 @@ TEST(GlyphMenuLoad, EveryLevelClosedByOneItemIsAligned) {
     ASSERT_NE(older, nullptr);
     {
         SCOPED_TRACE("File");
-        ExpectAligned(*file, {"&Open\tCtrl+O", "Save &All Files\tCtrl+Shift+S", "", "E&xit", "&Recent"});
+        ExpectAligned(*file,
+                      {"&Open\tCtrl+O", "Save &All Files\tCtrl+Shift+S", "", "E&xit", "&Recent"});
     }
     {
         SCOPED_TRACE("Older");
@@ -215,7 +216,8 @@ TEST(GlyphMenuLoad, AppendingToALoadedTopLevelKeepsPopupsPlain) {
     ASSERT_TRUE(menu.LoadMenu(IDM_TEST_ONE));
     auto* popup = new GlyphMenu; // owned by menu once appended
     ASSERT_TRUE(popup->CreatePopupMenu());
-    EXPECT_TRUE(menu.AppendItem(L"More", MF_POPUP, reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu())));
+    EXPECT_TRUE(
+        menu.AppendItem(L"More", MF_POPUP, reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu())));
     EXPECT_TRUE(menu.AppendItem(L"Command", MF_STRING, 77));
     const HMENU hMenu = menu.GetSafeHmenu();
     EXPECT_FALSE(IsOwnerDrawn(hMenu, 1));

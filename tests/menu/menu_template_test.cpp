@@ -54,10 +54,10 @@ TEST(MenuTemplateReader, NestedLevelsCloseOnTheirLastNormalItem) {
         int levelsClosed;
     };
     const Expected expected[] = {
-        {true, 0x10, 0, u"&File", 0},      {false, 0, 101, u"&Open\tCtrl+O", 0},
-        {false, 0, 0, u"", 0},             {true, 0x10, 0, u"&More", 0},
-        {true, 0x10, 0, u"&Deep", 0},      {false, kGrayed, 102, u"&Last", 3},
-        {true, 0x10, 0, u"&Help", 0},      {false, 0, 103, u"&About", 2},
+        {true, 0x10, 0, u"&File", 0}, {false, 0, 101, u"&Open\tCtrl+O", 0},
+        {false, 0, 0, u"", 0},        {true, 0x10, 0, u"&More", 0},
+        {true, 0x10, 0, u"&Deep", 0}, {false, kGrayed, 102, u"&Last", 3},
+        {true, 0x10, 0, u"&Help", 0}, {false, 0, 103, u"&About", 2},
     };
     ASSERT_EQ(items->size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {

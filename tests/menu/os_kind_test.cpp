@@ -19,16 +19,17 @@ TEST(OsKindDecision, EveryKindAndItsEdges) {
         OsKind expected;
     };
     const Case cases[] = {
-        {true, 3, 95, OS_WIN32S},  {true, 0, 0, OS_WIN32S},    {true, 4, 0, OS_WIN95},
-        {true, 4, 3, OS_WIN95},    {true, 5, 0, OS_WIN95},     {true, 4, 10, OS_WIN98},
-        {true, 4, 90, OS_WINME},   {false, 3, 51, OS_NT_OTHER}, {false, 4, 0, OS_NT4},
-        {false, 4, 90, OS_NT4},    {false, 5, 0, OS_WIN2000},  {false, 5, 1, OS_WINXP},
-        {false, 5, 2, OS_NT_OTHER}, {false, 6, 0, OS_NT_OTHER}, {false, 6, 1, OS_NT_OTHER},
+        {true, 3, 95, OS_WIN32S},    {true, 0, 0, OS_WIN32S},     {true, 4, 0, OS_WIN95},
+        {true, 4, 3, OS_WIN95},      {true, 5, 0, OS_WIN95},      {true, 4, 10, OS_WIN98},
+        {true, 4, 90, OS_WINME},     {false, 3, 51, OS_NT_OTHER}, {false, 4, 0, OS_NT4},
+        {false, 4, 90, OS_NT4},      {false, 5, 0, OS_WIN2000},   {false, 5, 1, OS_WINXP},
+        {false, 5, 2, OS_NT_OTHER},  {false, 6, 0, OS_NT_OTHER},  {false, 6, 1, OS_NT_OTHER},
         {false, 10, 0, OS_NT_OTHER}, {false, 0, 0, OS_NT_OTHER},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.nineX ? "9x " : "NT ") << c.major << '.' << c.minor);
-        EXPECT_EQ(DecideOsKind(VersionWord(c.nineX, c.major, c.minor), c.major, c.minor), c.expected);
+        EXPECT_EQ(DecideOsKind(VersionWord(c.nineX, c.major, c.minor), c.major, c.minor),
+                  c.expected);
     }
 }
 
