@@ -61,8 +61,7 @@ CPen* CDC::SelectObject(CPen* pPen) {
 }
 
 CBrush* CDC::SelectObject(CBrush* pBrush) {
-    return CBrush::FromHandle(
-        static_cast<HBRUSH>(::SelectObject(m_hDC, pBrush->GetSafeHandle())));
+    return CBrush::FromHandle(static_cast<HBRUSH>(::SelectObject(m_hDC, pBrush->GetSafeHandle())));
 }
 
 CFont* CDC::SelectObject(CFont* pFont) {

@@ -225,8 +225,7 @@ DWORD CStyledButton::SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hIm
         }
         SIZE size = BitmapSize(images[i]);
         HBITMAP mask = masks[i] != nullptr ? masks[i] : OpaqueMask(size);
-        m_bitmaps[i] = {images[i], static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy),
-                        mask};
+        m_bitmaps[i] = {images[i], static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy), mask};
     }
     Repaint(bRepaint);
     return SB_OK;

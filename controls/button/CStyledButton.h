@@ -38,8 +38,8 @@ class CStyledButton : public CButton {
     // A null normal image means the hot one serves both states.
     DWORD SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint = TRUE);
     // Each image is black where its mask is set; a null mask makes the image opaque.
-    DWORD SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hImageNormal,
-                     HBITMAP hMaskNormal, BOOL bRepaint = TRUE);
+    DWORD SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hImageNormal, HBITMAP hMaskNormal,
+                     BOOL bRepaint = TRUE);
     // Keeps a private copy of hCursor (system cursors are shared); null removes it.
     DWORD SetHoverCursor(HCURSOR hCursor);
     DWORD SetImageAlign(BYTE nAlign, BOOL bRepaint = TRUE);

@@ -149,8 +149,8 @@ void CStyledButton::PaintParentCopy(CDC* pDC) {
         m_dcParentCopy.CreateCompatibleDC(&parentDC);
         m_bmpParentCopy.CreateCompatibleBitmap(&parentDC, rcClient.Width(), rcClient.Height());
         m_pOldParentCopyBitmap = m_dcParentCopy.SelectObject(&m_bmpParentCopy);
-        m_dcParentCopy.BitBlt(0, 0, rcClient.Width(), rcClient.Height(), &parentDC,
-                              rcInParent.left, rcInParent.top, SRCCOPY);
+        m_dcParentCopy.BitBlt(0, 0, rcClient.Width(), rcClient.Height(), &parentDC, rcInParent.left,
+                              rcInParent.top, SRCCOPY);
     }
     pDC->BitBlt(0, 0, rcClient.Width(), rcClient.Height(), &m_dcParentCopy, 0, 0, SRCCOPY);
 }
@@ -207,8 +207,8 @@ int CStyledButton::ChooseImageSlot(BOOL bHasNormal) const {
     return !bHot && bHasNormal ? 1 : 0;
 }
 
-void CStyledButton::DrawIconImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem,
-                                  CRect* pCaption, BOOL bPressed, BOOL bDisabled) {
+void CStyledButton::DrawIconImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem, CRect* pCaption,
+                                  BOOL bPressed, BOOL bDisabled) {
     const ButtonIconSlot& slot = m_icons[ChooseImageSlot(m_icons[1].hIcon != nullptr)];
     CRect rcImage = LayoutImage(bHasCaption, rcItem, pCaption, bPressed, slot.cx, slot.cy);
     pDC->DrawState(rcImage.TopLeft(), rcImage.Size(), slot.hIcon,

@@ -100,8 +100,8 @@ bool HostCommand(const std::string& command) {
                                std::to_string(::GetCurrentProcessId()) + "-" +
                                std::to_string(++s_serial);
     const std::string ok = marker + ".ok", failed = marker + ".failed";
-    std::string line = "/bin/sh -c \"(" + command + ") && touch '" + ok + "' || touch '" +
-                       failed + "'\"";
+    std::string line =
+        "/bin/sh -c \"(" + command + ") && touch '" + ok + "' || touch '" + failed + "'\"";
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};

@@ -27,9 +27,7 @@ class StyledButtonProbe {
     static CToolTipCtrl& Tip(CStyledButton& b) { return b.m_tip; }
     static HCURSOR HoverCursor(const CStyledButton& b) { return b.m_hHoverCursor; }
     static const ButtonIconSlot& Icon(const CStyledButton& b, int i) { return b.m_icons[i]; }
-    static const ButtonBitmapSlot& Bitmap(const CStyledButton& b, int i) {
-        return b.m_bitmaps[i];
-    }
+    static const ButtonBitmapSlot& Bitmap(const CStyledButton& b, int i) { return b.m_bitmaps[i]; }
     static HDC ParentCopyDc(const CStyledButton& b) { return b.m_dcParentCopy.GetSafeHdc(); }
 };
 

@@ -10,7 +10,9 @@
 
 namespace {
 
-UINT TypeBits(HWND hWnd) { return static_cast<UINT>(::GetWindowLongPtrA(hWnd, GWL_STYLE)) & 0x1F; }
+UINT TypeBits(HWND hWnd) {
+    return static_cast<UINT>(::GetWindowLongPtrA(hWnd, GWL_STYLE)) & 0x1F;
+}
 
 std::string ToolText(CStyledButton& b, RECT* rect) {
     char text[INFOTIPSIZE] = {};
@@ -51,8 +53,8 @@ TEST_F(ButtonBehaviour, SetStyleTracksTheDefaultState) {
         UINT style;
         BOOL isDefault;
     } steps[] = {
-        {BS_PUSHBUTTON, FALSE},    {BS_CHECKBOX, FALSE},      {BS_DEFPUSHBUTTON, TRUE},
-        {BS_AUTOCHECKBOX, TRUE},   {BS_OWNERDRAW, TRUE},      {BS_PUSHBUTTON, FALSE},
+        {BS_PUSHBUTTON, FALSE},  {BS_CHECKBOX, FALSE}, {BS_DEFPUSHBUTTON, TRUE},
+        {BS_AUTOCHECKBOX, TRUE}, {BS_OWNERDRAW, TRUE}, {BS_PUSHBUTTON, FALSE},
     };
     for (const Step& s : steps) {
         m_dlg->m_default.SendMessage(BM_SETSTYLE, s.style, FALSE);
@@ -227,7 +229,8 @@ TEST_F(ButtonBehaviour, LinkIsCutOnACharacterBoundary) {
         const char* kept = StyledButtonProbe::Link(b);
         EXPECT_EQ(k.kept, std::strlen(kept));
         EXPECT_EQ(0, std::memcmp(kept, k.link.data(), std::strlen(kept)));
-        EXPECT_EQ(0, std::memcmp(kept + k.kept, std::string(260 - k.kept, '\0').data(), 260 - k.kept))
+        EXPECT_EQ(0,
+                  std::memcmp(kept + k.kept, std::string(260 - k.kept, '\0').data(), 260 - k.kept))
             << "the rest of the buffer is cleared";
     }
     b.SetLink(nullptr);

@@ -46,7 +46,9 @@ HICON MakeIcon(COLORREF color) {
     return icon;
 }
 
-bool Alive(HGDIOBJ h) { return ::GetObjectType(h) != 0; }
+bool Alive(HGDIOBJ h) {
+    return ::GetObjectType(h) != 0;
+}
 
 std::string Describe(const RECT& rc) {
     return "{" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +

@@ -20,14 +20,18 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-COLORREF Sys(int index) { return ::GetSysColor(index); }
+COLORREF Sys(int index) {
+    return ::GetSysColor(index);
+}
 
 RECT Offset(RECT rc, int dx, int dy) {
     ::OffsetRect(&rc, dx, dy);
     return rc;
 }
 
-bool SameRect(const RECT& a, const RECT& b) { return ::EqualRect(&a, &b) != FALSE; }
+bool SameRect(const RECT& a, const RECT& b) {
+    return ::EqualRect(&a, &b) != FALSE;
+}
 
 std::string Describe(const RECT& rc) {
     return "{" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
@@ -78,14 +82,22 @@ TEST_F(ButtonPaint, RaisedBevelLiesOnItsExactPixels) {
     struct Probe {
         int x, y, color;
     } probes[] = {
-        {0, 0, COLOR_BTNHIGHLIGHT},      {W - 2, 0, COLOR_BTNHIGHLIGHT},
-        {0, H - 2, COLOR_BTNHIGHLIGHT},  {W - 1, 0, COLOR_3DDKSHADOW},
-        {0, H - 1, COLOR_3DDKSHADOW},    {W - 1, H - 1, COLOR_3DDKSHADOW},
-        {W / 2, H - 1, COLOR_3DDKSHADOW}, {W - 1, H / 2, COLOR_3DDKSHADOW},
-        {1, 1, COLOR_3DLIGHT},           {W - 3, 1, COLOR_3DLIGHT},
-        {1, H - 3, COLOR_3DLIGHT},       {W - 2, 1, COLOR_BTNSHADOW},
-        {W - 2, H - 2, COLOR_BTNSHADOW}, {1, H - 2, COLOR_BTNSHADOW},
-        {W / 2, H - 2, COLOR_BTNSHADOW}, {W - 2, H / 2, COLOR_BTNSHADOW},
+        {0, 0, COLOR_BTNHIGHLIGHT},
+        {W - 2, 0, COLOR_BTNHIGHLIGHT},
+        {0, H - 2, COLOR_BTNHIGHLIGHT},
+        {W - 1, 0, COLOR_3DDKSHADOW},
+        {0, H - 1, COLOR_3DDKSHADOW},
+        {W - 1, H - 1, COLOR_3DDKSHADOW},
+        {W / 2, H - 1, COLOR_3DDKSHADOW},
+        {W - 1, H / 2, COLOR_3DDKSHADOW},
+        {1, 1, COLOR_3DLIGHT},
+        {W - 3, 1, COLOR_3DLIGHT},
+        {1, H - 3, COLOR_3DLIGHT},
+        {W - 2, 1, COLOR_BTNSHADOW},
+        {W - 2, H - 2, COLOR_BTNSHADOW},
+        {1, H - 2, COLOR_BTNSHADOW},
+        {W / 2, H - 2, COLOR_BTNSHADOW},
+        {W - 2, H / 2, COLOR_BTNSHADOW},
     };
     for (const Probe& p : probes)
         EXPECT_EQ(Sys(p.color), c->Pixel(p.x, p.y)) << "at " << p.x << "," << p.y;
@@ -109,9 +121,9 @@ TEST_F(ButtonPaint, FocusedOrDefaultGetsBlackOutlineAndBevelInside) {
         SCOPED_TRACE(k.name);
         auto c = PaintButton(*k.button, k.state);
         const int W = c->Width(), H = c->Height();
-        EXPECT_EQ(2 * W + 2 * H - 4, c->Count({0, 0, W, 1}, kBlack) + c->Count({0, H - 1, W, H}, kBlack) +
-                                         c->Count({0, 1, 1, H - 1}, kBlack) +
-                                         c->Count({W - 1, 1, W, H - 1}, kBlack));
+        EXPECT_EQ(2 * W + 2 * H - 4,
+                  c->Count({0, 0, W, 1}, kBlack) + c->Count({0, H - 1, W, H}, kBlack) +
+                      c->Count({0, 1, 1, H - 1}, kBlack) + c->Count({W - 1, 1, W, H - 1}, kBlack));
         EXPECT_EQ(Sys(COLOR_BTNHIGHLIGHT), c->Pixel(1, 1));
         EXPECT_EQ(Sys(COLOR_3DLIGHT), c->Pixel(2, 2));
         EXPECT_EQ(Sys(COLOR_3DDKSHADOW), c->Pixel(W - 2, H - 2));
@@ -255,7 +267,8 @@ TEST_F(ButtonPaint, FlatEdgeOnlyWhenHoveredOrPressed) {
         {"hovered", true, 0, TRUE, light, shadow},
         {"pressed", false, ODS_SELECTED, TRUE, shadow, light},
         {"hovered, no edge", true, 0, FALSE, kSlots[SBC_FACE_HOT], kSlots[SBC_FACE_HOT]},
-        {"pressed, no edge", false, ODS_SELECTED, FALSE, kSlots[SBC_FACE_HOT], kSlots[SBC_FACE_HOT]},
+        {"pressed, no edge", false, ODS_SELECTED, FALSE, kSlots[SBC_FACE_HOT],
+         kSlots[SBC_FACE_HOT]},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);

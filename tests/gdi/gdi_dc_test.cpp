@@ -39,8 +39,8 @@ TEST(DcDraw, Draw3dRectPutsEachColourOnItsOwnSides) {
         int x, y;
         COLORREF expected;
     } probes[] = {
-        {2, 2, kRed},  {10, 2, kRed},  {11, 2, kBlue}, {2, 8, kRed},
-        {2, 9, kBlue}, {11, 9, kBlue}, {6, 9, kBlue},  {11, 5, kBlue},
+        {2, 2, kRed},   {10, 2, kRed},   {11, 2, kBlue}, {2, 8, kRed},
+        {2, 9, kBlue},  {11, 9, kBlue},  {6, 9, kBlue},  {11, 5, kBlue},
         {3, 3, kWhite}, {10, 8, kWhite}, {1, 1, kWhite}, {12, 10, kWhite},
     };
     for (const auto& p : probes)
@@ -201,8 +201,7 @@ TEST(DcDraw, DisabledBitmapDrawsInShadowColour) {
     DibCanvas canvas(40, 20);
     ASSERT_TRUE(canvas.Valid());
     ASSERT_TRUE(canvas.Dc().DrawState({0, 0}, {16, 16}, bmp.GetSafeHandle(), DSS_NORMAL));
-    ASSERT_TRUE(
-        canvas.Dc().DrawState({20, 0}, {16, 16}, bmp.GetSafeHandle(), DSS_DISABLED));
+    ASSERT_TRUE(canvas.Dc().DrawState({20, 0}, {16, 16}, bmp.GetSafeHandle(), DSS_DISABLED));
     EXPECT_EQ(16 * 16, canvas.Count({0, 0, 16, 16}, kBlack));
     EXPECT_EQ(0, canvas.Count({20, 0, 37, 17}, kBlack));
     EXPECT_GT(canvas.Count({20, 0, 37, 17}, ::GetSysColor(COLOR_BTNSHADOW)), 0);
@@ -253,8 +252,8 @@ class PaintWindow : public ::testing::Test {
         wc.hInstance = ::GetModuleHandleA(nullptr);
         wc.lpszClassName = "KestrelGdiPaintTest";
         ::RegisterClassA(&wc);
-        m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "paint", WS_POPUP | WS_VISIBLE, 10, 10,
-                                   60, 40, nullptr, nullptr, wc.hInstance, nullptr);
+        m_hWnd = ::CreateWindowExA(0, wc.lpszClassName, "paint", WS_POPUP | WS_VISIBLE, 10, 10, 60,
+                                   40, nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_NE(nullptr, m_hWnd) << "no window: is an X display running?";
     }
     void TearDown() override {

@@ -17,7 +17,9 @@ namespace {
 
 constexpr int kLeakLoop = 70000;
 
-bool Alive(HGDIOBJ h) { return ::GetObjectType(h) != 0; }
+bool Alive(HGDIOBJ h) {
+    return ::GetObjectType(h) != 0;
+}
 
 struct BrushKind {
     using Type = CBrush;
