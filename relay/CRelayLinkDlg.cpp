@@ -2,18 +2,35 @@
 
 #include "WorkerThread.h"
 
-namespace {
-
-// What one receive thread needs: the dialog to hand bytes to and the socket it
-// was started for, which it alone reads and finally closes.
-struct ReceiveStart {
-    HWND dialog;
+// One connection's socket, held by the dialog and by the receive thread
+// started for it. The last holder closes it, so its handle cannot be reused
+// while either may still send on it or read it.
+struct CRelayLinkDlg::Link {
     SOCKET socket;
+    HWND dialog;
+    std::atomic<int> holders;
 };
 
-} // namespace
-
 CRelayLinkDlg::CRelayLinkDlg(UINT templateId, CWnd* parent) : CDialog(templateId, parent) {}
+
+CRelayLinkDlg::~CRelayLinkDlg() {
+    CloseSocket();
+}
+
+void CRelayLinkDlg::Release(Link* link) {
+    if (--link->holders == 0) {
+        ::closesocket(link->socket);
+        delete link;
+    }
+}
+
+void CRelayLinkDlg::CloseSocket() {
+    if (!m_link)
+        return;
+    ::shutdown(m_link->socket, 2); // a thread still reading it sees its read fail
+    Release(m_link);
+    m_link = nullptr;
+}
 
 int CRelayLinkDlg::SendFrame(BYTE address, BYTE command, BYTE data0, BYTE data1, BYTE data2,
                              BYTE data3) {
@@ -25,14 +42,10 @@ int CRelayLinkDlg::SendFrame(BYTE address, BYTE command, BYTE data0, BYTE data1,
 }
 
 void CRelayLinkDlg::OnConnect() {
-    if (m_socket != 0 && m_socket != INVALID_SOCKET) {
-        if (m_bSocketHasReader)
-            ::shutdown(m_socket, 2); // its thread sees the read fail, then closes it
-        else
-            ::closesocket(m_socket);
-    }
-    m_bSocketHasReader = false;
+    CloseSocket();
     m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (m_socket != INVALID_SOCKET)
+        m_link = new Link{m_socket, m_hWnd, 1};
 
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -55,22 +68,19 @@ void CRelayLinkDlg::OnConnect() {
     }
     MessageBox("建立连接成功");
     m_bConnected = 1;
-    auto* start = new ReceiveStart{m_hWnd, m_socket};
-    if (AfxBeginThread(&CRelayLinkDlg::ReceiveThreadProc, start))
-        m_bSocketHasReader = true;
-    else
-        delete start;
+    ++m_link->holders;
+    if (!AfxBeginThread(&CRelayLinkDlg::ReceiveThreadProc, m_link))
+        --m_link->holders;
     SendFrame(RELAY_BOARD_ADDRESS, RELAY_CMD_QUERY, 0, 0, 0, 0);
 }
 
 UINT CRelayLinkDlg::ReceiveThreadProc(LPVOID param) {
-    ReceiveStart start = *static_cast<ReceiveStart*>(param);
-    delete static_cast<ReceiveStart*>(param);
+    auto* link = static_cast<Link*>(param);
     char byte = 0;
-    while (::recv(start.socket, &byte, 1, 0) > 0)
-        ::SendMessageA(start.dialog, WM_RELAY_RXBYTE,
+    while (::recv(link->socket, &byte, 1, 0) > 0)
+        ::SendMessageA(link->dialog, WM_RELAY_RXBYTE,
                        static_cast<WPARAM>(static_cast<signed char>(byte)), 1);
-    ::closesocket(start.socket);
+    Release(link);
     return 0;
 }
 

@@ -18,6 +18,7 @@ constexpr UINT WM_RELAY_RXBYTE = WM_USER + 7;
 class CRelayLinkDlg : public CDialog, protected CRelayRxState {
   public:
     explicit CRelayLinkDlg(UINT templateId, CWnd* parent = nullptr);
+    ~CRelayLinkDlg() override;
 
     // Settings file "canshu.ini" in the current directory, re-read on every call.
     CString GetSettingsPath() const;
@@ -48,8 +49,10 @@ class CRelayLinkDlg : public CDialog, protected CRelayRxState {
     virtual void ApplyStatusFrame() = 0;
 
   private:
+    struct Link;
     static UINT ReceiveThreadProc(LPVOID param);
+    static void Release(Link* link);
+    void CloseSocket();
 
-    // Whether a receive thread owns m_socket; it then closes it when it ends.
-    bool m_bSocketHasReader = false;
+    Link* m_link = nullptr; // m_socket, shared with its receive thread
 };

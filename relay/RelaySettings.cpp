@@ -17,17 +17,20 @@ const DWORD kDirectoryBuffer = 500;
 CString CRelayLinkDlg::GetSettingsPath() const {
     char buffer[kDirectoryBuffer];
     DWORD length = ::GetCurrentDirectoryA(kDirectoryBuffer, buffer);
-    CString path;
-    if (length < kDirectoryBuffer) {
-        path = CString(buffer, static_cast<int>(length));
-    } else {
+    if (length > 0 && length < kDirectoryBuffer)
+        return CString(buffer, static_cast<int>(length)) + "\\canshu.ini";
+    if (length >= kDirectoryBuffer) {
         // A longer directory does not fit the buffer: ask for it whole rather
         // than cut it, so the file never lands in some other folder.
         std::vector<char> whole(length + 1);
         DWORD got = ::GetCurrentDirectoryA(length + 1, whole.data());
-        path = CString(whole.data(), got <= length ? static_cast<int>(got) : 0);
+        if (got > 0 && got <= length)
+            return CString(whole.data(), static_cast<int>(got)) + "\\canshu.ini";
     }
-    return path + "\\canshu.ini";
+    // The directory has no ANSI name (wine gives none past MAX_PATH): a path
+    // relative to it still means this folder, where "\\canshu.ini" would be
+    // the drive's root.
+    return ".\\canshu.ini";
 }
 
 CString CRelayLinkDlg::GetProfileText(const char* section, const char* key,
