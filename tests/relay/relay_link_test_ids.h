@@ -1,0 +1,2 @@
+#pragma once
+#define IDD_RELAY_LINK_TEST 100
