@@ -25,7 +25,7 @@ const WireFrame kWireFrames[] = {
     {"channel 5 off", RELAY_CMD_OFF, 5, {0x55, 0x01, 0x11, 0x00, 0x00, 0x00, 0x05, 0x6C}},
 };
 
-TEST(RelayFrame, EveryWireFrameOfTheSpecByteForByte) {
+TEST(RelayFrame, EveryCommandFrameByteForByte) {
     for (const WireFrame& f : kWireFrames) {
         SCOPED_TRACE(f.meaning);
         EXPECT_EQ(BuildRelayCommand(f.command, f.parameter), f.wire);
