@@ -21,10 +21,7 @@ BOOL CToolTipCtrl::Create(CWnd* pOwner, DWORD dwStyle) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&icc);
     CRect rc(CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
-    if (!CreateEx(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, rc, pOwner, 0))
-        return FALSE;
-    ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    return TRUE;
+    return CreateEx(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, rc, pOwner, 0);
 }
 
 BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCSTR pszText, LPCRECT pRect, UINT_PTR nIDTool) {

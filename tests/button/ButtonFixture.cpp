@@ -133,3 +133,8 @@ POINT ScreenCentre(HWND hWnd) {
     ::GetWindowRect(hWnd, &rc);
     return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
+
+std::string Describe(const RECT& rc) {
+    return "{" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
+           std::to_string(rc.right) + "," + std::to_string(rc.bottom) + "}";
+}

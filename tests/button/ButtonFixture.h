@@ -82,5 +82,7 @@ bool XdoTool(const std::string& args);
 // Runs a shell command line on the host and waits until it is done.
 bool HostCommand(const std::string& command);
 POINT ScreenCentre(HWND hWnd);
+// A rectangle as {left,top,right,bottom}, for failure messages.
+std::string Describe(const RECT& rc);
 // The wine drive path of a host path.
 std::string WindowsPath(const std::string& unixPath);

@@ -147,6 +147,22 @@ TEST_F(ButtonBehaviour, HoverFollowsTheRealMouseInTheFlatLookOnly) {
     EXPECT_FALSE(StyledButtonProbe::Hovering(flat)) << "disabling ends hovering";
 }
 
+TEST_F(ButtonBehaviour, HoverCursorIsShownOverTheButton) {
+    CStyledButton& b = m_dlg->m_plain;
+    const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+    const WPARAM self = reinterpret_cast<WPARAM>(b.m_hWnd);
+    HCURSOR arrow = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    ::SetCursor(arrow);
+    EXPECT_FALSE(b.SendMessage(WM_SETCURSOR, self, overClient)) << "default processing";
+    b.SetHoverCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));
+    EXPECT_TRUE(b.SendMessage(WM_SETCURSOR, self, overClient));
+    EXPECT_EQ(StyledButtonProbe::HoverCursor(b), ::GetCursor());
+    ::SetCursor(arrow);
+    b.SetHoverCursor(nullptr);
+    EXPECT_FALSE(b.SendMessage(WM_SETCURSOR, self, overClient));
+    EXPECT_EQ(arrow, ::GetCursor());
+}
+
 TEST_F(ButtonBehaviour, TipTextKeepsOneToolAndReplacesItsText) {
     CStyledButton& b = m_dlg->m_plain;
     b.SetTipText(nullptr);

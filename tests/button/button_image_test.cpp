@@ -50,11 +50,6 @@ bool Alive(HGDIOBJ h) {
     return ::GetObjectType(h) != 0;
 }
 
-std::string Describe(const RECT& rc) {
-    return "{" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
-           std::to_string(rc.right) + "," + std::to_string(rc.bottom) + "}";
-}
-
 class ButtonImage : public ButtonDialogTest {
   protected:
     void SetUp() override {

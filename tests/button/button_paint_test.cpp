@@ -33,17 +33,19 @@ bool SameRect(const RECT& a, const RECT& b) {
     return ::EqualRect(&a, &b) != FALSE;
 }
 
-std::string Describe(const RECT& rc) {
-    return "{" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
-           std::to_string(rc.right) + "," + std::to_string(rc.bottom) + "}";
-}
-
 // True when the pixels of a row segment alternate, as a dotted focus rectangle leaves them.
 bool Dotted(const DibCanvas& c, int y, int x0, int x1) {
     for (int x = x0; x < x1; ++x)
         if (c.Pixel(x, y) == c.Pixel(x + 1, y))
             return false;
     return true;
+}
+
+// Pixels of one colour on the outermost ring of the canvas.
+int RingCount(const DibCanvas& c, COLORREF color) {
+    const int W = c.Width(), H = c.Height();
+    return c.Count({0, 0, W, 1}, color) + c.Count({0, H - 1, W, H}, color) +
+           c.Count({0, 1, 1, H - 1}, color) + c.Count({W - 1, 1, W, H - 1}, color);
 }
 
 bool DottedColumn(const DibCanvas& c, int x, int y0, int y1) {
@@ -121,9 +123,7 @@ TEST_F(ButtonPaint, FocusedOrDefaultGetsBlackOutlineAndBevelInside) {
         SCOPED_TRACE(k.name);
         auto c = PaintButton(*k.button, k.state);
         const int W = c->Width(), H = c->Height();
-        EXPECT_EQ(2 * W + 2 * H - 4,
-                  c->Count({0, 0, W, 1}, kBlack) + c->Count({0, H - 1, W, H}, kBlack) +
-                      c->Count({0, 1, 1, H - 1}, kBlack) + c->Count({W - 1, 1, W, H - 1}, kBlack));
+        EXPECT_EQ(2 * W + 2 * H - 4, RingCount(*c, kBlack));
         EXPECT_EQ(Sys(COLOR_BTNHIGHLIGHT), c->Pixel(1, 1));
         EXPECT_EQ(Sys(COLOR_3DLIGHT), c->Pixel(2, 2));
         EXPECT_EQ(Sys(COLOR_3DDKSHADOW), c->Pixel(W - 2, H - 2));
@@ -141,10 +141,7 @@ TEST_F(ButtonPaint, PressedShowsShadowFrameHotFaceAndMovedCaption) {
     auto pressed = PaintButton(m_dlg->m_plain, ODS_SELECTED);
     const int W = pressed->Width(), H = pressed->Height();
     const COLORREF shadow = Sys(COLOR_BTNSHADOW);
-    EXPECT_EQ(2 * W + 2 * H - 4, pressed->Count({0, 0, W, 1}, shadow) +
-                                     pressed->Count({0, H - 1, W, H}, shadow) +
-                                     pressed->Count({0, 1, 1, H - 1}, shadow) +
-                                     pressed->Count({W - 1, 1, W, H - 1}, shadow));
+    EXPECT_EQ(2 * W + 2 * H - 4, RingCount(*pressed, shadow));
     EXPECT_EQ(kSlots[SBC_FACE_HOT], pressed->Pixel(1, 1)) << "no bevel inside the frame";
     EXPECT_EQ(0, pressed->Count({1, 1, W - 1, H - 1}, Sys(COLOR_BTNHIGHLIGHT)));
     RECT before = InkBox(*normal, kSlots[SBC_TEXT_NORMAL]);
