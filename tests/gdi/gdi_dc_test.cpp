@@ -49,18 +49,6 @@ TEST(DcDraw, Draw3dRectPutsEachColourOnItsOwnSides) {
     EXPECT_EQ(10 + 8 - 1, canvas.Count({0, 0, 20, 20}, kBlue));
 }
 
-TEST(DcDraw, FrameRectAndFillRectUseTheBrush) {
-    DibCanvas canvas(20, 20);
-    ASSERT_TRUE(canvas.Valid());
-    CBrush red(kRed), blue(kBlue);
-    RECT outer{1, 1, 11, 11}, inner{2, 2, 10, 10};
-    canvas.Dc().FrameRect(&outer, &red);
-    canvas.Dc().FillRect(&inner, &blue);
-    EXPECT_EQ(36, canvas.Count(outer, kRed));
-    EXPECT_EQ(64, canvas.Count(outer, kBlue));
-    EXPECT_EQ(kWhite, canvas.Pixel(11, 11));
-}
-
 TEST(DcDraw, PolylineAndLineToLeaveOutTheEndPoint) {
     DibCanvas canvas(20, 20);
     ASSERT_TRUE(canvas.Valid());
@@ -121,31 +109,6 @@ TEST(DcDraw, TextIsDrawnInTheTextColourWithinItsExtent) {
         << "no ink outside the measured extent";
 }
 
-// Mask convention of the image pairs: set mask bits are transparent, the image is black
-// there, so AND with the mask and OR with the image shows the image over the background.
-TEST(DcDraw, MaskedBlitKeepsTheBackgroundWhereTheMaskIsSet) {
-    DibCanvas canvas(8, 4, kBlue);
-    DibCanvas image(4, 4, kBlack);
-    ASSERT_TRUE(canvas.Valid() && image.Valid());
-    image.Dc().FillSolidRect(0, 0, 2, 4, kRed);
-    // Rows are word-aligned, leftmost pixel in the top bit: the right two columns are set.
-    const BYTE maskRows[8] = {0x30, 0, 0x30, 0, 0x30, 0, 0x30, 0};
-    CBitmap mask;
-    ASSERT_TRUE(mask.CreateBitmap(4, 4, 1, 1, maskRows));
-    CDC maskDc;
-    ASSERT_TRUE(maskDc.CreateCompatibleDC(nullptr));
-    CSelectGuard sel(maskDc, mask);
-    canvas.Dc().SetBkColor(kWhite);
-    canvas.Dc().BitBlt(2, 0, 4, 4, &maskDc, 0, 0, SRCAND);
-    canvas.Dc().BitBlt(2, 0, 4, 4, &image.Dc(), 0, 0, SRCPAINT);
-    for (int y = 0; y < 4; ++y) {
-        EXPECT_EQ(kBlue, canvas.Pixel(1, y));
-        EXPECT_EQ(kRed, canvas.Pixel(2, y));
-        EXPECT_EQ(kRed, canvas.Pixel(3, y));
-        EXPECT_EQ(kBlue, canvas.Pixel(4, y));
-        EXPECT_EQ(kBlue, canvas.Pixel(5, y));
-    }
-}
 
 struct IconPair {
     CBitmap color, mask;
@@ -187,24 +150,6 @@ TEST(DcDraw, IconsDrawPlainOrDisabled) {
     EXPECT_EQ(kRed, canvas.Pixel(28, 8));
     EXPECT_EQ(0, canvas.Count({40, 0, 58, 18}, kRed)) << "disabled drawing is embossed";
     EXPECT_GT(canvas.Count({40, 0, 58, 18}, ::GetSysColor(COLOR_BTNSHADOW)), 0);
-}
-
-TEST(DcDraw, DisabledBitmapDrawsInShadowColour) {
-    CBitmap bmp;
-    ASSERT_TRUE(bmp.CreateBitmap(16, 16, 1, 32, nullptr));
-    {
-        CDC dc;
-        ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
-        CSelectGuard sel(dc, bmp);
-        dc.FillSolidRect(0, 0, 16, 16, kBlack);
-    }
-    DibCanvas canvas(40, 20);
-    ASSERT_TRUE(canvas.Valid());
-    ASSERT_TRUE(canvas.Dc().DrawState({0, 0}, {16, 16}, bmp.GetSafeHandle(), DSS_NORMAL));
-    ASSERT_TRUE(canvas.Dc().DrawState({20, 0}, {16, 16}, bmp.GetSafeHandle(), DSS_DISABLED));
-    EXPECT_EQ(16 * 16, canvas.Count({0, 0, 16, 16}, kBlack));
-    EXPECT_EQ(0, canvas.Count({20, 0, 37, 17}, kBlack));
-    EXPECT_GT(canvas.Count({20, 0, 37, 17}, ::GetSysColor(COLOR_BTNSHADOW)), 0);
 }
 
 TEST(SelectGuard, RestoresWhatWasSelectedBefore) {

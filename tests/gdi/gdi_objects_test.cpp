@@ -118,14 +118,6 @@ TYPED_TEST(GdiOwnership, AttachReleasesPreviousAndDetachHandsOver) {
     ::DeleteObject(second);
 }
 
-TYPED_TEST(GdiOwnership, CreatingAgainReleasesThePreviousObject) {
-    typename TypeParam::Type obj;
-    ASSERT_TRUE(TypeParam::Create(obj));
-    HGDIOBJ first = obj.GetSafeHandle();
-    ASSERT_TRUE(TypeParam::Create(obj));
-    EXPECT_FALSE(Alive(first));
-}
-
 TEST(GdiObject, StockObjectIsHeldAsView) {
     HGDIOBJ stock = ::GetStockObject(BLACK_PEN);
     {
@@ -153,27 +145,6 @@ TEST(GdiObject, SelectObjectReturnsAViewOfThePreviousObject) {
     EXPECT_EQ(::GetStockObject(BLACK_PEN), oldPen->GetSafeHandle());
     dc.SelectObject(oldPen);
     EXPECT_TRUE(Alive(original));
-}
-
-TEST(GdiObject, BitmapReportsItsSize) {
-    CBitmap bmp;
-    ASSERT_TRUE(bmp.CreateBitmap(13, 7, 1, 1, nullptr));
-    BITMAP bm{};
-    EXPECT_EQ(static_cast<int>(sizeof(bm)), bmp.GetBitmap(&bm));
-    EXPECT_EQ(1, bm.bmBitsPixel);
-    EXPECT_EQ(13, bmp.GetSize().cx);
-    EXPECT_EQ(7, bmp.GetSize().cy);
-    EXPECT_EQ(0, CBitmap().GetSize().cx);
-}
-
-TEST(GdiObject, FontKeepsItsDescription) {
-    CFont font;
-    ASSERT_TRUE(font.CreateFont(-17, FW_BOLD, "Tahoma"));
-    LOGFONTA lf{};
-    ASSERT_TRUE(font.GetLogFont(&lf));
-    EXPECT_EQ(-17, lf.lfHeight);
-    EXPECT_EQ(FW_BOLD, lf.lfWeight);
-    EXPECT_STREQ("Tahoma", lf.lfFaceName);
 }
 
 TEST(DcOwnership, CreatedDcIsDeletedAndViewIsNot) {
