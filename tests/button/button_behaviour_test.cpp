@@ -48,6 +48,15 @@ TEST_F(ButtonBehaviour, TemplateStylesArePickedUp) {
     EXPECT_TRUE(code(m_dlg->m_plain) & DLGC_UNDEFPUSHBUTTON);
 }
 
+// The parent's control-colour request goes to the button, which asks for no background.
+TEST_F(ButtonBehaviour, ControlColourIsTheHollowBrush) {
+    HDC hdc = ::GetDC(m_dlg->m_hWnd);
+    LRESULT brush = m_dlg->SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc),
+                                       reinterpret_cast<LPARAM>(m_dlg->m_plain.m_hWnd));
+    ::ReleaseDC(m_dlg->m_hWnd, hdc);
+    EXPECT_EQ(::GetStockObject(NULL_BRUSH), reinterpret_cast<HGDIOBJ>(brush));
+}
+
 TEST_F(ButtonBehaviour, SetStyleTracksTheDefaultState) {
     struct Step {
         UINT style;
@@ -135,6 +144,12 @@ TEST_F(ButtonBehaviour, HoverFollowsTheRealMouseInTheFlatLookOnly) {
     EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) != FALSE; }));
     flat.SendMessage(WM_CANCELMODE);
     EXPECT_FALSE(StyledButtonProbe::Hovering(flat)) << "cancel mode ends hovering";
+    flat.SetFocus();
+    ASSERT_TRUE(moveTo(::GetDlgItem(m_dlg->m_hWnd, IDC_SB_EDIT)));
+    ASSERT_TRUE(moveTo(flat.m_hWnd));
+    EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) != FALSE; }));
+    m_dlg->m_next.SetFocus();
+    EXPECT_FALSE(StyledButtonProbe::Hovering(flat)) << "losing the focus ends hovering";
 
     const int before = solid.mouseMoves;
     ASSERT_TRUE(moveTo(solid.m_hWnd));
