@@ -9,7 +9,8 @@
 //                         separator flag, text
 //   probe syscommand ID   posts WM_SYSCOMMAND with ID to the panel
 //
-// Exit status 2 when the panel is not there, 1 for a bad command line.
+// Exit status 2 when the panel is not there, 1 for a bad command line, 3 or 4
+// when the close box, the menu or the posted message could not be had.
 
 #include <windows.h>
 
@@ -54,11 +55,11 @@ void PrintRect(HWND hWnd) {
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
-    // Only an icon static answers STM_GETICON with a handle; a message box's
-    // icon static (0x0440) stays hidden when the box has no icon.
+    // Only an icon static answers STM_GETICON with a handle; a message box
+    // without an icon keeps its icon static (0x0440) empty.
     bool visible = ::IsWindowVisible(child);
-    bool icon = visible && ::SendMessageA(child, STM_GETICON, 0, 0) != 0 &&
-                ClassOf(child) == "Static";
+    bool icon =
+        visible && ::SendMessageA(child, STM_GETICON, 0, 0) != 0 && ClassOf(child) == "Static";
     std::printf("child %d %s %d", ::GetDlgCtrlID(child), ClassOf(child).c_str(), visible);
     PrintRect(child);
     std::printf(" %s %d\n", Hex(TextOf(child)).c_str(), icon);

@@ -45,8 +45,8 @@ std::string DescribeSystemMenu(HWND window) {
 
 } // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeCallWndProc(int code, WPARAM wParam,
-                                                                     LPARAM lParam) {
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    ProbeCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
     static const UINT describe = ::RegisterWindowMessageA("KestrelProbeDescribeSystemMenu");
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (code == HC_ACTION && call->message == describe) {
