@@ -44,14 +44,14 @@ exe="$root/build/windows/panel/kestrel.exe"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   KESTREL_KEEP_DISPLAY=1 kestrel_env_start "$root/build/windows"
   echo "run: starting Kestrel; press 连接 to connect. Close the panel to stop."
-  (cd "$work" && LC_ALL=zh_CN.GBK wine "$exe" >/dev/null 2>&1) || true
+  (cd "$work" && env LC_ALL=zh_CN.GBK wine "$exe" >/dev/null 2>&1) || true
   stop_board
   exit 0
 fi
 
 kestrel_env_start "$root/build/windows"
 trap 'stop_board; kestrel_env_stop' EXIT
-(cd "$work" && LC_ALL=zh_CN.GBK exec wine "$exe" >/dev/null 2>&1) &
+(cd "$work" && exec env LC_ALL=zh_CN.GBK wine "$exe" >/dev/null 2>&1) &
 panel_pid=$!
 
 wait_for() { # wait_for <seconds> <command...>
@@ -61,21 +61,21 @@ wait_for() { # wait_for <seconds> <command...>
     sleep 0.2
   done
 }
-wait_for 60 xdotool search --name '^Kestrel V1.35$' || { echo "run: the panel did not appear" >&2; exit 1; }
-panel=$(xdotool search --name '^Kestrel V1.35$' | head -1)
+wait_for 60 xdotool search --onlyvisible --name '^Kestrel V1.35$' || { echo "run: the panel did not appear" >&2; exit 1; }
+panel=$(xdotool search --onlyvisible --name '^Kestrel V1.35$' | head -1)
 
 # Keyboard only: from the address box, Tab 20 times reaches 连接 (Connect).
 xdotool windowfocus --sync "$panel"
 xdotool key --delay 30 $(printf 'Tab %.0s' $(seq 1 20)) space
 # The success message comes first; the query follows once it is answered.
-wait_for 30 xdotool search --name '^kestrel$' || { echo "run: no connect message" >&2; exit 1; }
-xdotool windowfocus --sync "$(xdotool search --name '^kestrel$' | head -1)"
+wait_for 30 xdotool search --onlyvisible --name '^kestrel$' || { echo "run: no connect message" >&2; exit 1; }
+xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^kestrel$' | head -1)"
 xdotool key Return
 wait_for 30 grep -q ' 55 01 10 00 00 00 00 66' "$work/boardsim.log" || { echo "run: no query reached boardsim" >&2; exit 1; }
 sleep 1 # let the status frame paint
-# Shift+Tab from Connect: 18 back is channel 2 (off on the board): switch it on.
+# Shift+Tab from Connect: 17 back is channel 2 (off on the board): switch it on.
 xdotool windowfocus --sync "$panel"
-xdotool key --delay 30 $(printf 'shift+Tab %.0s' $(seq 1 18)) space
+xdotool key --delay 30 $(printf 'shift+Tab %.0s' $(seq 1 17)) space
 wait_for 30 grep -q ' 55 01 12 00 00 00 02 6A' "$work/boardsim.log" || { echo "run: the switch did not reach boardsim" >&2; exit 1; }
 sleep 1
 
