@@ -5,6 +5,9 @@
 
 #include <commctrl.h>
 
+class CBitmap;
+class CDC;
+
 class CImageList {
   public:
     CImageList() = default;
@@ -21,6 +24,18 @@ class CImageList {
 
     HIMAGELIST GetSafeHandle() const { return m_hImageList; }
     int GetImageCount() const { return ::ImageList_GetImageCount(m_hImageList); }
+
+    // Pixels of crMask become transparent; a bitmap wider than the list's images
+    // adds several. The index of the first image added, or -1.
+    int Add(CBitmap* pbmImage, COLORREF crMask);
+    // The icon stays the caller's. Its index, or -1.
+    int Add(HICON hIcon);
+    BOOL Replace(int nImage, HICON hIcon);
+    BOOL Replace(int nImage, CBitmap* pbmImage, COLORREF crMask);
+    // A new icon of the image (normal drawing), for the caller to destroy; null
+    // for an index the list does not have.
+    HICON ExtractIcon(int nImage) const;
+    BOOL Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) const;
 
   private:
     HIMAGELIST m_hImageList = nullptr;

@@ -1,5 +1,6 @@
 #include "GlyphMenu.h"
 
+#include "CWnd.h"
 #include "ThemeSetting.h"
 
 IMPLEMENT_DYNAMIC(GlyphMenu, CMenu)
@@ -12,9 +13,21 @@ CPtrArray GlyphMenu::s_popupRegistry;
 INT32 GlyphMenu::s_osKind = GlyphMenu::ProbeOsKind();
 BOOL GlyphMenu::s_themeChecked = FALSE;
 BOOL GlyphMenu::s_themeClassic = FALSE;
+GlyphMenu* GlyphMenu::s_firstLive = nullptr;
+
+GlyphMenu::GlyphMenu() : m_pNextLive(s_firstLive) {
+    if (s_firstLive != nullptr)
+        s_firstLive->m_pPrevLive = this;
+    s_firstLive = this;
+    // Owner-drawn items exist only once some GlyphMenu does.
+    CWnd::s_menuItemHook = &RouteMenuItem;
+}
 
 GlyphMenu::~GlyphMenu() {
     DestroyMenu();
+    (m_pPrevLive != nullptr ? m_pPrevLive->m_pNextLive : s_firstLive) = m_pNextLive;
+    if (m_pNextLive != nullptr)
+        m_pNextLive->m_pPrevLive = m_pPrevLive;
 }
 
 INT32 GlyphMenu::ProbeOsKind() {
@@ -64,9 +77,16 @@ BOOL GlyphMenu::AppendItem(const wchar_t* text, UINT flags, UINT_PTR id, int gly
     auto* item = new GlyphMenuItem;
     m_items.Add(item);
     item->SetTextWide(text);
-    // Glyph resources are not read yet: such an item keeps no glyph.
-    if (glyphResource < 0)
+    if (glyphResource >= 0) {
+        int imageIndex = 0;
+        ToolbarImageIndex(static_cast<UINT>(id), glyphResource, &imageIndex);
+        CImageList bitmapImages;
+        bitmapImages.Create(m_glyphWidth, m_glyphHeight, ILC_COLORDDB | ILC_MASK, 1, 1);
+        if (AddGlyphBitmap(bitmapImages, glyphResource))
+            item->m_globalImage = AddSharedGlyph(bitmapImages, imageIndex, static_cast<UINT>(id));
+    } else {
         item->m_globalImage = FindSharedGlyph(static_cast<UINT>(id));
+    }
     item->m_flags = flags;
     // Menu handles are 32-bit values even in 64-bit processes.
     item->m_id = static_cast<UINT>(id);

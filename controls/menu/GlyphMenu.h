@@ -7,9 +7,11 @@
 // objects are found through the menu handle map, which is why a GlyphMenu is
 // neither copied nor moved.
 
+#include "CBitmap.h"
 #include "CImageList.h"
 #include "CMenu.h"
 #include "CPtrArray.h"
+#include "CRect.h"
 #include "GlyphMenuItem.h"
 #include "OsKind.h"
 
@@ -20,11 +22,13 @@ enum MenuStyle : INT32 {
     MENU_STYLE_FLAT = 1,
 };
 
+class CDC;
+
 class GlyphMenu : public CMenu {
     DECLARE_DYNAMIC(GlyphMenu)
 
   public:
-    GlyphMenu() = default;
+    GlyphMenu();
     ~GlyphMenu() override;
     GlyphMenu(const GlyphMenu&) = delete;
     GlyphMenu& operator=(const GlyphMenu&) = delete;
@@ -36,6 +40,19 @@ class GlyphMenu : public CMenu {
     virtual BOOL LoadMenu(const char* resourceName);
     // Releases sub-menus, records and the handle; FALSE when there was no handle.
     virtual BOOL DestroyMenu();
+
+    // Owner-drawn items; the window showing the menu routes them here.
+    void MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct) override;
+    // Classic or flat, per item: flat only when themed and not on a palette device.
+    void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
+    void DrawItemClassic(LPDRAWITEMSTRUCT lpDrawItemStruct);
+    void DrawItemFlat(LPDRAWITEMSTRUCT lpDrawItemStruct);
+    // The check box of a checked item without glyph; hRadio is the item's
+    // checked-state bitmap, set for radio items.
+    BOOL DrawCheckClassic(CDC* pDC, const RECT& rect, BOOL bSelected, HBITMAP hRadio);
+    BOOL DrawCheckFlat(CDC* pDC, const RECT& rect, HBITMAP hRadio, COLORREF crHighlight);
+    static void DrawRadioDot(CDC* pDC, int x, int y, COLORREF crColor);
+    static void DrawCheckTick(CDC* pDC, int x, int y, COLORREF crColor);
 
     // Appends an owner-drawn item (a separator when id is 0). For MF_POPUP, id
     // is the sub-menu's handle. glyphResource -1: the item has no glyph resource.
@@ -71,6 +88,31 @@ class GlyphMenu : public CMenu {
     static BOOL IsFlatStyle();
     static int FindSharedGlyph(UINT id);
 
+    // Glyphs: every menu draws from s_sharedGlyphs, keyed by command id.
+    static COLORREF LightenColor(COLORREF crColor, double fraction);
+    // The image of command id in a toolbar resource; *imageIndex unchanged
+    // when the id has no button there or its image is 0.
+    BOOL ToolbarImageIndex(UINT id, int toolbarResource, int* imageIndex);
+    // Whether a faded and a shadow copy follow the glyph at index.
+    static BOOL HasGlyphVariants(int index);
+    // Puts image imageIndex of source into the shared list under id, replacing
+    // the glyph an earlier id left; its index there, or -1.
+    int AddSharedGlyph(CImageList& source, int imageIndex, UINT id);
+    // Cuts a bitmap resource into the list's images, the button face transparent.
+    BOOL AddGlyphBitmap(CImageList& list, int resourceId);
+    // A 16-colour bitmap resource with the standard greys, black and white
+    // turned into the current button colours; no handle for anything else.
+    static CBitmap LoadMappedBitmap(int resourceId);
+    static WORD DibColourCount(const BITMAPINFOHEADER* header);
+    // The glyph on the button face, as a bitmap compatible with pDC.
+    BOOL RenderGlyph(CDC* pDC, CImageList& list, int imageIndex, CBitmap& glyph);
+    void FadeGlyph(CBitmap& glyph);
+    void ShadowGlyph(CBitmap& glyph);
+    // A disabled glyph: shadow silhouette over a highlight copy one pixel right
+    // and down, on crBackground. The bitmap is overwritten.
+    void DrawEmbossedGlyph(CDC* pDC, int x, int y, int width, int height, CBitmap& glyph, int srcX,
+                           int srcY, COLORREF crBackground);
+
     CPtrArray m_items;        // GlyphMenuItem*, owned
     CPtrArray m_popupHandles; // HMENU of every popup appended here
     INT32 m_glyphWidth = 16;
@@ -89,6 +131,12 @@ class GlyphMenu : public CMenu {
     static constexpr BOOL s_flatGlyphVariants = TRUE;
 
   private:
+    // The live menu that lists a record, for measuring, whose message names no menu.
+    static GlyphMenu* OwnerOfRecord(const GlyphMenuItem* item);
+    static BOOL RouteMenuItem(UINT message, LPARAM lParam);
+    // Both parts of the caption, left and right of its tabs, in one colour.
+    void DrawItemText(CDC* pDC, const GlyphMenuItem* item, CRect rect, COLORREF crText) const;
+
     GlyphMenuItem* ItemAt(INT_PTR index) const {
         return static_cast<GlyphMenuItem*>(m_items.GetAt(index));
     }
@@ -97,4 +145,10 @@ class GlyphMenu : public CMenu {
 
     static BOOL s_themeChecked;
     static BOOL s_themeClassic;
+
+    // Every live GlyphMenu, linked through the objects themselves so that
+    // construction allocates nothing.
+    static GlyphMenu* s_firstLive;
+    GlyphMenu* m_pPrevLive = nullptr; // not owned
+    GlyphMenu* m_pNextLive = nullptr; // not owned
 };

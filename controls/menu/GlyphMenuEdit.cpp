@@ -5,7 +5,7 @@
 #include "CClientDC.h"
 #include "CFont.h"
 #include "CSelectGuard.h"
-#include "CWinApp.h"
+#include "MenuHost.h"
 #include "MenuTemplate.h"
 
 #include <algorithm>
@@ -114,14 +114,9 @@ BOOL GlyphMenu::LoadMenu(const char* resourceName) {
 }
 
 void GlyphMenu::AlignShortcutText() {
-    NONCLIENTMETRICSA metrics = {};
-    // The size without the padded-border field, which every version accepts.
-    metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
-    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
     CFont font;
-    font.CreateFontIndirect(&metrics.lfMenuFont);
-    CWnd* mainWnd = AfxGetMainWnd();
-    CClientDC dc(mainWnd != nullptr ? mainWnd->m_hWnd : ::GetDesktopWindow());
+    CreateMenuFont(font);
+    CClientDC dc(MainOrDesktopWindow());
     CSelectGuard selectFont(dc, font);
     const auto width = [&dc](const CString& text) {
         return dc.GetTextExtent(text, text.GetLength()).cx;

@@ -62,7 +62,7 @@ TEST(GlyphMenuAppend, GlyphComesFromAnEarlierItemWithTheSameCommand) {
     EXPECT_EQ(RecordAt(menu, 0)->m_globalImage, 0) << "first match wins";
     EXPECT_EQ(RecordAt(menu, 1)->m_globalImage, 1);
     EXPECT_EQ(RecordAt(menu, 2)->m_globalImage, -1);
-    EXPECT_EQ(RecordAt(menu, 3)->m_globalImage, -1) << "glyph resources are not read yet";
+    EXPECT_EQ(RecordAt(menu, 3)->m_globalImage, -1) << "there is no bitmap resource 0";
     GlyphMenu::s_sharedGlyphIds.clear();
 }
 

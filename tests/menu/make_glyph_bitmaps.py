@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Writes the small bitmaps the glyph tests load as resources.
+
+toolbar16.bmp: 16 colours, three 16x15 glyphs side by side on light grey
+0xC0C0C0, using the four standard greys that loading maps to system colours.
+glyph256.bmp: 256 colours, one glyph, loaded unmapped.
+"""
+import struct
+import sys
+
+W, H = 16, 15
+
+def bmp(width, height, bpp, palette, pixels):
+    """pixels[y][x] are palette indices, top row first."""
+    stride = ((width * bpp + 31) // 32) * 4
+    rows = []
+    for y in reversed(range(height)):
+        row = bytearray(stride)
+        for x in range(width):
+            v = pixels[y][x]
+            if bpp == 8:
+                row[x] = v
+            else:
+                row[x // 2] |= v << (4 if x % 2 == 0 else 0)
+        rows.append(bytes(row))
+    bits = b"".join(rows)
+    table = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, 0, len(bits), 0, 0, 0, 0)
+    offset = 14 + len(header) + len(table)
+    file_header = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
+    return file_header + header + table + bits
+
+BLACK, SHADOW, FACE, WHITE, RED, DARK, BLUE = range(7)
+PALETTE16 = [(0, 0, 0), (0x80, 0x80, 0x80), (0xC0, 0xC0, 0xC0), (0xFF, 0xFF, 0xFF),
+             (255, 0, 0), (100, 100, 100), (0, 0, 255)] + [(0, 0, 0)] * 9
+
+def toolbar():
+    pixels = [[FACE] * (3 * W) for _ in range(H)]
+    def put(image, x, y, v):
+        pixels[y][image * W + x] = v
+    # Glyph 0: a black square, one red and one dark grey pixel.
+    for y in range(2, 6):
+        for x in range(2, 6):
+            put(0, x, y, BLACK)
+    put(0, 10, 3, RED)
+    put(0, 12, 10, DARK)
+    # Glyph 1: a red block.
+    for y in range(4, 11):
+        for x in range(4, 12):
+            put(1, x, y, RED)
+    # Glyph 2: white and shadow-grey stripes, and blue.
+    for x in range(1, 15):
+        put(2, x, 3, WHITE)
+        put(2, x, 5, SHADOW)
+        put(2, x, 8, BLUE)
+    return bmp(3 * W, H, 4, PALETTE16, pixels)
+
+def glyph256():
+    palette = [(0xC0, 0xC0, 0xC0), (10, 200, 30), (0, 0, 0)] + [(0, 0, 0)] * 253
+    pixels = [[0] * W for _ in range(H)]
+    for y in range(3, 8):
+        for x in range(3, 8):
+            pixels[y][x] = 1
+    pixels[12][12] = 2
+    return bmp(W, H, 8, palette, pixels)
+
+def main(out_dir):
+    with open(f"{out_dir}/toolbar16.bmp", "wb") as f:
+        f.write(toolbar())
+    with open(f"{out_dir}/glyph256.bmp", "wb") as f:
+        f.write(glyph256())
+
+if __name__ == "__main__":
+    main(sys.argv[1])
