@@ -13,6 +13,7 @@ and ImageMagick. Anything missing fails the run.
 import argparse
 import os
 import select
+import shutil
 import socket
 import subprocess
 import sys
@@ -106,7 +107,6 @@ def gbk(data):
 class Control:
     def __init__(self, fields):
         self.id = int(fields[1])
-        self.cls = fields[2]
         self.visible = fields[3] == "1"
         self.rect = tuple(int(v) for v in fields[4:8])
         self.raw = b"" if fields[8] == "-" else bytes.fromhex(fields[8])
@@ -117,10 +117,11 @@ class Control:
 class TopWindow:
     def __init__(self, fields):
         self.cls = fields[2]
-        self.rect = tuple(int(v) for v in fields[3:7])
         self.text = gbk(b"" if fields[7] == "-" else bytes.fromhex(fields[7]))
-        self.enabled = fields[8] == "1"
         self.children = {}
+
+    def __repr__(self):
+        return f"<{self.cls} {self.text!r}>"
 
     def is_message_box(self):
         return self.cls == "#32770" and MESSAGE_TEXT_ID in self.children
@@ -285,11 +286,11 @@ class PanelTestCase(unittest.TestCase):
     """Starts a panel in its own directory and ends everything it started."""
 
     def setUp(self):
+        if not panel_is_gone():
+            self.fail("a Kestrel panel is already running")
         self.directory = tempfile.mkdtemp(prefix="kestrel-e2e-")
         self.boards = []
         self.panel = None
-        if not panel_is_gone():
-            self.fail("a Kestrel panel is already running")
 
     def tearDown(self):
         if self.panel and self.panel.poll() is None:
@@ -297,8 +298,8 @@ class PanelTestCase(unittest.TestCase):
             self.panel.wait(30)
         for board in self.boards:
             board.stop()
+        shutil.rmtree(self.directory, ignore_errors=True)
         wait_for(panel_is_gone, "the panel's windows to go", timeout=30)
-        run("rm", "-rf", self.directory)
 
     @property
     def ini(self):
@@ -323,7 +324,8 @@ class PanelTestCase(unittest.TestCase):
 
         def ready():
             panel = panel_window(top_windows())
-            return panel and PANEL_CONTROLS <= panel.children.keys() and panel
+            shown = {i for i, c in panel.children.items() if c.visible} if panel else set()
+            return panel if PANEL_CONTROLS <= shown else None
 
         return wait_for(ready, "the panel window", timeout=60)
 
@@ -352,7 +354,10 @@ class PanelTestCase(unittest.TestCase):
             xdotool("key", "BackSpace")
 
     def other_windows(self):
-        return [w for w in top_windows() or [] if w.text != PANEL_CAPTION]
+        """The panel's visible dialogs besides itself: message boxes and the
+        About box (a tooltip may come and go and does not count)."""
+        return [w for w in top_windows() or []
+                if w.cls == "#32770" and w.text != PANEL_CAPTION]
 
     def wait_message_box(self):
         return wait_for(lambda: next((w for w in self.other_windows() if w.is_message_box()), None),
@@ -375,18 +380,23 @@ class PanelTestCase(unittest.TestCase):
         self.assert_message_box(box, "建立连接成功", icon=False)
         self.answer(box)
 
+    def colour_problems(self, expected):
+        """Compares a fresh screenshot with {button id: (face, text)}."""
+        controls = self.controls()
+        shot = Screenshot(self.directory)
+        problems = {}
+        for control_id, (face, text) in expected.items():
+            problem = button_colour_problem(shot, controls[control_id].rect, face, text)
+            if problem:
+                problems[control_id] = problem
+        return problems
+
     def wait_colours(self, expected):
-        """Waits until every button id in expected shows its (face, text)."""
-        rects = {i: c.rect for i, c in self.controls().items()}
         problems = {}
 
         def all_match():
-            shot = Screenshot(self.directory)
             problems.clear()
-            for control_id, (face, text) in expected.items():
-                problem = button_colour_problem(shot, rects[control_id], face, text)
-                if problem:
-                    problems[control_id] = problem
+            problems.update(self.colour_problems(expected))
             return not problems
 
         try:
@@ -395,11 +405,7 @@ class PanelTestCase(unittest.TestCase):
             self.fail(f"button colours wrong: {problems}")
 
     def assert_colours_now(self, expected):
-        rects = {i: c.rect for i, c in self.controls().items()}
-        shot = Screenshot(self.directory)
-        problems = {i: p for i, (face, text) in expected.items()
-                    if (p := button_colour_problem(shot, rects[i], face, text))}
-        self.assertEqual(problems, {}, "button colours changed")
+        self.assertEqual(self.colour_problems(expected), {}, "button colours changed")
 
     def wait_exit(self):
         try:

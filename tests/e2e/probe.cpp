@@ -3,7 +3,10 @@
 // printed as hex of their ANSI (GBK) bytes, "-" when empty.
 //
 //   probe dump            every visible top-level window of the panel's process
-//                         with its child controls
+//                         with its child controls:
+//                           window HWND CLASS LEFT TOP RIGHT BOTTOM TEXT
+//                           child ID CLASS VISIBLE LEFT TOP RIGHT BOTTOM TEXT ICON
+//                         (screen rectangles; ICON 1 for a static showing one)
 //   probe closebox        a screen point on the panel's close box
 //   probe sysmenu         the items of the panel's system menu: index, id,
 //                         separator flag, text
@@ -73,7 +76,7 @@ BOOL CALLBACK PrintWindowOfProcess(HWND hWnd, LPARAM process) {
         return TRUE;
     std::printf("window %p %s", static_cast<void*>(hWnd), ClassOf(hWnd).c_str());
     PrintRect(hWnd);
-    std::printf(" %s %d\n", Hex(TextOf(hWnd)).c_str(), ::IsWindowEnabled(hWnd));
+    std::printf(" %s\n", Hex(TextOf(hWnd)).c_str());
     ::EnumChildWindows(hWnd, &PrintChild, 0);
     return TRUE;
 }
