@@ -244,8 +244,11 @@ class Board:
     def frames(self):
         if not os.path.exists(self.log):
             return []
+        # Lines look like "<time> 55 01 10 00 00 00 00 66"; a line still being
+        # written has no newline yet.
         with open(self.log, encoding="ascii") as log:
-            return [bytes.fromhex(" ".join(line.split()[1:9])) for line in log]
+            return [bytes.fromhex(" ".join(line.split()[1:9])) for line in log
+                    if line.endswith("\n")]
 
     def commands(self):
         """The frames other than status queries, in arrival order."""
