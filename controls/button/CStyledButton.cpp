@@ -87,8 +87,8 @@ CStyledButton::CStyledButton()
       m_bParentBackground(FALSE), m_bPaintPressed(FALSE), m_bPaintFocused(FALSE),
       m_bPaintDisabled(FALSE), m_bDefaultButton(FALSE), m_bCheckBoxMode(FALSE),
       m_nImageAlign(SBA_BESIDE), m_bFlatEdge(TRUE), m_bFlatFocusRect(FALSE), m_colors{},
-      m_hHoverCursor(nullptr), m_pOldParentCopyBitmap(nullptr), m_bHoverWhenInactive(TRUE),
-      m_nCheckState(0), m_szLink{} {
+      m_hMenuTarget(nullptr), m_bMenuOpen(FALSE), m_hHoverCursor(nullptr),
+      m_pOldParentCopyBitmap(nullptr), m_bHoverWhenInactive(TRUE), m_nCheckState(0), m_szLink{} {
     ReleaseImages(FALSE);
     ResetColors(FALSE);
     SetLink(nullptr);
@@ -100,7 +100,8 @@ CStyledButton::~CStyledButton() {
     ReleaseImages(TRUE);
     if (m_hHoverCursor != nullptr)
         ::DestroyCursor(m_hHoverCursor);
-    // The drop-down menu is released here once the button carries one.
+    if (m_dropMenu.GetSafeHmenu() != nullptr)
+        m_dropMenu.DestroyMenu();
 }
 
 void CStyledButton::Repaint(BOOL bRepaint) {
@@ -340,7 +341,10 @@ BOOL CStyledButton::OnReflectClick() {
         Repaint(TRUE);
         return FALSE;
     }
-    // A button with a drop-down menu pops it up here instead of opening its link.
+    if (m_dropMenu.GetSafeHmenu() != nullptr) {
+        DropDown();
+        return FALSE;
+    }
     if (m_szLink[0] != '\0') {
         SHELLEXECUTEINFOA sei{};
         sei.cbSize = sizeof(sei);
@@ -386,14 +390,48 @@ HBRUSH CStyledButton::CtlColor(CDC*, UINT) {
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }
 
-// The drop-down menu adds its mnemonic lookup here.
-LRESULT CStyledButton::OnMenuChar(UINT, UINT, CMenu*) {
+// The popup of the drop-down menu belongs to the button, so its mnemonics arrive here.
+LRESULT CStyledButton::OnMenuChar(UINT nChar, UINT nFlags, CMenu* pMenu) {
+    if (GlyphMenu::IsRegisteredMenu(pMenu) && pMenu->IsKindOf(RUNTIME_CLASS(GlyphMenu)))
+        return GlyphMenu::HandleMenuChar(nChar, nFlags, static_cast<GlyphMenu*>(pMenu));
     return Default();
 }
 
-// The drop-down menu adds its item measuring here.
-void CStyledButton::OnMeasureItem(int, LPMEASUREITEMSTRUCT) {
+// A popup item of the drop-down menu names its sub-menu where the item id would be.
+void CStyledButton::OnMeasureItem(int, LPMEASUREITEMSTRUCT lpMeasureItemStruct) {
+    const HMENU hMenu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(lpMeasureItemStruct->itemID));
+    if (lpMeasureItemStruct->CtlType == ODT_MENU && ::IsMenu(hMenu) &&
+        GlyphMenu::IsRegisteredMenu(hMenu)) {
+        m_dropMenu.MeasureItem(lpMeasureItemStruct);
+        return;
+    }
     Default();
+}
+
+BOOL CStyledButton::SetDropDownMenu(UINT nMenuResource, HWND hTarget) {
+    m_hMenuTarget = hTarget;
+    if (m_dropMenu.LoadMenu(static_cast<int>(nMenuResource)))
+        return TRUE;
+    m_dropMenu.DestroyMenu();
+    return FALSE;
+}
+
+// Tracks the menu's first popup under the button and posts the chosen command, after the
+// parent has seen the click, to the target.
+void CStyledButton::DropDown() {
+    CRect rcWindow;
+    GetWindowRect(&rcWindow);
+    m_bMenuOpen = TRUE;
+    Repaint(TRUE);
+    UINT nCommand = 0;
+    if (CMenu* pPopup = m_dropMenu.GetSubMenu(0))
+        nCommand = static_cast<UINT>(::TrackPopupMenu(
+            pPopup->GetSafeHmenu(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD,
+            rcWindow.left, rcWindow.bottom, 0, m_hWnd, nullptr));
+    m_bMenuOpen = FALSE;
+    Repaint(TRUE);
+    if (nCommand != 0)
+        ::PostMessageA(m_hMenuTarget, WM_COMMAND, nCommand & 0xFFFF, 0);
 }
 
 // Keeps the window owner-drawn whatever style it is given, noting the default state.

@@ -7,9 +7,8 @@
 #include "CButton.h"
 #include "CDC.h"
 #include "CToolTipCtrl.h"
+#include "GlyphMenu.h"
 #include "StyledButtonTypes.h"
-
-class CMenu;
 
 class CStyledButton : public CButton {
     DECLARE_DYNAMIC(CStyledButton)
@@ -46,6 +45,10 @@ class CStyledButton : public CButton {
     DWORD SetParentBackground(BOOL bParentBackground, BOOL bRepaint = TRUE);
     DWORD SetFlatEdge(BOOL bFlatEdge, BOOL bRepaint = TRUE);
     DWORD SetFlatFocusRect(BOOL bFlatFocusRect, BOOL bRepaint = TRUE);
+    // Gives the button a drop-down menu: the first popup of the menu resource opens under
+    // the button on click, and the chosen command is posted to hTarget. FALSE, with the
+    // button left without a menu, when the resource does not load.
+    BOOL SetDropDownMenu(UINT nMenuResource, HWND hTarget);
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -81,6 +84,7 @@ class CStyledButton : public CButton {
     void EnsureTip();
     void ReleaseImages(BOOL bDestroy);
     void EndHover();
+    void DropDown();
     void Repaint(BOOL bRepaint);
     int ChooseImageSlot(BOOL bHasNormal) const;
 
@@ -107,7 +111,9 @@ class CStyledButton : public CButton {
     BOOL m_bFlatEdge;
     BOOL m_bFlatFocusRect;
     COLORREF m_colors[SBC_COUNT];
-    // The drop-down menu's members (target window, open flag, menu) go here.
+    HWND m_hMenuTarget; // not owned; receives the command chosen from the drop-down menu
+    BOOL m_bMenuOpen;   // the drop-down menu is being tracked: paint pressed
+    GlyphMenu m_dropMenu;
     HCURSOR m_hHoverCursor;
     CToolTipCtrl m_tip;
     CDC m_dcParentCopy;

@@ -26,7 +26,8 @@ void CStyledButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     if (m_bCheckBoxMode)
         m_bPaintPressed = (state & ODS_SELECTED) != 0 || m_nCheckState != 0;
     else
-        m_bPaintPressed = (state & ODS_SELECTED) != 0; // also while the drop-down menu is open
+        m_bPaintPressed =
+            (state & ODS_SELECTED) != 0 || (m_dropMenu.GetSafeHmenu() != nullptr && m_bMenuOpen);
     m_bPaintFocused = state & ODS_FOCUS;
     m_bPaintDisabled = state & ODS_DISABLED;
 
