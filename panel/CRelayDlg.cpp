@@ -105,11 +105,13 @@ void CRelayDlg::SetButtonColors(CStyledButton& button, BYTE r, BYTE g, BYTE b) {
     // Text in the complement of the face, so it reads on any face colour.
     COLORREF text = RGB(255 - r, 255 - g, 255 - b);
     COLORREF face = RGB(r, g, b);
-    button.SetSlotColor(SBC_TEXT_FOCUS, text, TRUE);
-    button.SetSlotColor(SBC_TEXT_HOT, text, TRUE);
-    button.SetSlotColor(SBC_TEXT_NORMAL, text, TRUE);
-    button.SetSlotColor(SBC_FACE_HOT, face, TRUE);
-    button.SetSlotColor(SBC_FACE_NORMAL, face, TRUE);
+    // One invalidation covers all six slots: under Wine each costs a server round trip,
+    // and a status frame recolours sixteen buttons.
+    button.SetSlotColor(SBC_TEXT_FOCUS, text, FALSE);
+    button.SetSlotColor(SBC_TEXT_HOT, text, FALSE);
+    button.SetSlotColor(SBC_TEXT_NORMAL, text, FALSE);
+    button.SetSlotColor(SBC_FACE_HOT, face, FALSE);
+    button.SetSlotColor(SBC_FACE_NORMAL, face, FALSE);
     button.SetSlotColor(SBC_FACE_FOCUS, face, TRUE);
 }
 

@@ -1,0 +1,335 @@
+// The real control panel, timed from a dialog class derived from it: it notes when a
+// status frame is applied, when all sixteen channel buttons have been drawn after it,
+// and when a click reaches a channel button. A driver thread plays the user (Connect,
+// the success message, clicks) by posting the messages the controls would get.
+//
+//   kestrel_bench latency N            status frame to screen, board on a thread of this process
+//   kestrel_bench click N              click to wire, same board
+//   kestrel_bench throughput N PORT    frames applied from "boardsim --flood N" on PORT
+//   kestrel_bench rawread N PORT BYTES raw reading of the same stream, BYTES per recv
+//   kestrel_bench loopback N           8 bytes from one thread to another over loopback
+//
+// It writes canshu.ini (127.0.0.1 and the board's port) into its working directory before
+// the panel reads it, and refuses to press Connect for any other address. Results are
+// "name value" lines on standard output, times in microseconds.
+
+#include "BenchClock.h"
+#include "CRelayDlg.h"
+#include "CWinApp.h"
+#include "LoopbackBoard.h"
+#include "SocketStart.h"
+#include "resource.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kWaitMs = 10000;
+
+class CBenchRelayDlg : public CRelayDlg {
+  public:
+    std::atomic<HWND> shown{nullptr};
+    std::atomic<int> applied{0};
+    std::atomic<double> firstByteAt{0};
+    std::atomic<double> appliedAt{0};
+    std::atomic<double> paintedAt{0};
+    std::atomic<double> clickAt{0};
+    HANDLE painted = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+
+    ~CBenchRelayDlg() override { ::CloseHandle(painted); }
+
+  protected:
+    BOOL OnInitDialog() override {
+        BOOL result = CRelayDlg::OnInitDialog();
+        shown = m_hWnd;
+        return result;
+    }
+
+    void ApplyStatusFrame() override {
+        CRelayDlg::ApplyStatusFrame();
+        m_drawn = 0;
+        appliedAt = NowUs();
+        ++applied;
+    }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_RELAY_RXBYTE && firstByteAt == 0)
+            firstByteAt = NowUs();
+        LRESULT result = CRelayDlg::WindowProc(message, wParam, lParam);
+        // One bit per channel button drawn since the last frame was applied.
+        if (message == WM_DRAWITEM && wParam >= IDC_CHANNEL1 && wParam <= IDC_CHANNEL16) {
+            m_drawn |= 1u << (wParam - IDC_CHANNEL1);
+            if (m_drawn == 0xFFFF) {
+                m_drawn |= 0x10000; // reported once per frame
+                paintedAt = NowUs();
+                ::SetEvent(painted);
+            }
+        }
+        return result;
+    }
+
+    BOOL PreTranslateMessage(MSG* msg) override {
+        int id = ::GetDlgCtrlID(msg->hwnd);
+        if (msg->message == WM_LBUTTONUP && id >= IDC_CHANNEL1 && id <= IDC_CHANNEL16)
+            clickAt = NowUs();
+        return CRelayDlg::PreTranslateMessage(msg);
+    }
+
+  private:
+    unsigned m_drawn = 0x10000;
+};
+
+void WriteSettings(unsigned port) {
+    FILE* ini = std::fopen("canshu.ini", "wb");
+    if (!ini)
+        return;
+    std::fprintf(ini, "[canshu_v2]\r\nsocket_port=%u\r\nsocket_ip=127.0.0.1\r\n", port);
+    std::fclose(ini);
+}
+
+bool WaitUntil(DWORD timeoutMs, const auto& condition) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (::GetTickCount64() > end)
+            return false;
+        ::Sleep(2);
+    }
+    return true;
+}
+
+struct FindBox {
+    HWND panel;
+    HWND box = nullptr;
+};
+
+BOOL CALLBACK FindMessageBox(HWND hWnd, LPARAM param) {
+    auto* find = reinterpret_cast<FindBox*>(param);
+    char name[16] = {};
+    ::GetClassNameA(hWnd, name, sizeof name);
+    if (hWnd != find->panel && ::IsWindowVisible(hWnd) && std::string(name) == "#32770") {
+        find->box = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Presses Connect as a click would and answers the success message. False (with the
+// reason on standard error) when the panel is not set to loopback or nothing connects.
+bool Connect(CBenchRelayDlg& dlg, LoopbackBoard* board) {
+    if (!WaitUntil(kWaitMs, [&] { return dlg.shown != nullptr; }))
+        return false;
+    HWND panel = dlg.shown;
+    char address[64] = {};
+    ::GetDlgItemTextA(panel, IDC_IP, address, sizeof address);
+    if (std::string(address) != "127.0.0.1") {
+        std::fprintf(stderr, "kestrel_bench: address box holds %s, not 127.0.0.1\n", address);
+        return false;
+    }
+    ::PostMessageA(panel, WM_COMMAND, MAKEWPARAM(IDC_CONNECT, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(panel, IDC_CONNECT)));
+    if (board && !board->Accept(kWaitMs)) {
+        std::fprintf(stderr, "kestrel_bench: the panel did not connect\n");
+        return false;
+    }
+    FindBox find{panel};
+    const DWORD uiThread = ::GetWindowThreadProcessId(panel, nullptr);
+    if (!WaitUntil(kWaitMs, [&] {
+            ::EnumThreadWindows(uiThread, &FindMessageBox, reinterpret_cast<LPARAM>(&find));
+            return find.box != nullptr;
+        })) {
+        std::fprintf(stderr, "kestrel_bench: no message after Connect\n");
+        return false;
+    }
+    ::PostMessageA(find.box, WM_COMMAND, IDOK, 0);
+    return !board || board->WaitQuery(kWaitMs);
+}
+
+void Report(const char* name, const std::vector<double>& samples) {
+    std::printf("%s_median %.1f\n%s_p99 %.1f\n%s_samples %zu\n", name, Percentile(samples, 0.5),
+                name, Percentile(samples, 0.99), name, samples.size());
+}
+
+void Latency(CBenchRelayDlg& dlg, LoopbackBoard& board, int count) {
+    std::vector<double> toApply, toScreen;
+    for (int i = 0; i < count; ++i) {
+        // Alternate patterns, so every channel changes colour on every frame.
+        const BYTE bits = i % 2 ? 0xA5 : 0x5A;
+        const RelayFrame frame = BuildRelayFrame(RELAY_BOARD_ADDRESS, RELAY_CMD_QUERY, 0, 0,
+                                                 bits, static_cast<BYTE>(~bits));
+        ::ResetEvent(dlg.painted);
+        const double sentAt = NowUs();
+        if (!board.Send(frame) || ::WaitForSingleObject(dlg.painted, 2000) != WAIT_OBJECT_0)
+            break;
+        toApply.push_back(dlg.appliedAt - sentAt);
+        toScreen.push_back(dlg.paintedAt - sentAt);
+        ::Sleep(15);
+    }
+    Report("frame_to_apply_us", toApply);
+    Report("frame_to_screen_us", toScreen);
+}
+
+void Click(CBenchRelayDlg& dlg, LoopbackBoard& board, int count) {
+    std::vector<double> toWire;
+    for (int i = 0; i < count; ++i) {
+        HWND button = ::GetDlgItem(dlg.shown, IDC_CHANNEL1 + i % RELAY_CHANNEL_COUNT);
+        RECT rect;
+        ::GetClientRect(button, &rect);
+        const LPARAM centre = MAKELPARAM(rect.right / 2, rect.bottom / 2);
+        ::PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+        ::PostMessageA(button, WM_LBUTTONUP, 0, centre);
+        const double wireAt = board.WaitCommand(2000);
+        if (wireAt < 0)
+            break;
+        toWire.push_back(wireAt - dlg.clickAt);
+        ::Sleep(15);
+    }
+    Report("click_to_wire_us", toWire);
+}
+
+void Throughput(CBenchRelayDlg& dlg, int count) {
+    // Until every flooded frame is in, or nothing more came for three seconds.
+    int seen = -1;
+    ULONGLONG quietSince = ::GetTickCount64();
+    while (dlg.applied < count && ::GetTickCount64() - quietSince < 3000) {
+        if (dlg.applied != seen) {
+            seen = dlg.applied;
+            quietSince = ::GetTickCount64();
+        }
+        ::Sleep(20);
+    }
+    const double seconds = (dlg.appliedAt - dlg.firstByteAt) / 1e6;
+    std::printf("panel_frames_sent %d\npanel_frames_applied %d\npanel_seconds %.3f\n"
+                "panel_frames_per_s %.0f\n",
+                count, dlg.applied.load(), seconds, seconds > 0 ? dlg.applied / seconds : 0);
+}
+
+// Reads what "boardsim --flood N" sends, with no hand-off, reassembly or painting.
+int RawRead(int count, unsigned port, int chunk) {
+    AfxSocketInit();
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(static_cast<u_short>(port));
+    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return 1;
+    std::vector<char> buffer(static_cast<std::size_t>(chunk));
+    const long long total = static_cast<long long>(count) * RELAY_FRAME_SIZE;
+    long long got = 0;
+    double firstAt = 0;
+    while (got < total) {
+        int n = ::recv(s, buffer.data(), chunk, 0);
+        if (n <= 0)
+            break;
+        if (got == 0)
+            firstAt = NowUs();
+        got += n;
+    }
+    const double seconds = (NowUs() - firstAt) / 1e6;
+    ::closesocket(s);
+    std::printf("raw%d_frames %lld\nraw%d_seconds %.3f\nraw%d_frames_per_s %.0f\n", chunk,
+                got / 8, chunk, seconds, chunk, got / 8 / seconds);
+    return got == total ? 0 : 1;
+}
+
+// The floor of both latencies: 8 bytes from one thread to another through loopback,
+// read one byte at a time as the receive thread reads.
+int Loopback(int count) {
+    AfxSocketInit();
+    LoopbackBoard board;
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(board.Port());
+    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+    if (!board.Listening() ||
+        ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        !board.Accept(kWaitMs))
+        return 1;
+    std::atomic<double> receivedAt{0};
+    HANDLE received = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    std::thread reader([&] {
+        char byte;
+        int n = 0;
+        while (::recv(s, &byte, 1, 0) == 1)
+            if (++n % RELAY_FRAME_SIZE == 0) {
+                receivedAt = NowUs();
+                ::SetEvent(received);
+            }
+    });
+    std::vector<double> samples;
+    const RelayFrame frame = BuildRelayCommand(RELAY_CMD_QUERY, 0);
+    for (int i = 0; i < count; ++i) {
+        const double sentAt = NowUs();
+        if (!board.Send(frame) || ::WaitForSingleObject(received, 2000) != WAIT_OBJECT_0)
+            break;
+        samples.push_back(receivedAt - sentAt);
+        ::Sleep(5);
+    }
+    ::shutdown(s, 2);
+    ::closesocket(s);
+    reader.join();
+    ::CloseHandle(received);
+    Report("loopback_us", samples);
+    return 0;
+}
+
+class CBenchApp : public CWinApp {
+  public:
+    BOOL InitInstance() override {
+        int status = 2;
+        const std::string mode = __argc > 1 ? __argv[1] : "";
+        const int count = __argc > 2 ? std::atoi(__argv[2]) : 0;
+        const unsigned port = __argc > 3 ? static_cast<unsigned>(std::atoi(__argv[3])) : 0;
+        if (mode == "rawread" && __argc == 5)
+            status = RawRead(count, port, std::atoi(__argv[4]));
+        else if (mode == "loopback")
+            status = Loopback(count);
+        else if (mode == "latency" || mode == "click" || (mode == "throughput" && port != 0))
+            status = RunPanel(mode, count, port);
+        else
+            std::fprintf(stderr, "kestrel_bench: unknown scenario\n");
+        std::fflush(stdout);
+        std::exit(status);
+    }
+
+  private:
+    int RunPanel(const std::string& mode, int count, unsigned port) {
+        AfxSocketInit();
+        LoopbackBoard board;
+        if (mode != "throughput") {
+            if (!board.Listening())
+                return 1;
+            port = board.Port();
+        }
+        WriteSettings(port);
+        CBenchRelayDlg dialog;
+        m_pMainWnd = &dialog;
+        bool ok = false;
+        std::thread driver([&] {
+            LoopbackBoard* inProcess = mode == "throughput" ? nullptr : &board;
+            ok = Connect(dialog, inProcess);
+            if (ok && mode == "latency")
+                Latency(dialog, board, count);
+            else if (ok && mode == "click")
+                Click(dialog, board, count);
+            else if (ok)
+                Throughput(dialog, count);
+            if (dialog.shown)
+                ::PostMessageA(dialog.shown, WM_COMMAND, IDCANCEL, 0);
+        });
+        dialog.DoModal();
+        driver.join();
+        m_pMainWnd = nullptr;
+        return ok ? 0 : 1;
+    }
+};
+
+CBenchApp theApp;
+
+} // namespace
