@@ -1,0 +1,371 @@
+#!/usr/bin/env python3
+"""Reliability suite of the control panel: flood, garbage, link flaps, handle leaks,
+bad settings files and hostile boards, each against the real kestrel.exe under wine.
+
+Short form (CTest, scripts/test.sh): the counts below. Long form, run locally:
+    tests/soak/run_long.sh
+which passes --long: a 30 s flood, 1 MiB of garbage, 200 link flaps, 100,000 status
+frames and 1,000 About boxes. Every loop is bounded and the whole run stops by itself.
+
+Needs DISPLAY and a running wine server (scripts/env.sh provides both), xdotool-free:
+soak_probe.exe drives the panel. Anything missing fails the run.
+"""
+
+import argparse
+import os
+import random
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import (BLUE, CONNECTED, YELLOW, Boardsim, Listener, Panel, Paths,  # noqa: E402
+                     colours_for, probe, run, settings_file, status_frame, wait_colours,
+                     wait_drained, wait_for)
+
+SHORT = dict(flood_s=10, garbage_bytes=64 * 1024, flaps=15, frames=3000, about=100)
+LONG = dict(flood_s=30, garbage_bytes=1024 * 1024, flaps=200, frames=100_000, about=1000)
+SCALE = dict(SHORT)
+
+# Resident memory the panel may gain during a flood; the stream itself needs none.
+RSS_GROWTH_KB = 4096
+# Objects the system may take for itself between two counts of the GDI table's room.
+GDI_SLACK = 16
+
+
+def ping_failures(output):
+    """Reasons a 'soak_probe ping' run shows the panel unresponsive, or []."""
+    fields = output.split()
+    if fields[:1] != ["pings"] or int(fields[1]) == 0:
+        return [f"no pings: {output!r}"]
+    return [f"{fields[5]} round trips took 1 s or more"] if fields[5] != "0" else []
+
+
+class PanelCase(unittest.TestCase):
+    """Ends every panel, board and socket a case started."""
+
+    def setUp(self):
+        self.cleanups = []
+        self.directory = tempfile.mkdtemp(prefix="kestrel-soak-data-")
+        self.addCleanup(lambda: subprocess.run(["rm", "-rf", self.directory], check=False))
+
+    def start_panel(self, settings, **options):
+        panel = Panel(settings, **options)
+        self.addCleanup(panel.stop)
+        panel.wait_shown()
+        return panel
+
+    def boardsim(self, *options, port=0):
+        board = Boardsim(self.directory, *options, port=port)
+        self.addCleanup(board.stop)
+        return board
+
+    def listener(self, port=0):
+        listener = Listener(port)
+        self.addCleanup(listener.close)
+        return listener
+
+    def assert_responsive(self, panel, seconds):
+        status, output = probe("ping", seconds, timeout=seconds + 60)
+        self.assertEqual(status, 0, f"the panel went away: {output}")
+        self.assertEqual(ping_failures(output), [])
+        self.assertTrue(panel.alive())
+
+
+class FloodTest(PanelCase):
+
+    def test_flood_keeps_the_panel_responsive_and_its_memory_flat(self):
+        seconds = SCALE["flood_s"]
+        board = self.boardsim("--channels", "0x8005", "--flood-ms", str(seconds * 1000))
+        panel = self.start_panel(settings_file(board.port))
+        self.assertEqual(panel.connect(), CONNECTED)
+        baseline = panel.memory_kb("VmRSS")
+        pinger = subprocess.Popen(["wine", Paths.probe, "ping", str(seconds)],
+                                  stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                  env=dict(os.environ, LC_ALL="zh_CN.GBK", WINEDEBUG="-all"))
+        peak = baseline
+        while pinger.poll() is None:
+            peak = max(peak, panel.memory_kb("VmRSS"))
+            time.sleep(0.25)
+        output = pinger.stdout.read().decode()
+        pinger.stdout.close()
+        self.assertEqual(pinger.returncode, 0, output)
+        self.assertEqual(ping_failures(output), [])
+        self.assertTrue(panel.alive(), "the panel ended")
+        self.assertLessEqual(peak - baseline, RSS_GROWTH_KB, "resident memory grew (kB)")
+        wait_colours(panel, colours_for(0x8005), timeout=seconds + 60)
+
+
+class GarbageTest(PanelCase):
+
+    def test_random_bytes_with_frames_end_on_the_last_frame_in_step(self):
+        rng = random.Random(6)
+        stream = bytearray()
+        while len(stream) < SCALE["garbage_bytes"]:
+            stream += rng.randbytes(rng.randrange(1, 600))
+            stream += status_frame(rng.randrange(0x10000))
+        path = os.path.join(self.directory, "garbage.bin")
+        with open(path, "wb") as f:
+            f.write(stream)
+        # The panel's own reassembly, fed the same bytes, says what must show.
+        replay = run("wine", Paths.replay, path)
+        self.assertEqual(replay.returncode, 0, replay.stderr)
+        expected = replay.stdout.decode().split()
+        self.assertNotEqual(expected, ["none"], "no frame in step: pick another seed")
+        channels = int(expected[0], 16) << 8 | int(expected[1], 16)
+
+        listener = self.listener()
+        panel = self.start_panel(settings_file(listener.port))
+        sender = threading.Thread(target=self._serve, args=(listener, stream))
+        sender.start()
+        self.assertEqual(panel.connect(), CONNECTED)
+        sender.join(30)
+        self.assertIsNotNone(self.connection, "the panel did not connect")
+        wait_drained(self.connection, timeout=len(stream) / 500 + 60)
+        self.assertTrue(panel.alive(), "the panel ended")
+        wait_colours(panel, colours_for(channels), timeout=10)
+
+        # Out of step or not, a pause longer than the receive time-out makes the next
+        # byte start a frame.
+        self.connection.sendall(bytes(rng.randbytes(5)))
+        time.sleep(1)
+        self.connection.sendall(status_frame(channels ^ 0xFFFF))
+        wait_colours(panel, colours_for(channels ^ 0xFFFF))
+
+    def _serve(self, listener, stream):
+        self.connection = None
+        connection = listener.accept()
+        self.addCleanup(connection.close)
+        self.connection = connection
+        connection.sendall(stream)
+
+
+class LinkFlapTest(PanelCase):
+
+    def test_reconnects_leave_no_thread_or_socket_behind(self):
+        # Each connection: three frames at once, the answer to the panel's query, closed.
+        board = self.boardsim("--channels", "0x8005", "--flood", "3", "--close-after", "1")
+        panel = self.start_panel(settings_file(board.port))
+        cycles = SCALE["flaps"]
+        flaps = subprocess.Popen(["wine", Paths.probe, "flaps", str(cycles)],
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 env=dict(os.environ, LC_ALL="zh_CN.GBK", WINEDEBUG="-all"))
+        self.addCleanup(flaps.stdout.close)
+        self.addCleanup(lambda: flaps.poll() is not None or flaps.kill())
+        baseline = None
+        for cycle in range(1, cycles + 1):
+            line = flaps.stdout.readline().decode().split()
+            self.assertEqual(line[:2], ["cycle", str(cycle)], f"soak_probe: {line}")
+            self.assertEqual(line[2], "1", f"cycle {cycle}: message boxes shown at once")
+            self.assertEqual(bytes.fromhex(line[3]).decode("gbk"), CONNECTED)
+            # The board closes after its answer; the receive thread then ends.
+            wait_for(lambda: board.frames() >= cycle, f"cycle {cycle}'s query at the board")
+            counts = (panel.threads(), panel.sockets())
+            if baseline is None:
+                time.sleep(1)
+                baseline = counts = (panel.threads(), panel.sockets())
+            else:
+                counts = wait_for(lambda: (panel.threads(), panel.sockets()) == baseline
+                                  and baseline, "threads and sockets back to the baseline",
+                                  timeout=10)
+            self.assertEqual(counts, baseline, f"threads and sockets after cycle {cycle}")
+            flaps.stdin.write(b"go\n")
+            flaps.stdin.flush()
+        flaps.stdin.close()
+        self.assertEqual(flaps.wait(30), 0)
+        self.assertEqual(board.frames(), cycles, "one query per connection")
+        wait_colours(panel, colours_for(0x8005))
+
+
+class HandleLeakTest(PanelCase):
+
+    def gdi_room(self):
+        status, output = probe("gdiroom")
+        self.assertEqual(status, 0, "soak_probe gdiroom")
+        return int(output.split()[1])
+
+    def windows(self):
+        status, output = probe("windows")
+        self.assertEqual(status, 0, "soak_probe windows")
+        return int(output.split()[1])
+
+    def test_frames_and_about_boxes_give_back_their_handles(self):
+        listener = self.listener()
+        panel = self.start_panel(settings_file(listener.port))
+        accepted = []
+        acceptor = threading.Thread(target=lambda: accepted.append(listener.accept()))
+        acceptor.start()
+        self.assertEqual(panel.connect(), CONNECTED)
+        acceptor.join(30)
+        self.assertTrue(accepted, "the panel did not connect")
+        connection = accepted[0]
+        self.addCleanup(connection.close)
+
+        def send_frames(count, last):
+            # Alternating states, so every frame repaints every channel; frames go in
+            # small bursts, so the panel paints between them.
+            patterns = (last, last ^ 0xFFFF)
+            for i in range(count):
+                connection.sendall(status_frame(patterns[(count - 1 - i) % 2]))
+                if i % 16 == 15:
+                    time.sleep(0.002)
+            wait_drained(connection, timeout=count / 50 + 60)
+
+        # Whatever the system creates once (fonts, caches) exists before the first count.
+        send_frames(200, 0x00FF)
+        wait_colours(panel, colours_for(0x00FF))
+        probe("about", 2)
+        room, windows = self.gdi_room(), self.windows()
+
+        send_frames(SCALE["frames"], 0x8421)
+        self.assertGreaterEqual(self.gdi_room(), room - GDI_SLACK, "GDI room lost to frames")
+        wait_colours(panel, colours_for(0x8421))
+
+        status, output = probe("about", SCALE["about"], timeout=SCALE["about"] + 120)
+        self.assertEqual(status, 0, output)
+        self.assertGreaterEqual(self.gdi_room(), room - GDI_SLACK, "GDI room lost to About")
+        self.assertEqual(self.windows(), windows, "windows left behind by the About box")
+        send_frames(2, 0x1248)
+        wait_colours(panel, colours_for(0x1248))
+        self.assertTrue(panel.alive())
+
+
+DEFAULT_CAPTIONS = {n: f"第{n}路".encode("gbk") for n in range(1, 19)}
+
+
+class BadSettingsTest(PanelCase):
+    """The panel starts and shows the defaults or what the file gives. None of these
+    presses Connect: the default address is not loopback."""
+
+    def assert_shows(self, panel, ip, port, captions=None):
+        texts = panel.texts()
+        self.assertEqual((texts["ip"], texts["port"]), (ip, port))
+        shown = {n: texts[n][1] for n in range(1, 19)}
+        self.assertEqual(shown, {**DEFAULT_CAPTIONS, **(captions or {})})
+        wait_colours(panel, {n: (YELLOW, BLUE) for n in range(1, 17)})
+
+    def test_ten_megabyte_line(self):
+        long_value = b"A" * (10 * 1024 * 1024)
+        settings = (settings_file(7001) + "[canshu]\r\n按钮名称1=".encode("gbk") + long_value
+                    + "\r\n按钮名称2=阀门\r\n".encode("gbk"))
+        panel = self.start_panel(settings)
+        # Values are read into 1000 characters: the long one is cut to 999.
+        self.assert_shows(panel, b"127.0.0.1", b"7001", {1: b"A" * 999, 2: "阀门".encode("gbk")})
+
+    def test_binary_junk(self):
+        junk = random.Random(7).randbytes(256 * 1024).replace(b"[", b"(")
+        self.assert_shows(self.start_panel(junk), b"192.168.1.110", b"6000")
+
+    def test_keys_without_values(self):
+        settings = "[canshu_v2]\r\nsocket_port\r\nsocket_ip\r\n[canshu]\r\n按钮名称3\r\n"
+        self.assert_shows(self.start_panel(settings.encode("gbk")), b"192.168.1.110", b"6000")
+
+    def test_read_only_file(self):
+        panel = Panel(settings_file(7002),
+                      prepare=lambda d: os.chmod(os.path.join(d, "canshu.ini"), 0o444))
+        self.addCleanup(panel.stop)
+        panel.wait_shown()
+        self.assert_shows(panel, b"127.0.0.1", b"7002")
+
+    def test_directory_named_like_the_file(self):
+        panel = Panel(prepare=lambda d: os.mkdir(os.path.join(d, "canshu.ini")))
+        self.addCleanup(panel.stop)
+        panel.wait_shown()
+        self.assert_shows(panel, b"192.168.1.110", b"6000")
+
+
+class HostileBoardTest(PanelCase):
+
+    def test_panel_survives_hostile_boards_then_connects_to_a_good_one(self):
+        listener = self.listener()
+        port = listener.port
+        panel = self.start_panel(settings_file(port))
+
+        # Accepts and never answers.
+        silent = self.serve_once(listener, lambda c: None)
+        self.assertEqual(panel.connect(), CONNECTED)
+        self.assert_responsive(panel, 3)
+        silent.join(5)
+
+        # Sends bytes without end, until the panel goes away or the case ends.
+        stop = threading.Event()
+        self.addCleanup(stop.set)
+
+        def endless(connection):
+            rng = random.Random(8)
+            while not stop.is_set():
+                connection.sendall(rng.randbytes(4096))
+
+        streamer = self.serve_once(listener, endless)
+        self.assertEqual(panel.connect(), CONNECTED)
+        self.assert_responsive(panel, 5)
+        stop.set()
+
+        # Resets the connection in the middle of a frame.
+        def reset(connection):
+            connection.sendall(status_frame(0xFFFF)[:4])
+            time.sleep(0.3)
+            connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                  (1).to_bytes(4, "little") + (0).to_bytes(4, "little"))
+
+        resetter = self.serve_once(listener, reset)
+        self.assertEqual(panel.connect(), CONNECTED)
+        resetter.join(10)
+        self.assert_responsive(panel, 2)
+        streamer.join(10)
+        listener.close()
+
+        board = self.boardsim("--channels", "0x8005", port=port)
+        self.assertEqual(panel.connect(), CONNECTED)
+        wait_colours(panel, colours_for(0x8005))
+        self.assertTrue(panel.alive())
+
+    def serve_once(self, listener, behaviour):
+        """Accepts the next connection on a thread and treats it with behaviour; the
+        connection is closed when the behaviour returns."""
+        def serve():
+            connection = listener.accept()
+            try:
+                behaviour(connection)
+            except OSError:
+                pass
+            finally:
+                connection.close()
+
+        thread = threading.Thread(target=serve, daemon=True)
+        thread.start()
+        return thread
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--kestrel", required=True, help="kestrel.exe")
+    parser.add_argument("--probe", required=True, help="soak_probe.exe")
+    parser.add_argument("--replay", required=True, help="rx_replay.exe")
+    parser.add_argument("--boardsim", required=True,
+                        help="the native boardsim (the BOARDSIM environment variable wins)")
+    parser.add_argument("--long", action="store_true", help="the full counts")
+    args, rest = parser.parse_known_args()
+    Paths.kestrel, Paths.probe = os.path.abspath(args.kestrel), os.path.abspath(args.probe)
+    Paths.replay = os.path.abspath(args.replay)
+    Paths.boardsim = os.path.abspath(os.environ.get("BOARDSIM") or args.boardsim)
+    if args.long:
+        SCALE.update(LONG)
+
+    missing = [p for p in (Paths.kestrel, Paths.probe, Paths.replay, Paths.boardsim)
+               if not os.path.exists(p)]
+    if not os.environ.get("DISPLAY"):
+        missing.append("DISPLAY")
+    if run("which", "wine").returncode != 0:
+        missing.append("wine")
+    if missing:
+        sys.exit(f"soak: cannot run, missing: {', '.join(missing)}")
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
