@@ -279,25 +279,15 @@ BOOL CWnd::OnNotificationFromChild(UINT message, WPARAM wParam, LPARAM lParam, L
         break;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlType == ODT_MENU) {
-            if (s_menuItemHook && s_menuItemHook(message, lParam)) {
-                *result = TRUE;
-                return TRUE;
-            }
-            return FALSE;
-        }
+        if (item->CtlType == ODT_MENU)
+            return OnMenuItem(message, lParam, result);
         child = item->hwndItem;
         break;
     }
     case WM_MEASUREITEM: {
         const auto* item = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
-        if (item->CtlType == ODT_MENU) {
-            if (s_menuItemHook && s_menuItemHook(message, lParam)) {
-                *result = TRUE;
-                return TRUE;
-            }
-            return FALSE;
-        }
+        if (item->CtlType == ODT_MENU)
+            return OnMenuItem(message, lParam, result);
         child = ::GetDlgItem(m_hWnd, static_cast<int>(item->CtlID));
         break;
     }
@@ -311,6 +301,13 @@ BOOL CWnd::OnNotificationFromChild(UINT message, WPARAM wParam, LPARAM lParam, L
         return FALSE;
     CWnd* control = FromHandlePermanent(child);
     return control ? control->OnChildNotify(message, wParam, lParam, result) : FALSE;
+}
+
+BOOL CWnd::OnMenuItem(UINT message, LPARAM lParam, LRESULT* result) {
+    if (!s_menuItemHook || !s_menuItemHook(message, lParam))
+        return FALSE;
+    *result = TRUE;
+    return TRUE;
 }
 
 BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -106,6 +106,7 @@ class CWnd : public CObject {
     BOOL DispatchEntry(UINT message, UINT code, UINT id, WPARAM wParam, LPARAM lParam,
                        LRESULT* result);
     BOOL OnNotificationFromChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    static BOOL OnMenuItem(UINT message, LPARAM lParam, LRESULT* result);
 
     WNDPROC m_pfnSuper = nullptr; // the procedure we replaced when subclassing
     BOOL m_bOwnsWindow = FALSE;   // created or subclassed through this object
