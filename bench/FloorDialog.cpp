@@ -26,5 +26,6 @@ INT_PTR CALLBACK FloorProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return static_cast<int>(::DialogBoxParamA(instance, MAKEINTRESOURCEA(1), nullptr, &FloorProc, 0));
+    return static_cast<int>(
+        ::DialogBoxParamA(instance, MAKEINTRESOURCEA(1), nullptr, &FloorProc, 0));
 }

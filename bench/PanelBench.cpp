@@ -159,8 +159,8 @@ void Latency(CBenchRelayDlg& dlg, LoopbackBoard& board, int count) {
     for (int i = 0; i < count; ++i) {
         // Alternate patterns, so every channel changes colour on every frame.
         const BYTE bits = i % 2 ? 0xA5 : 0x5A;
-        const RelayFrame frame = BuildRelayFrame(RELAY_BOARD_ADDRESS, RELAY_CMD_QUERY, 0, 0,
-                                                 bits, static_cast<BYTE>(~bits));
+        const RelayFrame frame = BuildRelayFrame(RELAY_BOARD_ADDRESS, RELAY_CMD_QUERY, 0, 0, bits,
+                                                 static_cast<BYTE>(~bits));
         ::ResetEvent(dlg.painted);
         const double sentAt = NowUs();
         if (!board.Send(frame) || ::WaitForSingleObject(dlg.painted, 2000) != WAIT_OBJECT_0)
@@ -232,8 +232,8 @@ int RawRead(int count, unsigned port, int chunk) {
     }
     const double seconds = (NowUs() - firstAt) / 1e6;
     ::closesocket(s);
-    std::printf("raw%d_frames %lld\nraw%d_seconds %.3f\nraw%d_frames_per_s %.0f\n", chunk,
-                got / 8, chunk, seconds, chunk, got / 8 / seconds);
+    std::printf("raw%d_frames %lld\nraw%d_seconds %.3f\nraw%d_frames_per_s %.0f\n", chunk, got / 8,
+                chunk, seconds, chunk, got / 8 / seconds);
     return got == total ? 0 : 1;
 }
 

@@ -7,8 +7,8 @@ Short form (CTest, scripts/test.sh): the counts below. Long form, run locally:
 which passes --long: a 30 s flood, 1 MiB of garbage, 200 link flaps, 100,000 status
 frames and 1,000 About boxes. Every loop is bounded and the whole run stops by itself.
 
-Needs DISPLAY and a running wine server (scripts/env.sh provides both), xdotool-free:
-soak_probe.exe drives the panel. Anything missing fails the run.
+Needs DISPLAY and a running wine server (scripts/env.sh provides both); soak_probe.exe
+drives the panel, ImageMagick's import reads the colours. Anything missing fails the run.
 """
 
 import argparse

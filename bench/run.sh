@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the benchmark programs (and kestrel.exe, boardsim) and runs every benchmark
+# under wine in a private Xvfb, printing the table. Takes about four minutes, two of
+# them idle measurements (BENCH_IDLE_SECONDS, default 60, sets each).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+scripts/setup.sh
+native="$root/build/bench-native"
+win="$root/build/bench-win"
+cmake --preset native -B "$native" >/dev/null
+cmake --build "$native" --target boardsim >/dev/null
+cmake --preset windows -B "$win" >/dev/null
+cmake --build "$win" --target bench soak_probe -- -j2 >/dev/null
+
+source scripts/env.sh
+kestrel_env_start "$win"
+export KESTREL_WINESERVER_PID
+python3 bench/bench.py --kestrel "$win/panel/kestrel.exe" --bench "$win/bench/kestrel_bench.exe" \
+  --floor "$win/bench/bench_floor.exe" --paint "$win/bench/paint_bench.exe" \
+  --probe "$win/tests/soak/soak_probe.exe" --boardsim "$native/tools/boardsim/boardsim"
