@@ -5,11 +5,13 @@ board on 127.0.0.1; soak_probe.exe reads and drives it from outside; /proc of th
 wine process gives its threads, sockets, memory and CPU time.
 """
 
+import fcntl
 import os
 import select
 import socket
 import subprocess
 import tempfile
+import termios
 import time
 
 PANEL_CAPTION = "Kestrel V1.35"
@@ -132,8 +134,6 @@ class Listener:
 def queued_bytes(connection):
     """Bytes the board has sent that the panel has not read yet: the board's send
     queue plus the panel's receive queue, from /proc/net/tcp."""
-    import fcntl
-    import termios
     unsent = int.from_bytes(fcntl.ioctl(connection, termios.TIOCOUTQ, b"\0\0\0\0"), "little")
     host, port = connection.getpeername()
     local = f"{socket.htonl(int.from_bytes(socket.inet_aton(host), 'big')):08X}:{port:04X}"

@@ -177,6 +177,7 @@ class LinkFlapTest(PanelCase):
             flaps.stdin.flush()
         flaps.stdin.close()
         self.assertEqual(flaps.wait(30), 0)
+        self.assertEqual(probe("boxes")[1], "", "a message box after the last cycle")
         self.assertEqual(board.frames(), cycles, "one query per connection")
         wait_colours(panel, colours_for(0x8005))
 
@@ -319,7 +320,7 @@ class HostileBoardTest(PanelCase):
         streamer.join(10)
         listener.close()
 
-        board = self.boardsim("--channels", "0x8005", port=port)
+        self.boardsim("--channels", "0x8005", port=port)
         self.assertEqual(panel.connect(), CONNECTED)
         wait_colours(panel, colours_for(0x8005))
         self.assertTrue(panel.alive())
