@@ -134,6 +134,11 @@ POINT ScreenCentre(HWND hWnd) {
     return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
 
+std::string MoveToCentre(HWND hWnd) {
+    const POINT p = ScreenCentre(hWnd);
+    return "mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y);
+}
+
 std::string Describe(const RECT& rc) {
     return "{" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
            std::to_string(rc.right) + "," + std::to_string(rc.bottom) + "}";

@@ -79,6 +79,8 @@ RECT InkBox(const DibCanvas& canvas, COLORREF color, const RECT* area = nullptr)
 
 // Runs xdotool with these arguments on the test display and waits until it is done.
 bool XdoTool(const std::string& args);
+// xdotool arguments that move the pointer to the centre of a window.
+std::string MoveToCentre(HWND hWnd);
 // Runs a shell command line on the host and waits until it is done.
 bool HostCommand(const std::string& command);
 POINT ScreenCentre(HWND hWnd);

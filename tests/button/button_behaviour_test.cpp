@@ -107,9 +107,7 @@ TEST_F(ButtonBehaviour, DoubleClickCountsAsTwoClicks) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         m_dlg->clicks.clear();
-        POINT p = ScreenCentre(k.button->m_hWnd);
-        ASSERT_TRUE(XdoTool("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
-                            " click --repeat 2 --delay 80 1"));
+        ASSERT_TRUE(XdoTool(MoveToCentre(k.button->m_hWnd) + " click --repeat 2 --delay 80 1"));
         EXPECT_TRUE(WaitFor([&] { return m_dlg->clicks.size() >= 2; }));
         EXPECT_EQ((std::vector<UINT>{k.id, k.id}), m_dlg->clicks);
         EXPECT_GE(k.button->doubleClicks, 1) << "the system saw a double click";
@@ -131,10 +129,7 @@ TEST_F(ButtonBehaviour, HoverFollowsTheRealMouseInTheFlatLookOnly) {
     CountingButton& flat = m_dlg->m_flat;
     CountingButton& solid = m_dlg->m_plain;
     solid.SetFlatLook(FALSE);
-    auto moveTo = [](HWND hWnd) {
-        POINT p = ScreenCentre(hWnd);
-        return XdoTool("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y));
-    };
+    auto moveTo = [](HWND hWnd) { return XdoTool(MoveToCentre(hWnd)); };
     ASSERT_TRUE(moveTo(flat.m_hWnd));
     EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) != FALSE; }));
     ASSERT_TRUE(moveTo(::GetDlgItem(m_dlg->m_hWnd, IDC_SB_EDIT)));

@@ -100,10 +100,9 @@ class DropDown : public ::testing::Test {
                       const std::string& screenshot = "") {
         Seen seen;
         std::atomic<bool> done{false};
-        const POINT at = ScreenCentre(button);
+        const std::string click = MoveToCentre(button) + " click 1";
         std::thread driver([&] {
-            if (XdoTool("mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y) +
-                        " click 1")) {
+            if (XdoTool(click)) {
                 seen.popupOpened = WaitFor([] { return VisiblePopup() != nullptr; });
                 if (HWND popup = VisiblePopup())
                     ::GetWindowRect(popup, &seen.popup);
@@ -200,9 +199,7 @@ TEST_F(DropDown, ClosingWithoutAChoicePostsNothing) {
 }
 
 TEST_F(DropDown, ButtonWithoutAMenuOnlyClicks) {
-    const POINT at = ScreenCentre(m_dlg->m_plainButton.m_hWnd);
-    ASSERT_TRUE(XdoTool("mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y) +
-                        " click 1"));
+    ASSERT_TRUE(XdoTool(MoveToCentre(m_dlg->m_plainButton.m_hWnd) + " click 1"));
     ASSERT_TRUE(WaitFor([this] { return !m_dlg->log.empty(); }));
     EXPECT_EQ(VisiblePopup(), nullptr);
     m_dlg->PostMessage(WM_COMMAND, MAKEWPARAM(1, 7), 0);

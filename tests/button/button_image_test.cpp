@@ -68,13 +68,20 @@ class ButtonImage : public ButtonDialogTest {
         ::GetClientRect(m_dlg->m_image.m_hWnd, &rc);
         W = rc.right;
         H = rc.bottom;
+        left = (W - kImage) / 2;
+        top = (H - kImage) / 2;
     }
 
     void GiveBitmaps(CStyledButton& b) {
         b.SetBitmaps(MakeImage(kRed), MakeMask(), MakeImage(kBlue), MakeMask(), FALSE);
     }
 
+    // Where the coloured (unmasked) half of a centred image lies.
+    RECT CentredInk() const { return RECT{left, top, left + kImage / 2, top + kImage}; }
+
     int W = 0, H = 0;
+    // The top-left corner of a centred image.
+    int left = 0, top = 0;
 };
 
 TEST_F(ButtonImage, EachAlignmentPlacesTheImageAndMovesTheCaption) {
@@ -85,14 +92,13 @@ TEST_F(ButtonImage, EachAlignmentPlacesTheImageAndMovesTheCaption) {
         int left, top;
         int captionDx2, captionDy2; // shift of the caption's centre, doubled
     };
-    const int cx = (W - kImage) / 2, cy = (H - kImage) / 2;
     const Case cases[] = {
-        {"beside, alone", SBA_BESIDE, false, cx, cy, 0, 0},
-        {"beside, with caption", SBA_BESIDE, true, 3, cy, kImage + 3, 0},
-        {"above, alone", SBA_ABOVE, false, cx, cy, 0, 0},
-        {"above, with caption", SBA_ABOVE, true, cx, 3, 0, kImage},
-        {"right edge, alone", SBA_RIGHT_EDGE, false, cx, 0, 0, 0},
-        {"right edge, with caption", SBA_RIGHT_EDGE, true, W - kImage - 3, cy, -kImage, 0},
+        {"beside, alone", SBA_BESIDE, false, left, top, 0, 0},
+        {"beside, with caption", SBA_BESIDE, true, 3, top, kImage + 3, 0},
+        {"above, alone", SBA_ABOVE, false, left, top, 0, 0},
+        {"above, with caption", SBA_ABOVE, true, left, 3, 0, kImage},
+        {"right edge, alone", SBA_RIGHT_EDGE, false, left, 0, 0, 0},
+        {"right edge, with caption", SBA_RIGHT_EDGE, true, W - kImage - 3, top, -kImage, 0},
         {"unknown", 7, true, 0, 0, 0, 0},
     };
     CStyledButton& b = m_dlg->m_image;
@@ -124,7 +130,6 @@ TEST_F(ButtonImage, HotSlotWhenPressedOrHoveredNormalSlotOtherwise) {
     CStyledButton& b = m_dlg->m_image;
     b.SetWindowText("");
     GiveBitmaps(b);
-    const int left = (W - kImage) / 2, top = (H - kImage) / 2;
     auto normal = PaintButton(b, 0);
     EXPECT_EQ(kBlue, normal->Pixel(left, top));
     auto pressed = PaintButton(b, ODS_SELECTED);
@@ -152,10 +157,8 @@ TEST_F(ButtonImage, CheckBoxModeIsHotOnlyWhenChecked) {
     b.SetCheckState(1, FALSE);
     auto checked = PaintButton(b, 0);
     StyledButtonProbe::SetHovering(b, FALSE);
-    const int left = (W - kImage) / 2, top = (H - kImage) / 2;
     EXPECT_EQ(kBlue, hovered->Pixel(left, top));
-    RECT red = InkBox(*checked, kRed);
-    RECT expected{left, top, left + kImage / 2, top + kImage};
+    RECT red = InkBox(*checked, kRed), expected = CentredInk();
     EXPECT_TRUE(::EqualRect(&red, &expected)) << Describe(red);
 }
 
@@ -164,8 +167,7 @@ TEST_F(ButtonImage, DisabledBitmapIsGreyed) {
     b.SetWindowText("");
     GiveBitmaps(b);
     auto c = PaintButton(b, ODS_DISABLED);
-    const RECT area{(W - kImage) / 2 - 1, (H - kImage) / 2 - 1, (W + kImage) / 2 + 2,
-                    (H + kImage) / 2 + 2};
+    const RECT area{left - 1, top - 1, left + kImage + 2, top + kImage + 2};
     EXPECT_EQ(0, c->Count(area, kBlue));
     EXPECT_EQ(0, c->Count(area, kRed));
     EXPECT_GT(c->Count(area, ::GetSysColor(COLOR_BTNSHADOW)), 0);
@@ -177,7 +179,6 @@ TEST_F(ButtonImage, BitmapIgnoresTheTextColourTheDcHeld) {
     b.SetWindowText("");
     GiveBitmaps(b);
     auto c = PaintButton(b, 0, 0, 0, [](CDC& dc) { dc.SetTextColor(RGB(0, 255, 0)); });
-    const int left = (W - kImage) / 2, top = (H - kImage) / 2;
     EXPECT_EQ(kBlue, c->Pixel(left, top));
     EXPECT_EQ(kFace, c->Pixel(left + kImage * 3 / 4, top));
 }
@@ -188,10 +189,8 @@ TEST_F(ButtonImage, IconsUseTheSameSlotsAndGreyWhenDisabled) {
     b.SetIcons(MakeIcon(kRed), MakeIcon(kBlue), FALSE);
     EXPECT_EQ(static_cast<DWORD>(kImage), StyledButtonProbe::Icon(b, 0).cx);
     EXPECT_EQ(static_cast<DWORD>(kImage), StyledButtonProbe::Icon(b, 1).cy);
-    const int left = (W - kImage) / 2, top = (H - kImage) / 2;
     auto normal = PaintButton(b, 0);
-    RECT blue = InkBox(*normal, kBlue);
-    RECT expected{left, top, left + kImage / 2, top + kImage};
+    RECT blue = InkBox(*normal, kBlue), expected = CentredInk();
     EXPECT_TRUE(::EqualRect(&blue, &expected)) << Describe(blue);
     EXPECT_EQ(kFace, normal->Pixel(left + kImage * 3 / 4, top)) << "icon mask";
     auto pressed = PaintButton(b, ODS_SELECTED);

@@ -17,8 +17,6 @@ const COLORREF kSlots[SBC_COUNT] = {
     RGB(255, 0, 255), // text focus: never painted
 };
 constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
 
 COLORREF Sys(int index) {
     return ::GetSysColor(index);

@@ -76,8 +76,7 @@ TEST_F(ButtonScreenshot, MainStatesOnTheDialog) {
     d.m_check.SendMessage(BM_SETCHECK, BST_CHECKED);
     d.m_link.SendMessage(BM_SETSTATE, TRUE);
 
-    POINT over = ScreenCentre(d.m_flat.m_hWnd);
-    ASSERT_TRUE(XdoTool("mousemove " + std::to_string(over.x) + " " + std::to_string(over.y)));
+    ASSERT_TRUE(XdoTool(MoveToCentre(d.m_flat.m_hWnd)));
     ASSERT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(d.m_flat) != FALSE; }));
     ::RedrawWindow(d.m_hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

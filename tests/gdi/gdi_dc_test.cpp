@@ -95,7 +95,6 @@ TEST(DcDraw, TextIsDrawnInTheTextColourWithinItsExtent) {
     ASSERT_GT(extent.cx, 10);
     ASSERT_GT(extent.cy, 5);
     canvas.Dc().SetBkMode(TRANSPARENT);
-    EXPECT_EQ(TRANSPARENT, canvas.Dc().GetBkMode());
     canvas.Dc().SetTextColor(kRed);
     RECT rc{5, 5, 115, 35};
     RECT calc = rc;
@@ -108,7 +107,6 @@ TEST(DcDraw, TextIsDrawnInTheTextColourWithinItsExtent) {
     EXPECT_EQ(canvas.Count({0, 0, 120, 40}, kRed), canvas.Count(inked, kRed))
         << "no ink outside the measured extent";
 }
-
 
 struct IconPair {
     CBitmap color, mask;
