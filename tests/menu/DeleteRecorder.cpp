@@ -5,24 +5,35 @@
 
 namespace {
 
-// Fixed storage: recording must not allocate.
+// Fixed storage: recording must not allocate. Allocations are recorded too, so that
+// a freed address handed out again is not mistaken for a second free of the same object.
+struct Event {
+    const void* address;
+    bool freed;
+};
 constexpr std::size_t kCapacity = 1 << 16;
-const void* g_freed[kCapacity];
+Event g_events[kCapacity];
 std::size_t g_count = 0;
 bool g_recording = false;
 
+void Record(const void* address, bool freed) noexcept {
+    if (!g_recording || address == nullptr)
+        return;
+    if (g_count == kCapacity)
+        std::abort();
+    g_events[g_count++] = Event{address, freed};
+}
+
 void Release(void* address) noexcept {
-    if (g_recording && address != nullptr) {
-        if (g_count == kCapacity)
-            std::abort();
-        g_freed[g_count++] = address;
-    }
+    Record(address, true);
     std::free(address);
 }
 
 void* Allocate(std::size_t size) {
-    if (void* address = std::malloc(size != 0 ? size : 1))
+    if (void* address = std::malloc(size != 0 ? size : 1)) {
+        Record(address, false);
         return address;
+    }
     throw std::bad_alloc();
 }
 
@@ -58,8 +69,12 @@ DeleteRecorder::~DeleteRecorder() {
 
 int DeleteRecorder::CountOf(const void* address) const {
     int count = 0;
-    for (std::size_t i = 0; i < g_count; ++i)
-        if (g_freed[i] == address)
-            ++count;
+    for (std::size_t i = 0; i < g_count; ++i) {
+        if (g_events[i].address != address)
+            continue;
+        if (!g_events[i].freed)
+            break;
+        ++count;
+    }
     return count;
 }

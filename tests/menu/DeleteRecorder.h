@@ -10,6 +10,6 @@ class DeleteRecorder {
     DeleteRecorder(const DeleteRecorder&) = delete;
     DeleteRecorder& operator=(const DeleteRecorder&) = delete;
 
-    // How often the address was freed while recording.
+    // How often the address was freed while recording, up to its next allocation.
     int CountOf(const void* address) const;
 };

@@ -1,10 +1,44 @@
 #pragma once
-// What the platform holds for a menu item, and the GlyphMenu objects of a
-// tree, for checks independent of the records' own view.
+// What the platform holds for a menu item, the GlyphMenu objects of a tree and
+// text widths in the menu font, for checks independent of the records' own view.
 
+#include "CClientDC.h"
+#include "CFont.h"
 #include "GlyphMenu.h"
 
+#include <cstddef>
+#include <cwchar>
+#include <string>
 #include <vector>
+
+// Text width as the alignment measures it: the menu font on the desktop DC
+// (a test has no main window).
+class MenuFontRuler {
+  public:
+    MenuFontRuler() : m_dc(::GetDesktopWindow()) {
+        NONCLIENTMETRICSA metrics = {};
+        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+        ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+        m_font.CreateFontIndirect(&metrics.lfMenuFont);
+        m_old = ::SelectObject(m_dc.GetSafeHdc(), m_font.GetSafeHandle());
+    }
+    ~MenuFontRuler() { ::SelectObject(m_dc.GetSafeHdc(), m_old); }
+
+    LONG Width(const std::string& text) const {
+        return m_dc.GetTextExtent(text.c_str(), static_cast<int>(text.size())).cx;
+    }
+    LONG Width(const wchar_t* text) const {
+        SIZE size{};
+        ::GetTextExtentPoint32W(m_dc.GetSafeHdc(), text, static_cast<int>(std::wcslen(text)),
+                                &size);
+        return size.cx;
+    }
+
+  private:
+    CFont m_font;
+    CClientDC m_dc;
+    HGDIOBJ m_old = nullptr;
+};
 
 inline MENUITEMINFOA PlatformItem(HMENU hMenu, int position) {
     MENUITEMINFOA info = {};

@@ -39,10 +39,6 @@ TEST(CImageList, MoveHandsOverTheList) {
     EXPECT_EQ(assigned.GetImageCount(), 0);
 }
 
-} // namespace
-
-namespace {
-
 // A 16 x 15 bitmap of one colour with a red square at (4, 4)-(8, 8).
 CBitmap Glyph(CDC& dc, COLORREF background) {
     CBitmap bitmap;

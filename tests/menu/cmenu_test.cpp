@@ -131,11 +131,4 @@ TEST(CMenuText, GetMenuStringReadsAnsiTextInTheCodePage) {
     EXPECT_TRUE(text.IsEmpty());
 }
 
-TEST(CMenuRuntimeClass, IsACObject) {
-    CMenu menu;
-    EXPECT_TRUE(menu.IsKindOf(RUNTIME_CLASS(CMenu)));
-    EXPECT_TRUE(menu.IsKindOf(RUNTIME_CLASS(CObject)));
-    EXPECT_STREQ(menu.GetRuntimeClass()->m_lpszClassName, "CMenu");
-}
-
 } // namespace

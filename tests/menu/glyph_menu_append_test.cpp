@@ -15,40 +15,36 @@ UINT_PTR AsId(HMENU hMenu) {
 TEST(GlyphMenuAppend, FlagsOfTheRegisteredItem) {
     struct Case {
         const char* name;
+        const wchar_t* text;
         UINT flags;
         UINT id;
         UINT expected;
     };
     const Case cases[] = {
-        {"id 0 is a separator", MF_STRING | MF_GRAYED, 0, 0x900},
-        {"separator keeps by-position", MF_STRING | MF_GRAYED | MF_BYPOSITION, 0, 0xD00},
-        {"string item", MF_STRING, 7, 0x100},
-        {"state flags stay", MF_CHECKED | MF_GRAYED, 8, 0x109},
-        {"already owner-drawn", MF_OWNERDRAW, 9, 0x100},
+        {"id 0 is a separator", L"caption", MF_STRING | MF_GRAYED, 0, 0x900},
+        {"separator keeps by-position", L"caption", MF_STRING | MF_GRAYED | MF_BYPOSITION, 0,
+         0xD00},
+        {"string item", L"caption", MF_STRING, 7, 0x100},
+        {"state flags stay", L"caption", MF_CHECKED | MF_GRAYED, 8, 0x109},
+        {"already owner-drawn", L"caption", MF_OWNERDRAW, 9, 0x100},
+        {"null text gives no caption", nullptr, MF_STRING, 3, 0x100},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         GlyphMenu menu;
         ASSERT_TRUE(menu.CreatePopupMenu());
-        EXPECT_TRUE(menu.AppendItem(L"caption", c.flags, c.id));
+        EXPECT_TRUE(menu.AppendItem(c.text, c.flags, c.id));
         ASSERT_EQ(menu.m_items.GetSize(), 1);
         const GlyphMenuItem* record = RecordAt(menu, 0);
         EXPECT_EQ(record->m_flags, c.expected);
         EXPECT_EQ(record->m_id, c.id);
-        EXPECT_STREQ(record->m_text, L"caption") << "the caption is stored even for separators";
+        EXPECT_STREQ(record->m_text, c.text) << "the caption is stored even for separators";
 
         const HMENU hMenu = menu.GetSafeHmenu();
         EXPECT_EQ(PlatformRecord(hMenu, 0), record) << "the record is the item data";
         EXPECT_TRUE(IsOwnerDrawn(hMenu, 0));
         EXPECT_EQ((PlatformItem(hMenu, 0).fType & MFT_SEPARATOR) != 0, c.id == 0);
     }
-}
-
-TEST(GlyphMenuAppend, NullTextGivesNoCaption) {
-    GlyphMenu menu;
-    ASSERT_TRUE(menu.CreatePopupMenu());
-    EXPECT_TRUE(menu.AppendItem(nullptr, MF_STRING, 3));
-    EXPECT_EQ(RecordAt(menu, 0)->m_text, nullptr);
 }
 
 TEST(GlyphMenuAppend, GlyphComesFromAnEarlierItemWithTheSameCommand) {
@@ -185,6 +181,7 @@ TEST(GlyphMenuClassWide, RunTimeClass) {
     EXPECT_EQ(cls->m_pBaseClass, RUNTIME_CLASS(CMenu));
     EXPECT_EQ(cls->m_wSchema, 0xFFFFu);
     EXPECT_TRUE(menu.IsKindOf(RUNTIME_CLASS(CMenu)));
+    EXPECT_TRUE(menu.IsKindOf(RUNTIME_CLASS(CObject)));
     CMenu plain;
     EXPECT_FALSE(plain.IsKindOf(RUNTIME_CLASS(GlyphMenu)));
 }

@@ -3,39 +3,12 @@
 #include "MenuInspection.h"
 #include "menu_test_ids.h"
 
-#include "CClientDC.h"
-#include "CFont.h"
-#include "CSelectGuard.h"
-
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <string>
 
 namespace {
-
-// Text width as the alignment measures it: the menu font on the desktop DC
-// (a test has no main window).
-class MenuFontRuler {
-  public:
-    MenuFontRuler() : m_dc(::GetDesktopWindow()) {
-        NONCLIENTMETRICSA metrics = {};
-        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
-        ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
-        m_font.CreateFontIndirect(&metrics.lfMenuFont);
-        m_old = ::SelectObject(m_dc.GetSafeHdc(), m_font.GetSafeHandle());
-    }
-    ~MenuFontRuler() { ::SelectObject(m_dc.GetSafeHdc(), m_old); }
-
-    LONG Width(const std::string& text) const {
-        return m_dc.GetTextExtent(text.c_str(), static_cast<int>(text.size())).cx;
-    }
-
-  private:
-    CFont m_font;
-    CClientDC m_dc;
-    HGDIOBJ m_old = nullptr;
-};
 
 std::string Ansi(const GlyphMenuItem* record) {
     return static_cast<const char*>(record->GetTextAnsi());

@@ -1,9 +1,6 @@
-#include "CFont.h"
 #include "MenuDrawFixture.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cwchar>
 #include <vector>
 
 namespace {
@@ -13,21 +10,6 @@ using namespace menu_colours;
 constexpr INT32 kFlat = OS_WINXP;        // themed XP: flat style
 constexpr INT32 kClassic3d = OS_WIN2000; // classic with 3-D frames
 constexpr INT32 kClassicPlain = OS_NT_OTHER;
-
-int MenuFontExtent(const wchar_t* text) {
-    NONCLIENTMETRICSA metrics = {};
-    metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
-    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
-    CFont font;
-    font.CreateFontIndirect(&metrics.lfMenuFont);
-    HDC screen = ::GetDC(nullptr);
-    HGDIOBJ old = ::SelectObject(screen, font.GetSafeHandle());
-    SIZE size{};
-    ::GetTextExtentPoint32W(screen, text, static_cast<int>(wcslen(text)), &size);
-    ::SelectObject(screen, old);
-    ::ReleaseDC(nullptr, screen);
-    return size.cx;
-}
 
 // The seven strokes of the tick at (x, y), each three pixels tall.
 void ExpectTick(const DibCanvas& canvas, int x, int y) {
@@ -57,7 +39,8 @@ TEST_F(MenuDraw, Measure) {
         const MEASUREITEMSTRUCT open = Measure(ITEM_OPEN);
         EXPECT_EQ(open.itemHeight, static_cast<UINT>(std::max(menuBar, c.height)));
         EXPECT_GE(open.itemHeight, static_cast<UINT>(c.height));
-        EXPECT_EQ(static_cast<int>(open.itemWidth), MenuFontExtent(L"Open\tCtrl+O") + c.frame)
+        EXPECT_EQ(static_cast<int>(open.itemWidth),
+                  MenuFontRuler().Width(L"Open\tCtrl+O") + c.frame)
             << "measured in the menu font";
         const MEASUREITEMSTRUCT separator = Measure(ITEM_SEPARATOR);
         EXPECT_EQ(separator.itemWidth, 0u);
@@ -161,16 +144,16 @@ TEST_F(MenuDraw, TabSplitsTheText) {
             gap = RightmostOther(open, CRect(x, 0, x + 1, height), bg) < 0;
         EXPECT_TRUE(gap);
 
-        std::vector<COLORREF> abc, ac;
-        DibCanvas& first = Paint(ITEM_ABC, 0);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < 150; ++x)
-                abc.push_back(first.Pixel(x, y));
+        auto pixels = [](const DibCanvas& canvas) {
+            std::vector<COLORREF> all;
+            for (int y = 0; y < canvas.Height(); ++y)
+                for (int x = 0; x < canvas.Width(); ++x)
+                    all.push_back(canvas.Pixel(x, y));
+            return all;
+        };
+        const std::vector<COLORREF> abc = pixels(Paint(ITEM_ABC, 0));
         DibCanvas& second = Paint(ITEM_AC, 0);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < 150; ++x)
-                ac.push_back(second.Pixel(x, y));
-        EXPECT_EQ(abc, ac) << "b between the tabs is not drawn";
+        EXPECT_EQ(abc, pixels(second)) << "b between the tabs is not drawn";
         EXPECT_GT(RightmostOther(second, CRect(100, 0, 150, height), bg), 100);
     }
 }

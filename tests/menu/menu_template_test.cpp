@@ -31,66 +31,62 @@ std::vector<std::uint8_t> NestedTemplate() {
         .Bytes();
 }
 
-TEST(MenuTemplateReader, OneItemMenu) {
-    const auto bytes = MenuTemplateBuilder().Item(kEnd, 7, u"Only").Bytes();
-    const auto items = ReadMenuTemplate(bytes);
-    ASSERT_TRUE(items);
-    ASSERT_EQ(items->size(), 1u);
-    EXPECT_FALSE((*items)[0].popup);
-    EXPECT_EQ((*items)[0].flags, 0);
-    EXPECT_EQ((*items)[0].id, 7);
-    EXPECT_EQ((*items)[0].caption, u"Only");
-    EXPECT_EQ((*items)[0].levelsClosed, 1);
-}
+struct Expected {
+    bool popup;
+    std::uint16_t flags;
+    std::uint16_t id;
+    std::u16string caption;
+    int levelsClosed;
+};
 
-TEST(MenuTemplateReader, NestedLevelsCloseOnTheirLastNormalItem) {
-    const auto items = ReadMenuTemplate(NestedTemplate());
-    ASSERT_TRUE(items);
-    struct Expected {
-        bool popup;
-        std::uint16_t flags;
-        std::uint16_t id;
-        std::u16string caption;
-        int levelsClosed;
+TEST(MenuTemplateReader, ReadsEveryItemOfWellFormedTemplates) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::vector<Expected> items;
     };
-    const Expected expected[] = {
-        {true, 0x10, 0, u"&File", 0}, {false, 0, 101, u"&Open\tCtrl+O", 0},
-        {false, 0, 0, u"", 0},        {true, 0x10, 0, u"&More", 0},
-        {true, 0x10, 0, u"&Deep", 0}, {false, kGrayed, 102, u"&Last", 3},
-        {true, 0x10, 0, u"&Help", 0}, {false, 0, 103, u"&About", 2},
+    const Case cases[] = {
+        {"one item",
+         MenuTemplateBuilder().Item(kEnd, 7, u"Only").Bytes(),
+         {{false, 0, 7, u"Only", 1}}},
+        // Each level closes on its last normal item, several at once.
+        {"nested levels",
+         NestedTemplate(),
+         {{true, 0x10, 0, u"&File", 0},
+          {false, 0, 101, u"&Open\tCtrl+O", 0},
+          {false, 0, 0, u"", 0},
+          {true, 0x10, 0, u"&More", 0},
+          {true, 0x10, 0, u"&Deep", 0},
+          {false, kGrayed, 102, u"&Last", 3},
+          {true, 0x10, 0, u"&Help", 0},
+          {false, 0, 103, u"&About", 2}}},
+        {"state flags and non-ASCII captions",
+         MenuTemplateBuilder()
+             .Popup(kChecked, u"文件")
+             .Item(kEnd | kGrayed | kChecked, 5, u"打开")
+             .Item(kEnd, 6, u"x")
+             .Bytes(),
+         {{true, 0x10 | kChecked, 0, u"文件", 0},
+          {false, kGrayed | kChecked, 5, u"打开", 1},
+          {false, 0, 6, u"x", 1}}},
+        {"header offset skipped, bytes after the end ignored",
+         MenuTemplateBuilder(6).Item(kEnd, 9, u"A").Raw(0xFF).Raw(0xFF).Bytes(),
+         {{false, 0, 9, u"A", 1}}},
     };
-    ASSERT_EQ(items->size(), std::size(expected));
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ((*items)[i].popup, expected[i].popup);
-        EXPECT_EQ((*items)[i].flags, expected[i].flags);
-        EXPECT_EQ((*items)[i].id, expected[i].id);
-        EXPECT_EQ((*items)[i].caption, expected[i].caption);
-        EXPECT_EQ((*items)[i].levelsClosed, expected[i].levelsClosed);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto items = ReadMenuTemplate(c.bytes);
+        ASSERT_TRUE(items);
+        ASSERT_EQ(items->size(), c.items.size());
+        for (std::size_t i = 0; i < c.items.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ((*items)[i].popup, c.items[i].popup);
+            EXPECT_EQ((*items)[i].flags, c.items[i].flags);
+            EXPECT_EQ((*items)[i].id, c.items[i].id);
+            EXPECT_EQ((*items)[i].caption, c.items[i].caption);
+            EXPECT_EQ((*items)[i].levelsClosed, c.items[i].levelsClosed);
+        }
     }
-}
-
-TEST(MenuTemplateReader, KeepsStateFlagsAndNonAsciiCaptions) {
-    const auto bytes = MenuTemplateBuilder()
-                           .Popup(kChecked, u"文件")
-                           .Item(kEnd | kGrayed | kChecked, 5, u"打开")
-                           .Item(kEnd, 6, u"x")
-                           .Bytes();
-    const auto items = ReadMenuTemplate(bytes);
-    ASSERT_TRUE(items);
-    ASSERT_EQ(items->size(), 3u);
-    EXPECT_EQ((*items)[0].flags, 0x10 | kChecked);
-    EXPECT_EQ((*items)[0].caption, u"文件");
-    EXPECT_EQ((*items)[1].flags, kGrayed | kChecked);
-    EXPECT_EQ((*items)[1].caption, u"打开");
-}
-
-TEST(MenuTemplateReader, SkipsHeaderOffsetAndIgnoresBytesAfterTheEnd) {
-    const auto bytes = MenuTemplateBuilder(6).Item(kEnd, 9, u"A").Raw(0xFF).Raw(0xFF).Bytes();
-    const auto items = ReadMenuTemplate(bytes);
-    ASSERT_TRUE(items);
-    ASSERT_EQ(items->size(), 1u);
-    EXPECT_EQ((*items)[0].id, 9);
 }
 
 TEST(MenuTemplateReader, EveryTruncationFails) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -20,24 +21,18 @@ class ThemeKey {
     ThemeKey(const ThemeKey&) = delete;
     ThemeKey& operator=(const ThemeKey&) = delete;
 
-    void Set(const std::string& value) {
+    // Creates the key; with a value, sets it as the key's default value.
+    void Set(const std::optional<std::string>& value) {
         HKEY key = nullptr;
         ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, nullptr, 0, KEY_WRITE, nullptr,
                                     &key, nullptr),
                   ERROR_SUCCESS);
-        const LONG status =
-            ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1));
+        const LONG status = value ? ::RegSetValueExA(key, nullptr, 0, REG_SZ,
+                                                     reinterpret_cast<const BYTE*>(value->c_str()),
+                                                     static_cast<DWORD>(value->size() + 1))
+                                  : ERROR_SUCCESS;
         ::RegCloseKey(key);
         ASSERT_EQ(status, ERROR_SUCCESS);
-    }
-
-    void CreateWithoutValue() {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                    &key, nullptr),
-                  ERROR_SUCCESS);
-        ::RegCloseKey(key);
     }
 
     void Remove() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kThemeKey); }
@@ -46,7 +41,7 @@ class ThemeKey {
 TEST(ThemeSetting, ReadsTheCurrentThemeFromTheRegistry) {
     ThemeKey theme;
     EXPECT_FALSE(ReadClassicThemeSetting()) << "missing key";
-    theme.CreateWithoutValue();
+    theme.Set(std::nullopt);
     EXPECT_FALSE(ReadClassicThemeSetting()) << "key without a value";
 
     struct Case {
