@@ -15,8 +15,10 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "soak"))
-from harness import Boardsim, Panel, Paths, cpu_seconds, run, settings_file, wait_for  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "panelprobe"))
+from panel_driver import (Boardsim, Panel, Paths, cpu_seconds, run, settings_file,  # noqa: E402
+                          wait_for)
 
 IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "60"))
 START_RUNS = 5

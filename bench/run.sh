@@ -12,11 +12,11 @@ win="$root/build/bench-win"
 cmake --preset native -B "$native" >/dev/null
 cmake --build "$native" --target boardsim >/dev/null
 cmake --preset windows -B "$win" >/dev/null
-cmake --build "$win" --target bench soak_probe -- -j2 >/dev/null
+cmake --build "$win" --target bench panelprobe -- -j2 >/dev/null
 
 source scripts/env.sh
 kestrel_env_start "$win"
 export KESTREL_WINESERVER_PID
 python3 bench/bench.py --kestrel "$win/panel/kestrel.exe" --bench "$win/bench/kestrel_bench.exe" \
   --floor "$win/bench/bench_floor.exe" --paint "$win/bench/paint_bench.exe" \
-  --probe "$win/tests/soak/soak_probe.exe" --boardsim "$native/tools/boardsim/boardsim"
+  --probe "$win/tests/panelprobe/panelprobe.exe" --boardsim "$native/tools/boardsim/boardsim"

@@ -7,25 +7,26 @@ Short form (CTest, scripts/test.sh): the counts below. Long form, run locally:
 which passes --long: a 30 s flood, 1 MiB of garbage, 200 link flaps, 100,000 status
 frames and 1,000 About boxes. Every loop is bounded and the whole run stops by itself.
 
-Needs DISPLAY and a running wine server (scripts/env.sh provides both); soak_probe.exe
+Needs DISPLAY and a running wine server (scripts/env.sh provides both); panelprobe.exe
 drives the panel, ImageMagick's import reads the colours. Anything missing fails the run.
+The shared driver is tests/panelprobe/panel_driver.py.
 """
 
-import argparse
+import fcntl
 import os
 import random
 import socket
 import subprocess
 import sys
-import tempfile
+import termios
 import threading
 import time
-import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (BLUE, CONNECTED, YELLOW, Boardsim, Listener, Panel, Paths,  # noqa: E402
-                     colours_for, probe, run, settings_file, status_frame, wait_colours,
-                     wait_drained, wait_for)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
+from panel_driver import (CONNECTED, IDC_BUTTON, IDC_IP, IDC_PORT, START_COLOURS,  # noqa: E402
+                          PanelTestCase, Paths, argument_parser, colours_for, frame,
+                          message_box, probe, run, run_suite, settings_file, start_probe,
+                          wait_for)
 
 SHORT = dict(flood_s=10, garbage_bytes=64 * 1024, flaps=15, frames=3000, about=100)
 LONG = dict(flood_s=30, garbage_bytes=1024 * 1024, flaps=200, frames=100_000, about=1000)
@@ -37,32 +38,68 @@ RSS_GROWTH_KB = 4096
 GDI_SLACK = 16
 
 
+def status_frame(channels):
+    """A status frame with channel n on where bit n-1 of channels is set."""
+    return frame(0x10, channels)
+
+
+def colours_of(channels):
+    """The button colours a status frame with these channel bits shows."""
+    return colours_for({n for n in range(1, 17) if channels >> (n - 1) & 1})
+
+
 def ping_failures(output):
-    """Reasons a 'soak_probe ping' run shows the panel unresponsive, or []."""
+    """Reasons a 'panelprobe ping' run shows the panel unresponsive, or []."""
     fields = output.split()
     if fields[:1] != ["pings"] or int(fields[1]) == 0:
         return [f"no pings: {output!r}"]
     return [f"{fields[5]} round trips took 1 s or more"] if fields[5] != "0" else []
 
 
-class PanelCase(unittest.TestCase):
-    """Ends every panel, board and socket a case started."""
+class Listener:
+    """A board of the test's own on 127.0.0.1: accepts one connection at a time."""
 
-    def setUp(self):
-        self.cleanups = []
-        self.directory = tempfile.mkdtemp(prefix="kestrel-soak-data-")
-        self.addCleanup(lambda: subprocess.run(["rm", "-rf", self.directory], check=False))
+    def __init__(self, port=0):
+        self.socket = socket.socket()
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.socket.bind(("127.0.0.1", port))
+        self.socket.listen(1)
+        self.port = self.socket.getsockname()[1]
 
-    def start_panel(self, settings, **options):
-        panel = Panel(settings, **options)
-        self.addCleanup(panel.stop)
-        panel.wait_shown()
-        return panel
+    def accept(self, timeout=30):
+        self.socket.settimeout(timeout)
+        connection, _ = self.socket.accept()
+        connection.settimeout(None)
+        return connection
 
-    def boardsim(self, *options, port=0):
-        board = Boardsim(self.directory, *options, port=port)
-        self.addCleanup(board.stop)
-        return board
+    def close(self):
+        self.socket.close()
+
+
+def queued_bytes(connection):
+    """Bytes the board has sent that the panel has not read yet: the board's send
+    queue plus the panel's receive queue, from /proc/net/tcp."""
+    unsent = int.from_bytes(fcntl.ioctl(connection, termios.TIOCOUTQ, b"\0\0\0\0"), "little")
+    host, port = connection.getpeername()
+    local = f"{socket.htonl(int.from_bytes(socket.inet_aton(host), 'big')):08X}:{port:04X}"
+    with open("/proc/net/tcp", encoding="ascii") as table:
+        for line in table.readlines()[1:]:
+            fields = line.split()
+            if fields[1] == local:
+                return unsent + int(fields[4].split(":")[1], 16)
+    return unsent
+
+
+def wait_drained(connection, timeout):
+    """Until the panel has read everything sent on the connection; the hand-off of
+    the last byte has then been answered or is a moment away."""
+    wait_for(lambda: queued_bytes(connection) == 0, "the panel to read the stream",
+             timeout=timeout, interval=0.2)
+    time.sleep(0.5)
+
+
+class PanelCase(PanelTestCase):
+    """Also ends every listener a case started."""
 
     def listener(self, port=0):
         listener = Listener(port)
@@ -80,13 +117,11 @@ class FloodTest(PanelCase):
 
     def test_flood_keeps_the_panel_responsive_and_its_memory_flat(self):
         seconds = SCALE["flood_s"]
-        board = self.boardsim("--channels", "0x8005", "--flood-ms", str(seconds * 1000))
+        board = self.start_board("--channels", "0x8005", "--flood-ms", str(seconds * 1000))
         panel = self.start_panel(settings_file(board.port))
         self.assertEqual(panel.connect(), CONNECTED)
         baseline = panel.memory_kb("VmRSS")
-        pinger = subprocess.Popen(["wine", Paths.probe, "ping", str(seconds)],
-                                  stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
-                                  env=dict(os.environ, LC_ALL="zh_CN.GBK", WINEDEBUG="-all"))
+        pinger = start_probe("ping", seconds)
         peak = baseline
         while pinger.poll() is None:
             peak = max(peak, panel.memory_kb("VmRSS"))
@@ -97,7 +132,7 @@ class FloodTest(PanelCase):
         self.assertEqual(ping_failures(output), [])
         self.assertTrue(panel.alive(), "the panel ended")
         self.assertLessEqual(peak - baseline, RSS_GROWTH_KB, "resident memory grew (kB)")
-        wait_colours(panel, colours_for(0x8005), timeout=seconds + 60)
+        self.wait_colours(colours_of(0x8005), timeout=seconds + 60)
 
 
 class GarbageTest(PanelCase):
@@ -127,14 +162,14 @@ class GarbageTest(PanelCase):
         self.assertIsNotNone(self.connection, "the panel did not connect")
         wait_drained(self.connection, timeout=len(stream) / 500 + 60)
         self.assertTrue(panel.alive(), "the panel ended")
-        wait_colours(panel, colours_for(channels), timeout=10)
+        self.wait_colours(colours_of(channels), timeout=10)
 
         # Out of step or not, a pause longer than the receive time-out makes the next
         # byte start a frame.
         self.connection.sendall(bytes(rng.randbytes(5)))
         time.sleep(1)
         self.connection.sendall(status_frame(channels ^ 0xFFFF))
-        wait_colours(panel, colours_for(channels ^ 0xFFFF))
+        self.wait_colours(colours_of(channels ^ 0xFFFF))
 
     def _serve(self, listener, stream):
         self.connection = None
@@ -148,22 +183,20 @@ class LinkFlapTest(PanelCase):
 
     def test_reconnects_leave_no_thread_or_socket_behind(self):
         # Each connection: three frames at once, the answer to the panel's query, closed.
-        board = self.boardsim("--channels", "0x8005", "--flood", "3", "--close-after", "1")
+        board = self.start_board("--channels", "0x8005", "--flood", "3", "--close-after", "1")
         panel = self.start_panel(settings_file(board.port))
         cycles = SCALE["flaps"]
-        flaps = subprocess.Popen(["wine", Paths.probe, "flaps", str(cycles)],
-                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                 env=dict(os.environ, LC_ALL="zh_CN.GBK", WINEDEBUG="-all"))
+        flaps = start_probe("flaps", cycles, stdin=subprocess.PIPE)
         self.addCleanup(flaps.stdout.close)
         self.addCleanup(lambda: flaps.poll() is not None or flaps.kill())
         baseline = None
         for cycle in range(1, cycles + 1):
             line = flaps.stdout.readline().decode().split()
-            self.assertEqual(line[:2], ["cycle", str(cycle)], f"soak_probe: {line}")
+            self.assertEqual(line[:2], ["cycle", str(cycle)], f"panelprobe: {line}")
             self.assertEqual(line[2], "1", f"cycle {cycle}: message boxes shown at once")
             self.assertEqual(bytes.fromhex(line[3]).decode("gbk"), CONNECTED)
             # The board closes after its answer; the receive thread then ends.
-            wait_for(lambda: board.frames() >= cycle, f"cycle {cycle}'s query at the board")
+            wait_for(lambda: len(board.frames()) >= cycle, f"cycle {cycle}'s query at the board")
             counts = (panel.threads(), panel.sockets())
             if baseline is None:
                 time.sleep(1)
@@ -177,21 +210,21 @@ class LinkFlapTest(PanelCase):
             flaps.stdin.flush()
         flaps.stdin.close()
         self.assertEqual(flaps.wait(30), 0)
-        self.assertEqual(probe("boxes")[1], "", "a message box after the last cycle")
-        self.assertEqual(board.frames(), cycles, "one query per connection")
-        wait_colours(panel, colours_for(0x8005))
+        self.assertIsNone(message_box(), "a message box after the last cycle")
+        self.assertEqual(len(board.frames()), cycles, "one query per connection")
+        self.wait_colours(colours_of(0x8005))
 
 
 class HandleLeakTest(PanelCase):
 
     def gdi_room(self):
         status, output = probe("gdiroom")
-        self.assertEqual(status, 0, "soak_probe gdiroom")
+        self.assertEqual(status, 0, "panelprobe gdiroom")
         return int(output.split()[1])
 
     def windows(self):
         status, output = probe("windows")
-        self.assertEqual(status, 0, "soak_probe windows")
+        self.assertEqual(status, 0, "panelprobe windows")
         return int(output.split()[1])
 
     def test_frames_and_about_boxes_give_back_their_handles(self):
@@ -218,20 +251,20 @@ class HandleLeakTest(PanelCase):
 
         # Whatever the system creates once (fonts, caches) exists before the first count.
         send_frames(200, 0x00FF)
-        wait_colours(panel, colours_for(0x00FF))
+        self.wait_colours(colours_of(0x00FF))
         probe("about", 2)
         room, windows = self.gdi_room(), self.windows()
 
         send_frames(SCALE["frames"], 0x8421)
         self.assertGreaterEqual(self.gdi_room(), room - GDI_SLACK, "GDI room lost to frames")
-        wait_colours(panel, colours_for(0x8421))
+        self.wait_colours(colours_of(0x8421))
 
         status, output = probe("about", SCALE["about"], timeout=SCALE["about"] + 120)
         self.assertEqual(status, 0, output)
         self.assertGreaterEqual(self.gdi_room(), room - GDI_SLACK, "GDI room lost to About")
         self.assertEqual(self.windows(), windows, "windows left behind by the About box")
         send_frames(2, 0x1248)
-        wait_colours(panel, colours_for(0x1248))
+        self.wait_colours(colours_of(0x1248))
         self.assertTrue(panel.alive())
 
 
@@ -243,11 +276,11 @@ class BadSettingsTest(PanelCase):
     presses Connect: the default address is not loopback."""
 
     def assert_shows(self, panel, ip, port, captions=None):
-        texts = panel.texts()
-        self.assertEqual((texts["ip"], texts["port"]), (ip, port))
-        shown = {n: texts[n][1] for n in range(1, 19)}
+        controls = panel.controls()
+        self.assertEqual((controls[IDC_IP].raw, controls[IDC_PORT].raw), (ip, port))
+        shown = {n: controls[IDC_BUTTON[n]].raw for n in range(1, 19)}
         self.assertEqual(shown, {**DEFAULT_CAPTIONS, **(captions or {})})
-        wait_colours(panel, {n: (YELLOW, BLUE) for n in range(1, 17)})
+        self.wait_colours(START_COLOURS)
 
     def test_ten_megabyte_line(self):
         long_value = b"A" * (10 * 1024 * 1024)
@@ -266,16 +299,12 @@ class BadSettingsTest(PanelCase):
         self.assert_shows(self.start_panel(settings.encode("gbk")), b"192.168.1.110", b"6000")
 
     def test_read_only_file(self):
-        panel = Panel(settings_file(7002),
-                      prepare=lambda d: os.chmod(os.path.join(d, "canshu.ini"), 0o444))
-        self.addCleanup(panel.stop)
-        panel.wait_shown()
+        panel = self.start_panel(
+            settings_file(7002), prepare=lambda d: os.chmod(os.path.join(d, "canshu.ini"), 0o444))
         self.assert_shows(panel, b"127.0.0.1", b"7002")
 
     def test_directory_named_like_the_file(self):
-        panel = Panel(prepare=lambda d: os.mkdir(os.path.join(d, "canshu.ini")))
-        self.addCleanup(panel.stop)
-        panel.wait_shown()
+        panel = self.start_panel(prepare=lambda d: os.mkdir(os.path.join(d, "canshu.ini")))
         self.assert_shows(panel, b"192.168.1.110", b"6000")
 
 
@@ -320,9 +349,9 @@ class HostileBoardTest(PanelCase):
         streamer.join(10)
         listener.close()
 
-        self.boardsim("--channels", "0x8005", port=port)
+        self.start_board("--channels", "0x8005", port=port)
         self.assertEqual(panel.connect(), CONNECTED)
-        wait_colours(panel, colours_for(0x8005))
+        self.wait_colours(colours_of(0x8005))
         self.assertTrue(panel.alive())
 
     def serve_once(self, listener, behaviour):
@@ -343,29 +372,14 @@ class HostileBoardTest(PanelCase):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--kestrel", required=True, help="kestrel.exe")
-    parser.add_argument("--probe", required=True, help="soak_probe.exe")
+    parser = argument_parser(__doc__.splitlines()[0])
     parser.add_argument("--replay", required=True, help="rx_replay.exe")
-    parser.add_argument("--boardsim", required=True,
-                        help="the native boardsim (the BOARDSIM environment variable wins)")
     parser.add_argument("--long", action="store_true", help="the full counts")
     args, rest = parser.parse_known_args()
-    Paths.kestrel, Paths.probe = os.path.abspath(args.kestrel), os.path.abspath(args.probe)
     Paths.replay = os.path.abspath(args.replay)
-    Paths.boardsim = os.path.abspath(os.environ.get("BOARDSIM") or args.boardsim)
     if args.long:
         SCALE.update(LONG)
-
-    missing = [p for p in (Paths.kestrel, Paths.probe, Paths.replay, Paths.boardsim)
-               if not os.path.exists(p)]
-    if not os.environ.get("DISPLAY"):
-        missing.append("DISPLAY")
-    if run("which", "wine").returncode != 0:
-        missing.append("wine")
-    if missing:
-        sys.exit(f"soak: cannot run, missing: {', '.join(missing)}")
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    run_suite("soak", args, rest, more_programs=(Paths.replay,))
 
 
 if __name__ == "__main__":
