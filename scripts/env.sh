@@ -26,16 +26,22 @@ kestrel_env_start() {
   fi
 
   # Foreground mode (-f) keeps the server our child, so we know its pid;
-  # detached streams keep CTest from waiting on it.
-  wineserver -f -p </dev/null >/dev/null 2>&1 &
-  KESTREL_WINESERVER_PID=$!
+  # detached streams keep CTest from waiting on it. The server needs the
+  # prefix folder to exist, or it exits at once.
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "env: creating wine prefix in $WINEPREFIX (first run only)"
   fi
+  mkdir -p "$WINEPREFIX"
+  wineserver -f -p </dev/null >/dev/null 2>&1 &
+  KESTREL_WINESERVER_PID=$!
   timeout 300 wine wineboot --init </dev/null >/dev/null 2>&1 || true
   # Without a window manager, managed windows make wine wait ~2 s on every
   # hide for a state change that never comes; unmanaged ones do not.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  if ! kill -0 "$KESTREL_WINESERVER_PID" 2>/dev/null; then
+    echo "env: the wine server did not stay up" >&2
+    return 1
+  fi
   trap kestrel_env_stop EXIT
 }
 
