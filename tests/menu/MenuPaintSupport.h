@@ -5,7 +5,7 @@
 
 #include "DibCanvas.h"
 #include "GlyphMenu.h"
-#include "MenuInspection.h"
+#include "MenuTreeQueries.h"
 
 #include <vector>
 

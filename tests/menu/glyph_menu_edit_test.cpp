@@ -1,6 +1,6 @@
 #include "DeleteRecorder.h"
 #include "GlyphMenu.h"
-#include "MenuInspection.h"
+#include "MenuTreeQueries.h"
 #include "menu_test_ids.h"
 
 #include <gtest/gtest.h>
