@@ -1,5 +1,6 @@
 // Entry point of a GUI program built on the framework: initialise the common
-// controls, then run the application object's start-up routine.
+// controls, then run the application object's start-up routine, which is the
+// whole program.
 #include "CWinApp.h"
 
 #include <commctrl.h>
@@ -10,5 +11,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CWinApp* app = AfxGetApp();
     if (!app)
         return 1;
-    return app->InitInstance() ? app->Run() : 0;
+    app->InitInstance();
+    return 0;
 }

@@ -35,7 +35,7 @@ CDataExchange::CDataExchange(CWnd* dialog, BOOL saveAndValidate)
 HWND CDataExchange::PrepareCtrl(int id) {
     m_hLastControl = ::GetDlgItem(m_pDlgWnd->m_hWnd, id);
     m_bEditLastControl = FALSE;
-    m_undoLastValue = nullptr;
+    m_pLastNumber = nullptr;
     return m_hLastControl;
 }
 
@@ -46,9 +46,9 @@ HWND CDataExchange::PrepareEditCtrl(int id) {
 }
 
 void CDataExchange::Fail() {
-    if (m_undoLastValue)
-        m_undoLastValue();
-    m_undoLastValue = nullptr;
+    if (m_pLastNumber)
+        *m_pLastNumber = m_lastNumberBefore;
+    m_pLastNumber = nullptr;
     if (m_hLastControl) {
         ::SetFocus(m_hLastControl);
         if (m_bEditLastControl)
@@ -113,10 +113,9 @@ void DDX_Text(CDataExchange* dx, int id, UINT& value) {
         dx->Fail();
         return;
     }
-    UINT previous = value;
+    dx->m_pLastNumber = &value;
+    dx->m_lastNumberBefore = value;
     value = parsed;
-    UINT* target = &value;
-    dx->m_undoLastValue = [target, previous] { *target = previous; };
 }
 
 void DDV_MinMaxUInt(CDataExchange* dx, UINT value, UINT minimum, UINT maximum) {

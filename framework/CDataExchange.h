@@ -5,8 +5,6 @@
 
 #include "CString.h"
 
-#include <functional>
-
 class CWnd;
 
 class CDataExchange {
@@ -26,7 +24,10 @@ class CDataExchange {
     friend void DDX_Text(CDataExchange*, int, UINT&);
     HWND m_hLastControl = nullptr;
     BOOL m_bEditLastControl = FALSE;
-    std::function<void()> m_undoLastValue; // restores a value a later check rejects
+    // The number the last control set, and its value before, so that a range
+    // check that rejects it can put it back.
+    UINT* m_pLastNumber = nullptr; // not owned
+    UINT m_lastNumberBefore = 0;
 };
 
 // Subclasses the control on the first exchange.

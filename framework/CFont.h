@@ -16,9 +16,6 @@ class CFont : public CGdiObject {
     }
     // Height in pixels (negative: character height), as LOGFONT takes it.
     BOOL CreateFont(int nHeight, int nWeight, LPCSTR pszFaceName);
-    BOOL GetLogFont(LOGFONTA* pLogFont) const {
-        return GetObject(sizeof(LOGFONTA), pLogFont) == sizeof(LOGFONTA);
-    }
 
     HFONT GetSafeHandle() const { return static_cast<HFONT>(CGdiObject::GetSafeHandle()); }
 };

@@ -1,6 +1,7 @@
 #include "CMenu.h"
 
-#include <memory>
+#include "ViewCache.h"
+
 #include <unordered_map>
 #include <utility>
 
@@ -18,14 +19,9 @@ std::unordered_map<HMENU, CMenu*>& PermanentMap() {
 // destroying the menu.
 class CTempMenu : public CMenu {
   public:
-    explicit CTempMenu(HMENU hMenu) { m_hMenu = hMenu; } // not owned
     ~CTempMenu() override { m_hMenu = nullptr; }
+    void Name(HMENU hMenu) { m_hMenu = hMenu; } // not owned
 };
-
-std::unordered_map<HMENU, std::unique_ptr<CTempMenu>>& TemporaryMap() {
-    static std::unordered_map<HMENU, std::unique_ptr<CTempMenu>> map;
-    return map;
-}
 
 } // namespace
 
@@ -55,14 +51,7 @@ CMenu* CMenu::FromHandle(HMENU hMenu) {
         return nullptr;
     if (CMenu* attached = FromHandlePermanent(hMenu))
         return attached;
-    auto& view = TemporaryMap()[hMenu];
-    if (!view)
-        view = std::make_unique<CTempMenu>(hMenu);
-    return view.get();
-}
-
-void CMenu::DeleteTempMap() {
-    TemporaryMap().clear();
+    return CachedView<CTempMenu>(hMenu, [](CTempMenu& view, HMENU h) { view.Name(h); });
 }
 
 BOOL CMenu::Attach(HMENU hMenu) {

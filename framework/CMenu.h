@@ -27,11 +27,9 @@ class CMenu : public CObject {
 
     // The object attached to a handle, or null.
     static CMenu* FromHandlePermanent(HMENU hMenu);
-    // The attached object, else a temporary view that lives until
-    // DeleteTempMap. Null for a null handle.
+    // The attached object, else a view kept for the life of the thread.
+    // Null for a null handle.
     static CMenu* FromHandle(HMENU hMenu);
-    // Frees the temporary views; their menus stay as they are.
-    static void DeleteTempMap();
 
     // Fails when this object already holds a menu or the handle is attached
     // to another object.

@@ -25,11 +25,7 @@ struct CRect : RECT {
     int Height() const { return bottom - top; }
     CSize Size() const { return CSize(Width(), Height()); }
     CPoint TopLeft() const { return CPoint(left, top); }
-    CPoint CenterPoint() const { return CPoint((left + right) / 2, (top + bottom) / 2); }
-    BOOL IsRectEmpty() const { return ::IsRectEmpty(this); }
-    BOOL PtInRect(POINT p) const { return ::PtInRect(this, p); }
     void OffsetRect(int dx, int dy) { ::OffsetRect(this, dx, dy); }
     void DeflateRect(int dx, int dy) { ::InflateRect(this, -dx, -dy); }
-    void InflateRect(int dx, int dy) { ::InflateRect(this, dx, dy); }
     bool operator==(const CRect& o) const { return ::EqualRect(this, &o) != FALSE; }
 };

@@ -31,18 +31,6 @@ CWinApp::~CWinApp() {
         g_app = nullptr;
 }
 
-int CWinApp::Run() {
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        CWnd* target = CWnd::FromHandlePermanent(msg.hwnd);
-        if (target && target->PreTranslateMessage(&msg))
-            continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-    return static_cast<int>(msg.wParam);
-}
-
 CWinApp* AfxGetApp() {
     return g_app;
 }
@@ -56,12 +44,4 @@ const char* AfxGetAppName() {
         return g_app->m_strAppName;
     static const CString title = TitleFromExecutable();
     return title;
-}
-
-int AfxMessageBox(const char* text, UINT type) {
-    CWnd* owner = AfxGetMainWnd();
-    HWND hOwner = ::GetActiveWindow();
-    if (!hOwner && owner)
-        hOwner = owner->m_hWnd;
-    return ::MessageBoxA(hOwner, text, AfxGetAppName(), type);
 }

@@ -11,10 +11,9 @@ class CWinApp : public CObject {
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
-    // FALSE ends the program without a message loop.
+    // The program runs inside this (a dialog program runs its dialog modally
+    // here) and ends when it returns; there is no application message loop.
     virtual BOOL InitInstance() { return FALSE; }
-    // The message loop for programs whose InitInstance returns TRUE.
-    virtual int Run();
 
     CWnd* m_pMainWnd = nullptr; // not owned
     CString m_strAppName;
@@ -25,4 +24,3 @@ CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 // The application's title: caption of message boxes that pass none.
 const char* AfxGetAppName();
-int AfxMessageBox(const char* text, UINT type = MB_OK);

@@ -1,9 +1,9 @@
 #include "CWnd.h"
 
 #include "CWinApp.h"
+#include "ViewCache.h"
 
 #include <map>
-#include <memory>
 #include <mutex>
 
 IMPLEMENT_DYNAMIC(CWnd, CObject)
@@ -17,9 +17,6 @@ std::map<HWND, CWnd*>& PermanentMap() {
     static std::map<HWND, CWnd*> map;
     return map;
 }
-
-// Views handed out by FromHandle for windows without an object.
-thread_local std::map<HWND, std::unique_ptr<CWnd>> t_views;
 
 // The message being handled, for Default().
 struct CurrentMessage {
@@ -65,12 +62,7 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
         return nullptr;
     if (CWnd* wnd = FromHandlePermanent(hWnd))
         return wnd;
-    auto& view = t_views[hWnd];
-    if (!view) {
-        view = std::make_unique<CWnd>();
-        view->m_hWnd = hWnd; // not owned
-    }
-    return view.get();
+    return CachedView<CWnd>(hWnd, [](CWnd& view, HWND h) { view.m_hWnd = h; }); // not owned
 }
 
 BOOL CWnd::Attach(HWND hWnd) {
@@ -79,7 +71,6 @@ BOOL CWnd::Attach(HWND hWnd) {
     m_hWnd = hWnd;
     std::lock_guard lock(g_mapLock);
     PermanentMap()[hWnd] = this;
-    t_views.erase(hWnd);
     return TRUE;
 }
 
@@ -109,13 +100,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
     HWND control = ::GetDlgItem(parent->m_hWnd, static_cast<int>(id));
     return control ? SubclassWindow(control) : FALSE;
-}
-
-HWND CWnd::UnsubclassWindow() {
-    if (m_pfnSuper)
-        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    m_pfnSuper = nullptr;
-    return Detach();
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
@@ -194,7 +178,6 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
         m_pfnSuper = nullptr;
         Detach();
-        PostNcDestroy();
     }
     return result;
 }
@@ -336,14 +319,6 @@ BOOL CWnd::ReflectChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     }
 }
 
-CWnd* CWnd::GetParent() const {
-    return FromHandle(::GetParent(m_hWnd));
-}
-
-CWnd* CWnd::GetDlgItem(int id) const {
-    return FromHandle(::GetDlgItem(m_hWnd, id));
-}
-
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
@@ -370,10 +345,6 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) {
 
 CWnd* CWnd::SetFocus() {
     return FromHandle(::SetFocus(m_hWnd));
-}
-
-CWnd* CWnd::GetFocus() {
-    return FromHandle(::GetFocus());
 }
 
 HICON CWnd::SetIcon(HICON icon, BOOL big) {

@@ -35,7 +35,6 @@ class CWnd : public CObject {
     // runs first.
     BOOL SubclassWindow(HWND hWnd);
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
-    HWND UnsubclassWindow();
 
     // Creates a window of the framework's own class (className null) or of a
     // system class, subclassed at once.
@@ -53,8 +52,6 @@ class CWnd : public CObject {
     virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     // Thin calls of the Win32 functions of the same name.
-    CWnd* GetParent() const;
-    CWnd* GetDlgItem(int id) const;
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
@@ -65,15 +62,10 @@ class CWnd : public CObject {
     void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
     void GetWindowRect(LPRECT rect) const { ::GetWindowRect(m_hWnd, rect); }
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
-    BOOL UpdateWindow() { return ::UpdateWindow(m_hWnd); }
-    BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     CWnd* SetFocus();
-    static CWnd* GetFocus();
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
-    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     HMENU GetSystemMenu(BOOL revert) const { return ::GetSystemMenu(m_hWnd, revert); }
     HICON SetIcon(HICON icon, BOOL big);
     // Caption defaults to the application's title.
@@ -92,8 +84,6 @@ class CWnd : public CObject {
     // Looks the reflected form of a parent's notification up in this map.
     BOOL ReflectChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     virtual void PreSubclassWindow() {}
-    // After WM_NCDESTROY, when the window is already detached.
-    virtual void PostNcDestroy() {}
 
     // Set while a data exchange runs: control notifications are ignored.
     BOOL m_bLockNotify = FALSE;

@@ -2,6 +2,8 @@
 
 #include "WorkerThread.h"
 
+#include <atomic>
+
 // One connection's socket, held by the dialog and by the receive thread
 // started for it. The last holder closes it, so its handle cannot be reused
 // while either may still send on it or read it.

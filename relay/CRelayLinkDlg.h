@@ -8,9 +8,6 @@
 
 #include <winsock.h>
 
-#include <atomic>
-#include <cstdint>
-
 // The receive thread's hand-off of one byte: wParam the byte widened as a
 // signed char, lParam 1. Sent synchronously to the dialog.
 constexpr UINT WM_RELAY_RXBYTE = WM_USER + 7;

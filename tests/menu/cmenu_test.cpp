@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -82,7 +83,8 @@ TEST(CMenuViews, TemporaryViewsNeverDestroyTheirMenu) {
     EXPECT_EQ(CMenu::FromHandlePermanent(hMenu), nullptr);
     EXPECT_EQ(CMenu::FromHandle(nullptr), nullptr);
 
-    CMenu::DeleteTempMap();
+    // Views are freed when their thread ends; the menu must outlive them.
+    std::thread([hMenu] { ASSERT_NE(CMenu::FromHandle(hMenu), nullptr); }).join();
     EXPECT_TRUE(::IsMenu(hMenu));
     EXPECT_TRUE(::DestroyMenu(hMenu));
 }
@@ -103,8 +105,6 @@ TEST(CMenuViews, GetSubMenuGivesTheAttachedObjectOrAView) {
     EXPECT_EQ(bar.GetSubMenu(1)->GetSafeHmenu(), plain);
     EXPECT_EQ(bar.GetSubMenu(2), &attached);
     EXPECT_EQ(bar.GetSubMenu(3), nullptr);
-
-    CMenu::DeleteTempMap();
 }
 
 TEST(CMenuText, GetMenuStringReadsAnsiTextInTheCodePage) {

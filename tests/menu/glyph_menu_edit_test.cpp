@@ -179,7 +179,6 @@ TEST(GlyphMenuItemText, ByPositionAndByCommandId) {
     EXPECT_EQ(owner->GetSafeHmenu(), raw);
     EXPECT_EQ(position, 0);
     EXPECT_FALSE(menu.GetItemText(4001, text, MF_BYCOMMAND));
-    CMenu::DeleteTempMap();
 }
 
 TEST(GlyphMenuItemText, NoRecordsNoText) {
