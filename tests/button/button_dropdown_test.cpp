@@ -100,7 +100,7 @@ class DropDown : public ::testing::Test {
                       const std::string& screenshot = "") {
         Seen seen;
         std::atomic<bool> done{false};
-        const std::string click = MoveToCentre(button) + " click 1";
+        const std::string click = "mousemove 0 0 " + MoveToCentre(button) + " click 1";
         std::thread driver([&] {
             if (XdoTool(click)) {
                 seen.popupOpened = WaitFor([] { return VisiblePopup() != nullptr; });
@@ -199,7 +199,7 @@ TEST_F(DropDown, ClosingWithoutAChoicePostsNothing) {
 }
 
 TEST_F(DropDown, ButtonWithoutAMenuOnlyClicks) {
-    ASSERT_TRUE(XdoTool(MoveToCentre(m_dlg->m_plainButton.m_hWnd) + " click 1"));
+    ASSERT_TRUE(XdoTool("mousemove 0 0 " + MoveToCentre(m_dlg->m_plainButton.m_hWnd) + " click 1"));
     ASSERT_TRUE(WaitFor([this] { return !m_dlg->log.empty(); }));
     EXPECT_EQ(VisiblePopup(), nullptr);
     m_dlg->PostMessage(WM_COMMAND, MAKEWPARAM(1, 7), 0);

@@ -20,8 +20,6 @@ class CBoardState {
     // The status frame: 55 01 10 00 00, channels 9-16, channels 1-8, checksum.
     RelayFrame StatusFrame() const;
 
-    std::uint16_t Channels() const { return m_channels; }
-
   private:
     void Set(std::uint16_t channels, const char* cause);
 
