@@ -35,8 +35,5 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 // The current directory in full, whatever its length.
 std::wstring CurrentDirectoryW();
 
-// Threads of this process that are alive now.
-int ThreadCount();
-
-// Whether a message box of this process is on screen.
-bool MessageBoxVisible();
+// Threads of this process alive now that started in its own code.
+int OwnThreadCount();

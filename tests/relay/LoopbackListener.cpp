@@ -135,11 +135,8 @@ void LoopbackListener::Run() {
         if (FD_ISSET(m_listen, &readable))
             Accept();
 
-        std::vector<size_t> firstFrames;
-        std::function<void(size_t)> onFirstFrame;
         {
             std::lock_guard lock(m_lock);
-            onFirstFrame = m_onFirstFrame;
             for (size_t i = 0; i < m_connections.size(); ++i) {
                 Connection& connection = m_connections[i];
                 if (connection.socket == INVALID_SOCKET)
@@ -149,8 +146,9 @@ void LoopbackListener::Run() {
                 size_t before = connection.received.size();
                 if (FD_ISSET(connection.socket, &readable))
                     Read(connection);
-                if (before < 8 && connection.received.size() >= 8)
-                    firstFrames.push_back(i);
+                // Under the lock, so no waiter sees the bytes before the callback ran.
+                if (before < 8 && connection.received.size() >= 8 && m_onFirstFrame)
+                    m_onFirstFrame(i);
                 if (connection.socket == INVALID_SOCKET)
                     continue;
                 if (connection.closeRequested && connection.pending.empty()) {
@@ -164,9 +162,6 @@ void LoopbackListener::Run() {
                     connection.pending = StreamFrame(i, connection.nextSequence++);
             }
         }
-        if (onFirstFrame)
-            for (size_t i : firstFrames)
-                onFirstFrame(i);
     }
 }
 

@@ -45,7 +45,8 @@ class LoopbackListener {
     void StartStreaming();
     static Bytes StreamFrame(size_t connection, std::uint16_t sequence);
 
-    // Runs on the listener's thread when a connection's first 8 bytes are in.
+    // Runs on the listener's thread when a connection's first 8 bytes are in,
+    // before anyone can see them; it must not call back into the listener.
     void OnFirstFrame(std::function<void(size_t connection)> callback);
 
   private:

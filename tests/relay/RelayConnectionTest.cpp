@@ -28,7 +28,7 @@ TEST_F(RelayConnectionTest, SuccessAndFailureChooseTheMessageAndTheFlag) {
     std::atomic<bool> boxOpenAtQuery{true};
     board.OnFirstFrame([&](size_t) {
         boxesAnsweredAtQuery = static_cast<int>(watcher.Seen().size());
-        boxOpenAtQuery = MessageBoxVisible();
+        boxOpenAtQuery = FindMessageBox() != nullptr;
     });
 
     dialog.OnConnect();
@@ -77,16 +77,16 @@ TEST_F(RelayConnectionTest, ReconnectClosesTheOldLinkAndSendsOneQueryOnTheNew) {
 TEST_F(RelayConnectionTest, TheBoardClosingTheLinkKeepsTheStateAndShowsNothing) {
     LoopbackListener& board = Listen();
     ASSERT_TRUE(board.IsListening()) << board.Failure();
-    const int idle = ThreadCount();
+    const int idle = OwnThreadCount();
     dialog.OnConnect();
     ASSERT_TRUE(WaitFor([&] { return board.Received(0).size() >= 8; }));
-    ASSERT_TRUE(WaitFor([&] { return ThreadCount() == idle + 1; })) << "no receive thread";
+    ASSERT_TRUE(WaitFor([&] { return OwnThreadCount() == idle + 1; })) << "no receive thread";
 
     board.Close(0);
-    ASSERT_TRUE(WaitFor([&] { return ThreadCount() == idle; })) << "the receive thread kept on";
+    ASSERT_TRUE(WaitFor([&] { return OwnThreadCount() == idle; })) << "the receive thread kept on";
     EXPECT_EQ(dialog.m_bConnected, 1);
     EXPECT_EQ(watcher.Seen().size(), 1u);
-    EXPECT_FALSE(MessageBoxVisible());
+    EXPECT_FALSE(FindMessageBox() != nullptr);
 
     // Queries sent meanwhile go nowhere, not even into a socket opened since.
     SOCKET other = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -170,7 +170,7 @@ TEST_F(RelayConnectionTest, AnOldReceiveThreadNeverReadsANewerConnection) {
     LoopbackListener& board = Listen();
     ASSERT_TRUE(board.IsListening()) << board.Failure();
     board.StartStreaming();
-    const int idle = ThreadCount();
+    const int idle = OwnThreadCount();
     const size_t connects = 6;
     for (size_t i = 0; i < connects; ++i) {
         dialog.OnConnect();
@@ -186,8 +186,8 @@ TEST_F(RelayConnectionTest, AnOldReceiveThreadNeverReadsANewerConnection) {
             << "connection " << i << " stayed open";
         EXPECT_EQ(board.Received(i), kQuery) << "connection " << i;
     }
-    EXPECT_TRUE(WaitFor([&] { return ThreadCount() == idle + 1; }))
-        << ThreadCount() - idle << " receive threads alive";
+    EXPECT_TRUE(WaitFor([&] { return OwnThreadCount() == idle + 1; }))
+        << OwnThreadCount() - idle << " receive threads alive";
     EXPECT_EQ(BoxTexts(), std::vector<std::string>(connects, "建立连接成功"));
 
     // From here on only the newest connection's stream may arrive, whole and in order.

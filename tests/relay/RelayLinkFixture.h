@@ -22,13 +22,13 @@ class RelayLinkTest : public ::testing::Test {
         ASSERT_TRUE(directory.IsCurrent()) << "cannot enter " << directory.Path();
         ASSERT_TRUE(dialog.Create()) << "test dialog template missing";
         uiThread = ::GetCurrentThreadId();
-        threadsBefore = ThreadCount();
+        threadsBefore = OwnThreadCount();
         ASSERT_GT(threadsBefore, 0);
     }
 
     void TearDown() override {
         listener.reset();
-        EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threadsBefore; }))
+        EXPECT_TRUE(WaitFor([&] { return OwnThreadCount() <= threadsBefore; }))
             << "a receive thread outlived every connection";
     }
 

@@ -24,6 +24,16 @@ BOOL CALLBACK FindBox(HWND hWnd, LPARAM param) {
     return FALSE;
 }
 
+} // namespace
+
+HWND FindMessageBox() {
+    Search search{::GetCurrentProcessId(), nullptr};
+    ::EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+namespace {
+
 std::string TextOf(HWND hWnd) {
     char buffer[2048] = {};
     ::GetWindowTextA(hWnd, buffer, sizeof buffer);
@@ -42,19 +52,18 @@ MessageBoxWatcher::~MessageBoxWatcher() {
 
 void MessageBoxWatcher::Run() {
     while (!m_stop) {
-        Search search{::GetCurrentProcessId(), nullptr};
-        ::EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) {
+        HWND found = FindMessageBox();
+        if (!found) {
             ::Sleep(20);
             continue;
         }
         SeenMessageBox box;
-        box.caption = TextOf(search.found);
-        box.text = TextOf(::GetDlgItem(search.found, 0xFFFF));
-        HWND icon = ::GetDlgItem(search.found, 0x0440); // the box's icon static
+        box.caption = TextOf(found);
+        box.text = TextOf(::GetDlgItem(found, 0xFFFF));
+        HWND icon = ::GetDlgItem(found, 0x0440); // the box's icon static
         box.hasIcon =
             icon && ::IsWindowVisible(icon) && ::SendMessageA(icon, STM_GETICON, 0, 0) != 0;
-        box.owner = ::GetWindow(search.found, GW_OWNER);
+        box.owner = ::GetWindow(found, GW_OWNER);
         if (m_closeAfterMs)
             ::Sleep(m_closeAfterMs);
         {
@@ -62,8 +71,8 @@ void MessageBoxWatcher::Run() {
             m_seen.push_back(box);
         }
         // Answer with the first push button, as a person pressing Enter would.
-        ::PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        while (!m_stop && ::IsWindow(search.found) && ::IsWindowVisible(search.found))
+        ::PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        while (!m_stop && ::IsWindow(found) && ::IsWindowVisible(found))
             ::Sleep(10);
     }
 }

@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+// A visible message box of this process, or null.
+HWND FindMessageBox();
+
 struct SeenMessageBox {
     std::string caption;
     std::string text;
