@@ -450,12 +450,12 @@ def argument_parser(description):
     return parser
 
 
-def run_suite(suite, args, rest, more_programs=()):
+def run_suite(suite, args, rest):
     """Takes the programs from args, stops the run when anything it needs is missing,
     then runs the cases of the calling module (rest: unittest's arguments)."""
     Paths.kestrel, Paths.probe = os.path.abspath(args.kestrel), os.path.abspath(args.probe)
     Paths.boardsim = os.path.abspath(os.environ.get("BOARDSIM") or args.boardsim)
-    missing = [p for p in (Paths.kestrel, Paths.probe, Paths.boardsim, *more_programs,
+    missing = [p for p in (Paths.kestrel, Paths.probe, Paths.boardsim,
                            IMPORT, CONVERT) if not os.access(p, os.X_OK)]
     if not os.environ.get("DISPLAY"):
         missing.append("DISPLAY")

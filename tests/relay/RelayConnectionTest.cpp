@@ -23,7 +23,9 @@ Bytes Frame(std::uint8_t address, std::uint8_t command, std::uint8_t d0, std::ui
 TEST_F(RelayConnectionTest, SuccessAndFailureChooseTheMessageAndTheFlag) {
     LoopbackListener& board = Listen();
     ASSERT_TRUE(board.IsListening()) << board.Failure();
-    // The query must wait until the success message has been answered.
+    // The query must wait until the success message has been answered,
+    // however long that takes.
+    watcher.HoldEachBoxFor(200);
     std::atomic<int> boxesAnsweredAtQuery{-1};
     std::atomic<bool> boxOpenAtQuery{true};
     board.OnFirstFrame([&](size_t) {

@@ -48,7 +48,7 @@ class RelayLinkTest : public ::testing::Test {
     }
 
     TempDirectory directory;
-    MessageBoxWatcher watcher{200};
+    MessageBoxWatcher watcher;
     TestLinkDlg dialog;
     std::unique_ptr<LoopbackListener> listener;
     DWORD uiThread = 0;

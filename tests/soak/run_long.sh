@@ -10,11 +10,11 @@ scripts/setup.sh
 cmake --preset native >/dev/null
 cmake --build --preset native --target boardsim >/dev/null
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target kestrel panelprobe rx_replay >/dev/null
+cmake --build --preset windows --target kestrel panelprobe >/dev/null
 
 source scripts/env.sh
 kestrel_env_start "$root/build/windows"
 win="$root/build/windows"
 python3 tests/soak/soak_test.py --long --kestrel "$win/panel/kestrel.exe" \
-  --probe "$win/tests/panelprobe/panelprobe.exe" --replay "$win/tests/soak/rx_replay.exe" \
+  --probe "$win/tests/panelprobe/panelprobe.exe" \
   --boardsim "$root/build/native/tools/boardsim/boardsim" "$@"

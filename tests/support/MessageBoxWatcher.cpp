@@ -42,8 +42,7 @@ std::string TextOf(HWND hWnd) {
 
 } // namespace
 
-MessageBoxWatcher::MessageBoxWatcher(unsigned closeAfterMs)
-    : m_closeAfterMs(closeAfterMs), m_thread([this] { Run(); }) {}
+MessageBoxWatcher::MessageBoxWatcher() : m_thread([this] { Run(); }) {}
 
 MessageBoxWatcher::~MessageBoxWatcher() {
     m_stop = true;
@@ -64,8 +63,8 @@ void MessageBoxWatcher::Run() {
         box.hasIcon =
             icon && ::IsWindowVisible(icon) && ::SendMessageA(icon, STM_GETICON, 0, 0) != 0;
         box.owner = ::GetWindow(found, GW_OWNER);
-        if (m_closeAfterMs)
-            ::Sleep(m_closeAfterMs);
+        if (unsigned hold = m_holdMs)
+            ::Sleep(hold);
         {
             std::lock_guard lock(m_lock);
             m_seen.push_back(box);

@@ -23,11 +23,13 @@ struct SeenMessageBox {
 
 class MessageBoxWatcher {
   public:
-    // closeAfterMs: how long a box stays open before it is answered.
-    explicit MessageBoxWatcher(unsigned closeAfterMs = 0);
+    MessageBoxWatcher();
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+    // How long each later box stays open before it is answered (none by default).
+    void HoldEachBoxFor(unsigned ms) { m_holdMs = ms; }
 
     std::vector<SeenMessageBox> Seen() const;
     // Waits (pumping messages) until at least count boxes were closed.
@@ -35,7 +37,7 @@ class MessageBoxWatcher {
 
   private:
     void Run();
-    unsigned m_closeAfterMs;
+    std::atomic<unsigned> m_holdMs{0};
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_lock;
     std::vector<SeenMessageBox> m_seen;
