@@ -1,5 +1,7 @@
 #include "CToolBar.h"
 
+#include "ResourceBytes.h"
+
 #include <commctrl.h>
 
 #include <cstring>
@@ -32,14 +34,11 @@ BOOL CToolBar::Create(CWnd* pParent, DWORD dwStyle, UINT nID) {
 }
 
 BOOL CToolBar::LoadToolBar(UINT nIDResource) {
-    const HMODULE module = ::GetModuleHandleA(nullptr);
-    const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(nIDResource),
-                                        MAKEINTRESOURCEA(kToolbarResourceType));
-    const HGLOBAL loaded = found != nullptr ? ::LoadResource(module, found) : nullptr;
-    const auto* bytes =
-        static_cast<const BYTE*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
-    const DWORD size = found != nullptr ? ::SizeofResource(module, found) : 0;
-    if (bytes == nullptr || size < sizeof(ToolbarResourceHeader))
+    const auto resource =
+        ResourceBytes(MAKEINTRESOURCEA(nIDResource), MAKEINTRESOURCEA(kToolbarResourceType));
+    const BYTE* bytes = resource.data();
+    const DWORD size = static_cast<DWORD>(resource.size());
+    if (size < sizeof(ToolbarResourceHeader))
         return FALSE;
     ToolbarResourceHeader header;
     std::memcpy(&header, bytes, sizeof header);

@@ -138,15 +138,14 @@ DWORD CStyledButton::PaintEdge(CDC* pDC, LPCRECT pRect) {
 
 // The parent's pixels under the button are copied once and served from memory after.
 void CStyledButton::PaintParentCopy(CDC* pDC) {
-    HWND hParent = ::GetParent(m_hWnd);
-    CClientDC parentDC(hParent);
     CRect rcClient;
     GetClientRect(&rcClient);
-    CRect rcInParent;
-    GetWindowRect(&rcInParent);
-    ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rcInParent), 2);
-
     if (m_dcParentCopy.GetSafeHdc() == nullptr) {
+        HWND hParent = ::GetParent(m_hWnd);
+        CClientDC parentDC(hParent);
+        CRect rcInParent;
+        GetWindowRect(&rcInParent);
+        ::MapWindowPoints(nullptr, hParent, reinterpret_cast<POINT*>(&rcInParent), 2);
         m_dcParentCopy.CreateCompatibleDC(&parentDC);
         m_bmpParentCopy.CreateCompatibleBitmap(&parentDC, rcClient.Width(), rcClient.Height());
         m_pOldParentCopyBitmap = m_dcParentCopy.SelectObject(&m_bmpParentCopy);

@@ -7,6 +7,7 @@
 #include "CSelectGuard.h"
 #include "MenuHost.h"
 #include "MenuTemplate.h"
+#include "ResourceBytes.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -58,17 +59,11 @@ BOOL GlyphMenu::LoadMenu(int resourceId) {
 }
 
 BOOL GlyphMenu::LoadMenu(const char* resourceName) {
-    const HMODULE module = ::GetModuleHandleA(nullptr);
-    const HRSRC resource = ::FindResourceA(module, resourceName, MAKEINTRESOURCEA(4) /* RT_MENU */);
-    if (resource == nullptr)
-        return FALSE;
-    const HGLOBAL loaded = ::LoadResource(module, resource);
-    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    if (bytes == nullptr)
+    const auto resource = ResourceBytes(resourceName, RT_MENU);
+    if (resource.empty())
         return FALSE;
     // Read the whole template first: a broken one leaves this menu untouched.
-    const auto items = ReadMenuTemplate(std::span<const std::uint8_t>(
-        static_cast<const std::uint8_t*>(bytes), ::SizeofResource(module, resource)));
+    const auto items = ReadMenuTemplate(resource);
     if (!items)
         return FALSE;
 

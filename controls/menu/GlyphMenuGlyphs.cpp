@@ -9,6 +9,7 @@
 #include "CToolBar.h"
 #include "LightenColor.h"
 #include "MenuHost.h"
+#include "ResourceBytes.h"
 
 #include <cstring>
 #include <vector>
@@ -167,14 +168,10 @@ WORD GlyphMenu::DibColourCount(const BITMAPINFOHEADER* header) {
 
 CBitmap GlyphMenu::LoadMappedBitmap(int resourceId) {
     CBitmap bitmap;
-    const HMODULE module = ::GetModuleHandleA(nullptr);
-    const HRSRC found =
-        ::FindResourceA(module, MAKEINTRESOURCEA(resourceId & 0xFFFF), MAKEINTRESOURCEA(2));
-    const HGLOBAL loaded = found != nullptr ? ::LoadResource(module, found) : nullptr;
-    const auto* bytes =
-        static_cast<const BYTE*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
-    const DWORD size = found != nullptr ? ::SizeofResource(module, found) : 0;
-    if (bytes == nullptr || size < sizeof(BITMAPINFOHEADER))
+    const auto resource = ResourceBytes(MAKEINTRESOURCEA(resourceId & 0xFFFF), RT_BITMAP);
+    const BYTE* bytes = resource.data();
+    const DWORD size = static_cast<DWORD>(resource.size());
+    if (size < sizeof(BITMAPINFOHEADER))
         return bitmap;
 
     struct {
