@@ -5,8 +5,8 @@
 #include "ButtonFixture.h"
 
 #include "CBrush.h"
+#include "FreeGdiHandles.h"
 
-#include <vector>
 
 namespace {
 
@@ -15,22 +15,6 @@ constexpr COLORREF kFace = RGB(0, 160, 0);
 
 // Room the system may take for itself meanwhile.
 constexpr int kSlack = 16;
-
-// How many more objects the table takes now; they are freed again at once.
-int FreeGdiHandles() {
-    constexpr size_t kMoreThanTheTable = 70000;
-    std::vector<HBRUSH> brushes;
-    brushes.reserve(kMoreThanTheTable);
-    while (brushes.size() < kMoreThanTheTable) {
-        HBRUSH h = ::CreateSolidBrush(RGB(1, 1, 1));
-        if (h == nullptr)
-            break;
-        brushes.push_back(h);
-    }
-    for (HBRUSH h : brushes)
-        ::DeleteObject(h);
-    return static_cast<int>(brushes.size());
-}
 
 using ButtonLeak = ButtonDialogTest;
 

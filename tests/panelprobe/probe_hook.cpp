@@ -7,11 +7,12 @@
 //   2  how many more GDI objects the process can create (creating and freeing them at
 //      once); a leak shows as room lost between two counts
 
+#include "FreeGdiHandles.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -49,21 +50,6 @@ std::string DescribeSystemMenu(HWND window) {
         lines += head + Hex(text) + "\n";
     }
     return lines;
-}
-
-int FreeGdiHandles() {
-    constexpr std::size_t kMoreThanTheTable = 70000;
-    std::vector<HBRUSH> brushes;
-    brushes.reserve(kMoreThanTheTable);
-    while (brushes.size() < kMoreThanTheTable) {
-        HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
-        if (!brush)
-            break;
-        brushes.push_back(brush);
-    }
-    for (HBRUSH brush : brushes)
-        ::DeleteObject(brush);
-    return static_cast<int>(brushes.size());
 }
 
 } // namespace
