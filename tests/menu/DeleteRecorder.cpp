@@ -1,6 +1,7 @@
 #include "DeleteRecorder.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <new>
 
 namespace {
@@ -11,30 +12,24 @@ struct Event {
     const void* address;
     bool freed;
 };
-constexpr std::size_t kCapacity = 1 << 16;
-Event g_events[kCapacity];
+Event g_events[1 << 16];
 std::size_t g_count = 0;
 bool g_recording = false;
 
 void Record(const void* address, bool freed) noexcept {
     if (!g_recording || address == nullptr)
         return;
-    if (g_count == kCapacity)
+    if (g_count == std::size(g_events))
         std::abort();
     g_events[g_count++] = Event{address, freed};
 }
 
-void Release(void* address) noexcept {
-    Record(address, true);
-    std::free(address);
-}
-
 void* Allocate(std::size_t size) {
-    if (void* address = std::malloc(size != 0 ? size : 1)) {
-        Record(address, false);
-        return address;
-    }
-    throw std::bad_alloc();
+    void* address = std::malloc(size != 0 ? size : 1);
+    if (address == nullptr)
+        throw std::bad_alloc();
+    Record(address, false);
+    return address;
 }
 
 } // namespace
@@ -46,16 +41,17 @@ void* operator new[](std::size_t size) {
     return Allocate(size);
 }
 void operator delete(void* address) noexcept {
-    Release(address);
+    Record(address, true);
+    std::free(address);
 }
 void operator delete[](void* address) noexcept {
-    Release(address);
+    operator delete(address);
 }
 void operator delete(void* address, std::size_t) noexcept {
-    Release(address);
+    operator delete(address);
 }
 void operator delete[](void* address, std::size_t) noexcept {
-    Release(address);
+    operator delete(address);
 }
 
 DeleteRecorder::DeleteRecorder() {
@@ -73,7 +69,7 @@ int DeleteRecorder::CountOf(const void* address) const {
         if (g_events[i].address != address)
             continue;
         if (!g_events[i].freed)
-            break;
+            break; // handed out again: later frees are another object's
         ++count;
     }
     return count;

@@ -7,7 +7,6 @@
 #include "GlyphMenu.h"
 
 #include <cstddef>
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -26,12 +25,6 @@ class MenuFontRuler {
 
     LONG Width(const std::string& text) const {
         return m_dc.GetTextExtent(text.c_str(), static_cast<int>(text.size())).cx;
-    }
-    LONG Width(const wchar_t* text) const {
-        SIZE size{};
-        ::GetTextExtentPoint32W(m_dc.GetSafeHdc(), text, static_cast<int>(std::wcslen(text)),
-                                &size);
-        return size.cx;
     }
 
   private:
@@ -58,6 +51,10 @@ inline bool IsOwnerDrawn(HMENU hMenu, int position) {
 
 inline GlyphMenuItem* RecordAt(const GlyphMenu& menu, INT_PTR index) {
     return static_cast<GlyphMenuItem*>(menu.m_items.GetAt(index));
+}
+
+inline std::string TextOf(const GlyphMenuItem* record) {
+    return static_cast<const char*>(record->GetTextAnsi());
 }
 
 // The GlyphMenu attached to the popup at a position, or null.

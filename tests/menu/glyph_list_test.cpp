@@ -1,10 +1,10 @@
 #include "CToolBar.h"
 #include "MenuPaintSupport.h"
-#include "glyph_test_ids.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -22,26 +22,17 @@ class GlyphList : public testing::Test {
         list.Draw(&canvas->Dc(), index, CPoint(0, 0), ILD_TRANSPARENT);
         return canvas;
     }
+
+    // A bitmap resource cut into a fresh list, in the style in force.
+    static CImageList CutBitmap(GlyphMenu& menu, int resource) {
+        CImageList list;
+        EXPECT_TRUE(list.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1));
+        EXPECT_TRUE(menu.AddGlyphBitmap(list, resource));
+        return list;
+    }
 };
 
-TEST_F(GlyphList, SameIdTwiceReplacesInPlace) {
-    for (INT32 kind : {OS_WINXP, OS_WIN2000}) {
-        SCOPED_TRACE(kind);
-        ResetSharedGlyphs();
-        StyleScope style(kind);
-        GlyphMenu menu;
-        ASSERT_TRUE(menu.CreatePopupMenu());
-        menu.AppendItem(L"a", MF_STRING, ID_GLYPH_A, IDR_GLYPHS);
-        const int count = GlyphMenu::s_sharedGlyphs.GetImageCount();
-        menu.AppendItem(L"a again", MF_STRING, ID_GLYPH_A, IDR_GLYPHS);
-        EXPECT_EQ(RecordAt(menu, 0)->m_globalImage, 0);
-        EXPECT_EQ(RecordAt(menu, 1)->m_globalImage, 0);
-        EXPECT_EQ(GlyphMenu::s_sharedGlyphs.GetImageCount(), count);
-        EXPECT_EQ(GlyphMenu::s_sharedGlyphIds.size(), static_cast<size_t>(count));
-    }
-}
-
-TEST_F(GlyphList, FlatStyleAddsTriplesClassicSingleSlots) {
+TEST_F(GlyphList, FlatStyleAddsTriplesClassicSingleSlotsSameIdReplacesInPlace) {
     struct Case {
         INT32 kind;
         int second;
@@ -55,8 +46,10 @@ TEST_F(GlyphList, FlatStyleAddsTriplesClassicSingleSlots) {
         ASSERT_TRUE(menu.CreatePopupMenu());
         menu.AppendItem(L"a", MF_STRING, ID_GLYPH_A, IDR_GLYPHS);
         menu.AppendItem(L"b", MF_STRING, ID_GLYPH_B, IDR_GLYPHS);
+        menu.AppendItem(L"a again", MF_STRING, ID_GLYPH_A, IDR_GLYPHS);
         EXPECT_EQ(RecordAt(menu, 0)->m_globalImage, 0);
         EXPECT_EQ(RecordAt(menu, 1)->m_globalImage, c.second);
+        EXPECT_EQ(RecordAt(menu, 2)->m_globalImage, 0);
         ASSERT_EQ(GlyphMenu::s_sharedGlyphIds.size(), c.count);
         EXPECT_EQ(GlyphMenu::s_sharedGlyphs.GetImageCount(), static_cast<int>(c.count));
         const bool triples = c.count == 6;
@@ -66,23 +59,21 @@ TEST_F(GlyphList, FlatStyleAddsTriplesClassicSingleSlots) {
         EXPECT_FALSE(GlyphMenu::HasGlyphVariants(static_cast<int>(c.count) - 1));
         EXPECT_FALSE(GlyphMenu::HasGlyphVariants(static_cast<int>(c.count) - 2));
         EXPECT_FALSE(GlyphMenu::HasGlyphVariants(-1));
-
-        // A later item with the same command finds the glyph without a resource.
-        menu.AppendItem(L"b elsewhere", MF_STRING, ID_GLYPH_B);
-        EXPECT_EQ(RecordAt(menu, 2)->m_globalImage, c.second);
     }
 }
 
 TEST_F(GlyphList, ToolbarButtonChoosesTheImage) {
-    struct Case {
-        UINT id;
-        COLORREF centre; // pixel (8, 7) of the glyph
-    };
     // Glyph 1 is a red block; glyph 2 has a blue stripe in row 8; glyph 0 has
     // neither at those places. The separator takes no image.
+    struct Case {
+        UINT id;
+        CPoint at;
+        COLORREF colour;
+    };
     const Case cases[] = {
-        {ID_GLYPH_B, RGB(255, 0, 0)},
-        {ID_NOT_ON_TOOLBAR, kMagenta},
+        {ID_GLYPH_B, CPoint(8, 7), RGB(255, 0, 0)},
+        {ID_NOT_ON_TOOLBAR, CPoint(8, 7), kMagenta},
+        {ID_GLYPH_C, CPoint(8, 8), RGB(0, 0, 255)},
     };
     StyleScope style(OS_WIN2000);
     for (const Case& c : cases) {
@@ -92,13 +83,8 @@ TEST_F(GlyphList, ToolbarButtonChoosesTheImage) {
         ASSERT_TRUE(menu.CreatePopupMenu());
         menu.AppendItem(L"x", MF_STRING, c.id, IDR_GLYPHS);
         ASSERT_EQ(RecordAt(menu, 0)->m_globalImage, 0);
-        EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, 0)->Pixel(8, 7), c.centre);
+        EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, 0)->Pixel(c.at.x, c.at.y), c.colour);
     }
-    ResetSharedGlyphs();
-    GlyphMenu menu;
-    ASSERT_TRUE(menu.CreatePopupMenu());
-    menu.AppendItem(L"c", MF_STRING, ID_GLYPH_C, IDR_GLYPHS);
-    EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, 0)->Pixel(8, 8), RGB(0, 0, 255));
 }
 
 TEST_F(GlyphList, MissingBitmapGivesNoGlyphAndLeavesTheListAlone) {
@@ -124,9 +110,7 @@ TEST_F(GlyphList, SixteenColourGreyIsTransparentWhateverTheFace) {
         SCOPED_TRACE(face);
         SysColourScope colours{{COLOR_BTNFACE, face}, {COLOR_BTNTEXT, kButtonText}};
         GlyphMenu menu;
-        CImageList list;
-        ASSERT_TRUE(list.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1));
-        ASSERT_TRUE(menu.AddGlyphBitmap(list, IDR_GLYPHS));
+        const CImageList list = CutBitmap(menu, IDR_GLYPHS);
         EXPECT_EQ(list.GetImageCount(), 3) << "cut into the list's width";
         const auto canvas = DrawImage(list, 0);
         EXPECT_EQ(canvas->Pixel(0, 0), kMagenta);
@@ -142,10 +126,7 @@ TEST_F(GlyphList, TwoHundredFiftySixColoursOnlyTheFaceColourIsTransparent) {
     SysColourScope colours{{COLOR_BTNFACE, RGB(10, 200, 30)}, {COLOR_BTNTEXT, kButtonText}};
     GlyphMenu menu;
     EXPECT_EQ(GlyphMenu::LoadMappedBitmap(IDB_GLYPH256).GetSafeHandle(), nullptr);
-    CImageList list;
-    ASSERT_TRUE(list.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1));
-    ASSERT_TRUE(menu.AddGlyphBitmap(list, IDB_GLYPH256));
-    const auto canvas = DrawImage(list, 0);
+    const auto canvas = DrawImage(CutBitmap(menu, IDB_GLYPH256), 0);
     EXPECT_EQ(canvas->Pixel(0, 0), RGB(0xC0, 0xC0, 0xC0)) << "not mapped, so not the face";
     EXPECT_EQ(canvas->Pixel(5, 5), kMagenta) << "exactly the face colour";
     EXPECT_EQ(canvas->Pixel(12, 12), RGB(0, 0, 0)) << "black stays black";
@@ -180,9 +161,7 @@ TEST_F(GlyphList, ShadowIsLightenedWhenNotThemed) {
     StyleScope style(OS_WIN2000);
     SysColourScope colours{{COLOR_BTNSHADOW, RGB(100, 60, 20)}};
     GlyphMenu menu;
-    CImageList list;
-    ASSERT_TRUE(list.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1));
-    ASSERT_TRUE(menu.AddGlyphBitmap(list, IDR_GLYPHS));
+    CImageList list = CutBitmap(menu, IDR_GLYPHS);
     DibCanvas canvas(16, 15);
     CBitmap glyph;
     ASSERT_TRUE(menu.RenderGlyph(&canvas.Dc(), list, 0, glyph));
@@ -275,32 +254,19 @@ TEST(GlyphBitmaps, EmbossedGlyph) {
     EXPECT_EQ(canvas.Count(CRect(0, 0, 40, 40), highlight), 7);
 }
 
+// Which image each command takes is checked through ToolbarImageIndex below.
 TEST(ToolBar, ReadsTheToolbarResource) {
     CToolBar bar;
     ASSERT_TRUE(bar.Create(CWnd::FromHandle(::GetDesktopWindow())));
-    EXPECT_EQ(bar.GetDlgCtrlID(), static_cast<int>(AFX_IDW_TOOLBAR));
     EXPECT_EQ(bar.GetBarStyle(), CBRS_TOP);
     ASSERT_TRUE(bar.LoadToolBar(IDR_GLYPHS));
     EXPECT_EQ(bar.SendMessage(TB_BUTTONCOUNT), 4);
-    struct Case {
-        UINT id;
-        int index;
-        int image;
-    };
-    for (const Case& c : {Case{ID_GLYPH_A, 0, 0}, Case{ID_GLYPH_B, 2, 1}, Case{ID_GLYPH_C, 3, 2},
-                          Case{ID_NOT_ON_TOOLBAR, -1, 0}}) {
-        SCOPED_TRACE(c.id);
-        EXPECT_EQ(bar.CommandToIndex(c.id), c.index);
-        UINT id = 0, style = 0;
-        int image = -5;
-        bar.GetButtonInfo(c.index, id, style, image);
-        EXPECT_EQ(image, c.image);
-        EXPECT_EQ(id, c.index < 0 ? 0 : c.id);
-    }
-    UINT id = 0, style = 0;
-    int image = 0;
-    bar.GetButtonInfo(1, id, style, image);
-    EXPECT_TRUE(style & BTNS_SEP);
+    EXPECT_EQ(bar.CommandToIndex(ID_GLYPH_C), 3);
+    EXPECT_EQ(bar.CommandToIndex(ID_NOT_ON_TOOLBAR), -1);
+    UINT id = 7, style = 7;
+    int image = 7;
+    bar.GetButtonInfo(-1, id, style, image);
+    EXPECT_EQ(std::tie(id, style, image), std::make_tuple(0u, 0u, 0)) << "no such index";
 
     EXPECT_FALSE(bar.LoadToolBar(IDR_BAD_VERSION));
     EXPECT_FALSE(bar.LoadToolBar(IDR_TRUNCATED));

@@ -89,16 +89,13 @@ TEST(GlyphMenuPopups, HandleAppendedTwiceIsRegisteredTwiceAndLeavesWithItsParent
     EXPECT_FALSE(GlyphMenu::IsRegisteredMenu(parent->GetSafeHmenu()));
     EXPECT_FALSE(GlyphMenu::IsRegisteredMenu(static_cast<CMenu*>(nullptr)));
 
-    const GlyphMenuItem* inner = RecordAt(*popup, 0);
+    // Freeing of records, sub-menus and handles is checked on a deeper tree below.
     DeleteRecorder freed;
     EXPECT_TRUE(parent->DestroyMenu());
     EXPECT_EQ(RegistryCount(hPopup), 0);
     EXPECT_EQ(freed.CountOf(popup), 1) << "deleted once, though listed twice";
-    EXPECT_EQ(freed.CountOf(inner), 1);
-    EXPECT_FALSE(::IsMenu(hPopup));
     EXPECT_EQ(parent->m_popupHandles.GetSize(), 0);
     EXPECT_EQ(parent->m_items.GetSize(), 0);
-    EXPECT_EQ(parent->GetSafeHmenu(), nullptr);
 }
 
 TEST(GlyphMenuPopups, DestroyingAMenuUnregistersItsOwnHandle) {
@@ -166,24 +163,17 @@ TEST(GlyphMenuPopups, DestroyingATreeFreesEveryRecordAndSubMenu) {
     }
 }
 
-TEST(GlyphMenuClassWide, StartUpStateUnderWine) {
+TEST(GlyphMenuClassWide, StartUpStyleAndRunTimeClass) {
     // Wine reports an NT version after XP, so the classic style is in force.
     EXPECT_EQ(GlyphMenu::s_osKind, OS_NT_OTHER);
     EXPECT_FALSE(GlyphMenu::IsXpThemed());
     EXPECT_FALSE(GlyphMenu::IsFlatStyle());
-    EXPECT_EQ(GlyphMenu::s_sharedGlyphs.GetSafeHandle(), nullptr);
-}
 
-TEST(GlyphMenuClassWide, RunTimeClass) {
     GlyphMenu menu;
-    const CRuntimeClass* cls = menu.GetRuntimeClass();
-    EXPECT_STREQ(cls->m_lpszClassName, "GlyphMenu");
-    EXPECT_EQ(cls->m_pBaseClass, RUNTIME_CLASS(CMenu));
-    EXPECT_EQ(cls->m_wSchema, 0xFFFFu);
-    EXPECT_TRUE(menu.IsKindOf(RUNTIME_CLASS(CMenu)));
+    EXPECT_STREQ(menu.GetRuntimeClass()->m_lpszClassName, "GlyphMenu");
+    EXPECT_EQ(menu.GetRuntimeClass()->m_pBaseClass, RUNTIME_CLASS(CMenu));
     EXPECT_TRUE(menu.IsKindOf(RUNTIME_CLASS(CObject)));
-    CMenu plain;
-    EXPECT_FALSE(plain.IsKindOf(RUNTIME_CLASS(GlyphMenu)));
+    EXPECT_FALSE(CMenu().IsKindOf(RUNTIME_CLASS(GlyphMenu)));
 }
 
 } // namespace

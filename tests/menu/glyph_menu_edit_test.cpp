@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
-std::string TextOf(const GlyphMenuItem* record) {
-    return static_cast<const char*>(record->GetTextAnsi());
+// The owner and position FindCommandOwner gives, as one value.
+std::pair<CMenu*, int> OwnerOf(GlyphMenu& menu, UINT id) {
+    int position = -2;
+    CMenu* owner = menu.FindCommandOwner(id, &position);
+    return {owner, position};
 }
 
 TEST(GlyphMenuTopLevelOffset, CountsItemsThePlatformPutBefore) {
@@ -24,33 +28,34 @@ TEST(GlyphMenuTopLevelOffset, CountsItemsThePlatformPutBefore) {
     ASSERT_TRUE(::InsertMenuA(hMenu, 1, MF_BYPOSITION | MF_STRING, 9002, ""));
     EXPECT_EQ(menu.TopLevelOffset(), 2);
 
-    // Appending a popup now makes the right item plain: record 4 at position 6.
+    // Appending to a loaded top level makes the right popup plain (record 4 at
+    // position 6) and leaves other items owner-drawn.
     auto* popup = new GlyphMenu; // owned by menu once appended
     ASSERT_TRUE(popup->CreatePopupMenu());
     menu.AppendItem(L"Later", MF_POPUP, reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()));
+    menu.AppendItem(L"Command", MF_STRING, 77);
     EXPECT_FALSE(IsOwnerDrawn(hMenu, 6));
     EXPECT_EQ(RecordAt(menu, 4)->m_flags, static_cast<UINT>(MF_POPUP | MF_BYPOSITION));
+    CString text;
+    menu.GetMenuString(6, text, MF_BYPOSITION);
+    EXPECT_EQ(text, "Later");
+    EXPECT_TRUE(IsOwnerDrawn(hMenu, 7));
 }
 
-TEST(GlyphMenuTopLevelOffset, ZeroWithoutAnExactMatch) {
+TEST(GlyphMenuTopLevelOffset, ZeroWithoutAnExactMatchInPlace) {
     GlyphMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDM_TEST_NESTED));
     const HMENU hMenu = menu.GetSafeHmenu();
-    ASSERT_TRUE(::InsertMenuA(hMenu, 0, MF_BYPOSITION | MF_STRING, 9001, "System A"));
+    // Position 0 now shows "&Help", which is record 1: it stands earlier than its record.
+    ASSERT_TRUE(::RemoveMenu(hMenu, 0, MF_BYPOSITION));
+    EXPECT_EQ(menu.TopLevelOffset(), 0);
+
     // Captions that differ in case only, or not at all present, match nothing.
-    ASSERT_TRUE(::ModifyMenuA(hMenu, 1, MF_BYPOSITION | MF_POPUP,
-                              reinterpret_cast<UINT_PTR>(::GetSubMenu(hMenu, 1)), "&file"));
+    ASSERT_TRUE(::InsertMenuA(hMenu, 0, MF_BYPOSITION | MF_STRING, 9001, "System A"));
+    ASSERT_TRUE(::InsertMenuA(hMenu, 1, MF_BYPOSITION | MF_STRING, 9003, "&file"));
     ASSERT_TRUE(::ModifyMenuA(hMenu, 2, MF_BYPOSITION | MF_POPUP,
                               reinterpret_cast<UINT_PTR>(::GetSubMenu(hMenu, 2)), "Hilfe"));
     ASSERT_TRUE(::ModifyMenuA(hMenu, 3, MF_BYPOSITION | MF_STRING, ID_DIRECT, "Direkt"));
-    EXPECT_EQ(menu.TopLevelOffset(), 0);
-}
-
-TEST(GlyphMenuTopLevelOffset, ZeroWhenTheMatchStandsEarlierThanItsRecord) {
-    GlyphMenu menu;
-    ASSERT_TRUE(menu.LoadMenu(IDM_TEST_NESTED));
-    // Position 0 now shows "&Help", which is record 1.
-    ASSERT_TRUE(::RemoveMenu(menu.GetSafeHmenu(), 0, MF_BYPOSITION));
     EXPECT_EQ(menu.TopLevelOffset(), 0);
 }
 
@@ -80,16 +85,18 @@ TEST(GlyphMenuSync, RebuildsRecordsAfterChangesBehindTheObjectsBack) {
     for (GlyphMenuItem* kept : {open, saveAll, separator, recent})
         EXPECT_EQ(freed.CountOf(kept), 0);
 
+    // The first separator claims the old record; the inserted item and the
+    // second separator get fresh ones.
+    const GlyphMenuItem* const kept[] = {separator, open, nullptr, saveAll, nullptr, recent};
     ASSERT_EQ(file->m_items.GetSize(), 6);
     for (int j = 0; j < 6; ++j) {
         SCOPED_TRACE(j);
         EXPECT_EQ(PlatformRecord(hFile, j), RecordAt(*file, j)) << "listed in position order";
         EXPECT_TRUE(IsOwnerDrawn(hFile, j));
-        EXPECT_EQ(RecordAt(*file, j)->m_syncMark, (j == 2 || j == 4) ? 0u : 1u)
-            << "claimed records keep their mark";
+        if (kept[j] != nullptr) {
+            EXPECT_EQ(RecordAt(*file, j), kept[j]);
+        }
     }
-    EXPECT_EQ(RecordAt(*file, 0), separator) << "the first separator claims the old record";
-    EXPECT_EQ(RecordAt(*file, 1), open);
     EXPECT_EQ(TextOf(open), openText) << "an owner-drawn item has no platform text to take";
     EXPECT_EQ(open->m_flags, static_cast<UINT>(MF_OWNERDRAW | MF_BYPOSITION));
 
@@ -97,15 +104,10 @@ TEST(GlyphMenuSync, RebuildsRecordsAfterChangesBehindTheObjectsBack) {
     EXPECT_EQ(TextOf(inserted), "Inserted\tF9");
     EXPECT_EQ(inserted->m_id, 2100u);
     EXPECT_EQ(inserted->m_flags, static_cast<UINT>(MF_CHECKED | MF_OWNERDRAW | MF_BYPOSITION));
-    EXPECT_EQ(RecordAt(*file, 3), saveAll);
-
-    const GlyphMenuItem* second = RecordAt(*file, 4);
-    EXPECT_NE(second, separator);
-    EXPECT_EQ(second->m_id, 0u);
-    EXPECT_EQ(second->m_flags & 0xD00u, 0xD00u);
+    EXPECT_NE(RecordAt(*file, 4), separator);
+    EXPECT_EQ(RecordAt(*file, 4)->m_id, 0u);
+    EXPECT_EQ(RecordAt(*file, 4)->m_flags & 0xD00u, 0xD00u);
     EXPECT_NE(PlatformItem(hFile, 4).fType & MFT_SEPARATOR, 0u);
-
-    EXPECT_EQ(RecordAt(*file, 5), recent);
     EXPECT_EQ(::GetSubMenu(hFile, 5), GlyphSubMenu(*file, 5)->GetSafeHmenu());
 }
 
@@ -157,30 +159,28 @@ TEST(GlyphMenuItemText, ByPositionAndByCommandId) {
     CString text("unchanged");
     EXPECT_TRUE(menu.GetItemText(2, text, MF_BYPOSITION));
     EXPECT_EQ(text, "&Direct");
-    text = "unchanged";
-    EXPECT_FALSE(menu.GetItemText(4, text, MF_BYPOSITION));
-    EXPECT_EQ(text, "unchanged");
-
     EXPECT_TRUE(menu.GetItemText(ID_OLD_A, text, MF_BYCOMMAND)) << "three levels down";
     EXPECT_EQ(std::string(text).substr(0, 5), "a.txt");
     EXPECT_TRUE(menu.GetItemText(ID_DIRECT, text, MF_BYCOMMAND));
     EXPECT_EQ(text, "&Direct");
-    text = "unchanged";
-    EXPECT_FALSE(menu.GetItemText(4242, text, MF_BYCOMMAND));
-    EXPECT_EQ(text, "unchanged");
 
-    // A sub-menu without a GlyphMenu behind it holds no records.
+    // A position without a record, an unknown id and a sub-menu without a
+    // GlyphMenu behind it give no text.
     const HMENU raw = ::CreatePopupMenu();
     ASSERT_TRUE(::AppendMenuA(raw, MF_STRING, 4001, "Raw"));
     menu.AppendItem(L"Plain popup", MF_POPUP, reinterpret_cast<UINT_PTR>(raw));
-    int position = -2;
-    CMenu* owner = menu.FindCommandOwner(4001, &position);
+    const auto [owner, position] = OwnerOf(menu, 4001);
     ASSERT_NE(owner, nullptr);
     EXPECT_EQ(owner->GetSafeHmenu(), raw);
     EXPECT_EQ(position, 0);
+    text = "unchanged";
+    EXPECT_FALSE(menu.GetItemText(5, text, MF_BYPOSITION));
+    EXPECT_FALSE(menu.GetItemText(4242, text, MF_BYCOMMAND));
     EXPECT_FALSE(menu.GetItemText(4001, text, MF_BYCOMMAND));
+    EXPECT_EQ(text, "unchanged");
 }
 
+// Positions past the records are refused even where the platform has items.
 TEST(GlyphMenuItemText, NoRecordsNoText) {
     GlyphMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
@@ -197,49 +197,26 @@ TEST(GlyphMenuFindCommandOwner, DepthFirstInPositionOrder) {
     ASSERT_NE(a, nullptr);
     GlyphMenu* a1 = GlyphSubMenu(*a, 0);
     GlyphMenu* b = GlyphSubMenu(menu, 1);
-
-    struct Case {
-        UINT id;
-        CMenu* owner;
-        int position;
-    };
-    const Case cases[] = {
-        {ID_SHARED, a1, 0},
-        {ID_SECOND, a, 1},
-        {4242, nullptr, -1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.id);
-        int position = -2;
-        EXPECT_EQ(menu.FindCommandOwner(c.id, &position), c.owner);
-        EXPECT_EQ(position, c.position);
-    }
-    int position = -2;
-    EXPECT_EQ(b->FindCommandOwner(ID_SHARED, &position), b);
-    EXPECT_EQ(position, 0);
+    using Found = std::pair<CMenu*, int>;
+    EXPECT_EQ(OwnerOf(menu, ID_SHARED), Found(a1, 0));
+    EXPECT_EQ(OwnerOf(menu, ID_SECOND), Found(a, 1));
+    EXPECT_EQ(OwnerOf(menu, 4242), Found(nullptr, -1));
+    EXPECT_EQ(OwnerOf(*b, ID_SHARED), Found(b, 0));
 
     // Without A1 the next depth-first match is B, before the top-level item.
     ASSERT_TRUE(::RemoveMenu(a->GetSafeHmenu(), 0, MF_BYPOSITION));
-    EXPECT_EQ(menu.FindCommandOwner(ID_SHARED, &position), b);
+    EXPECT_EQ(OwnerOf(menu, ID_SHARED), Found(b, 0));
     ASSERT_TRUE(::RemoveMenu(menu.GetSafeHmenu(), 1, MF_BYPOSITION));
-    EXPECT_EQ(menu.FindCommandOwner(ID_SHARED, &position), &menu);
-    EXPECT_EQ(position, 1);
+    EXPECT_EQ(OwnerOf(menu, ID_SHARED), Found(&menu, 1));
 }
 
-class HandleMenuCharTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_menu.CreatePopupMenu());
-        for (const wchar_t* caption :
-             {L"&Save", L"&save as", L"Fish &&Chips", L"文件(&F)", L"Plain", L"&Queue"})
-            m_menu.AppendItem(caption, MF_STRING, ++m_nextId);
-    }
-
-    GlyphMenu m_menu;
-    UINT m_nextId = 100;
-};
-
-TEST_F(HandleMenuCharTest, FirstCaseInsensitiveMnemonicWins) {
+TEST(GlyphMenuHandleMenuChar, FirstCaseInsensitiveMnemonicInPopupsOnly) {
+    GlyphMenu menu;
+    ASSERT_TRUE(menu.CreatePopupMenu());
+    UINT id = 100;
+    for (const wchar_t* caption :
+         {L"&Save", L"&save as", L"Fish &&Chips", L"文件(&F)", L"Plain", L"&Queue"})
+        menu.AppendItem(caption, MF_STRING, ++id);
     struct Case {
         UINT character;
         LRESULT expected;
@@ -256,23 +233,21 @@ TEST_F(HandleMenuCharTest, FirstCaseInsensitiveMnemonicWins) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<char>(c.character));
-        EXPECT_EQ(GlyphMenu::HandleMenuChar(c.character, MF_POPUP, &m_menu), c.expected);
+        EXPECT_EQ(GlyphMenu::HandleMenuChar(c.character, MF_POPUP, &menu), c.expected);
     }
-}
-
-TEST_F(HandleMenuCharTest, OnlyForPopupsAndSyncsOnDemand) {
     EXPECT_EQ(GlyphMenu::HandleMenuChar('s', MF_POPUP, nullptr), 0);
 
     // An item added behind the object's back: the records no longer match.
-    ASSERT_TRUE(::InsertMenuA(m_menu.GetSafeHmenu(), 0, MF_BYPOSITION | MF_STRING, 7, "&Zebra"));
-    EXPECT_EQ(GlyphMenu::HandleMenuChar('z', MF_SYSMENU, &m_menu), 0);
-    EXPECT_EQ(m_menu.m_items.GetSize(), 6) << "no synchronisation for non-popups";
-    EXPECT_FALSE(IsOwnerDrawn(m_menu.GetSafeHmenu(), 0));
+    const HMENU hMenu = menu.GetSafeHmenu();
+    ASSERT_TRUE(::InsertMenuA(hMenu, 0, MF_BYPOSITION | MF_STRING, 7, "&Zebra"));
+    EXPECT_EQ(GlyphMenu::HandleMenuChar('z', MF_SYSMENU, &menu), 0);
+    EXPECT_EQ(menu.m_items.GetSize(), 6) << "no synchronisation for non-popups";
+    EXPECT_FALSE(IsOwnerDrawn(hMenu, 0));
 
-    EXPECT_EQ(GlyphMenu::HandleMenuChar('z', MF_POPUP, &m_menu), MAKELRESULT(0, MNC_EXECUTE));
-    EXPECT_EQ(m_menu.m_items.GetSize(), 7);
-    EXPECT_TRUE(IsOwnerDrawn(m_menu.GetSafeHmenu(), 0));
-    EXPECT_EQ(GlyphMenu::HandleMenuChar('s', MF_POPUP, &m_menu), MAKELRESULT(1, MNC_EXECUTE));
+    EXPECT_EQ(GlyphMenu::HandleMenuChar('z', MF_POPUP, &menu), MAKELRESULT(0, MNC_EXECUTE));
+    EXPECT_EQ(menu.m_items.GetSize(), 7);
+    EXPECT_TRUE(IsOwnerDrawn(hMenu, 0));
+    EXPECT_EQ(GlyphMenu::HandleMenuChar('s', MF_POPUP, &menu), MAKELRESULT(1, MNC_EXECUTE));
 }
 
 } // namespace

@@ -13,22 +13,19 @@ W, H = 16, 15
 def bmp(width, height, bpp, palette, pixels):
     """pixels[y][x] are palette indices, top row first."""
     stride = ((width * bpp + 31) // 32) * 4
-    rows = []
+    bits = b""
     for y in reversed(range(height)):
         row = bytearray(stride)
-        for x in range(width):
-            v = pixels[y][x]
+        for x, v in enumerate(pixels[y]):
             if bpp == 8:
                 row[x] = v
             else:
                 row[x // 2] |= v << (4 if x % 2 == 0 else 0)
-        rows.append(bytes(row))
-    bits = b"".join(rows)
+        bits += bytes(row)
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
     header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, 0, len(bits), 0, 0, 0, 0)
     offset = 14 + len(header) + len(table)
-    file_header = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
-    return file_header + header + table + bits
+    return struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset) + header + table + bits
 
 BLACK, SHADOW, FACE, WHITE, RED, DARK, BLUE = range(7)
 PALETTE16 = [(0, 0, 0), (0x80, 0x80, 0x80), (0xC0, 0xC0, 0xC0), (0xFF, 0xFF, 0xFF),
@@ -57,18 +54,11 @@ def toolbar():
 
 def glyph256():
     palette = [(0xC0, 0xC0, 0xC0), (10, 200, 30), (0, 0, 0)] + [(0, 0, 0)] * 253
-    pixels = [[0] * W for _ in range(H)]
-    for y in range(3, 8):
-        for x in range(3, 8):
-            pixels[y][x] = 1
+    pixels = [[1 if 3 <= x < 8 and 3 <= y < 8 else 0 for x in range(W)] for y in range(H)]
     pixels[12][12] = 2
     return bmp(W, H, 8, palette, pixels)
 
-def main(out_dir):
-    with open(f"{out_dir}/toolbar16.bmp", "wb") as f:
-        f.write(toolbar())
-    with open(f"{out_dir}/glyph256.bmp", "wb") as f:
-        f.write(glyph256())
-
 if __name__ == "__main__":
-    main(sys.argv[1])
+    for name, data in (("toolbar16.bmp", toolbar()), ("glyph256.bmp", glyph256())):
+        with open(f"{sys.argv[1]}/{name}", "wb") as f:
+            f.write(data)

@@ -1,6 +1,6 @@
 // Runs on an 8-bit display (run_on_palette_display.sh): there every DC is a
 // palette device, and the flat style falls back to classic painting.
-#include "MenuDrawFixture.h"
+#include "MenuPaintSupport.h"
 
 namespace {
 

@@ -31,47 +31,40 @@ std::vector<std::uint8_t> NestedTemplate() {
         .Bytes();
 }
 
-struct Expected {
-    bool popup;
-    std::uint16_t flags;
-    std::uint16_t id;
-    std::u16string caption;
-    int levelsClosed;
-};
-
 TEST(MenuTemplateReader, ReadsEveryItemOfWellFormedTemplates) {
+    // Expected items as {flags, id, popup, levels closed, caption}.
     struct Case {
         const char* name;
         std::vector<std::uint8_t> bytes;
-        std::vector<Expected> items;
+        std::vector<MenuTemplateItem> items;
     };
     const Case cases[] = {
         {"one item",
          MenuTemplateBuilder().Item(kEnd, 7, u"Only").Bytes(),
-         {{false, 0, 7, u"Only", 1}}},
+         {{0, 7, false, 1, u"Only"}}},
         // Each level closes on its last normal item, several at once.
         {"nested levels",
          NestedTemplate(),
-         {{true, 0x10, 0, u"&File", 0},
-          {false, 0, 101, u"&Open\tCtrl+O", 0},
-          {false, 0, 0, u"", 0},
-          {true, 0x10, 0, u"&More", 0},
-          {true, 0x10, 0, u"&Deep", 0},
-          {false, kGrayed, 102, u"&Last", 3},
-          {true, 0x10, 0, u"&Help", 0},
-          {false, 0, 103, u"&About", 2}}},
+         {{0x10, 0, true, 0, u"&File"},
+          {0, 101, false, 0, u"&Open\tCtrl+O"},
+          {0, 0, false, 0, u""},
+          {0x10, 0, true, 0, u"&More"},
+          {0x10, 0, true, 0, u"&Deep"},
+          {kGrayed, 102, false, 3, u"&Last"},
+          {0x10, 0, true, 0, u"&Help"},
+          {0, 103, false, 2, u"&About"}}},
         {"state flags and non-ASCII captions",
          MenuTemplateBuilder()
              .Popup(kChecked, u"文件")
              .Item(kEnd | kGrayed | kChecked, 5, u"打开")
              .Item(kEnd, 6, u"x")
              .Bytes(),
-         {{true, 0x10 | kChecked, 0, u"文件", 0},
-          {false, kGrayed | kChecked, 5, u"打开", 1},
-          {false, 0, 6, u"x", 1}}},
+         {{0x10 | kChecked, 0, true, 0, u"文件"},
+          {kGrayed | kChecked, 5, false, 1, u"打开"},
+          {0, 6, false, 1, u"x"}}},
         {"header offset skipped, bytes after the end ignored",
          MenuTemplateBuilder(6).Item(kEnd, 9, u"A").Raw(0xFF).Raw(0xFF).Bytes(),
-         {{false, 0, 9, u"A", 1}}},
+         {{0, 9, false, 1, u"A"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,11 +73,12 @@ TEST(MenuTemplateReader, ReadsEveryItemOfWellFormedTemplates) {
         ASSERT_EQ(items->size(), c.items.size());
         for (std::size_t i = 0; i < c.items.size(); ++i) {
             SCOPED_TRACE(i);
-            EXPECT_EQ((*items)[i].popup, c.items[i].popup);
-            EXPECT_EQ((*items)[i].flags, c.items[i].flags);
-            EXPECT_EQ((*items)[i].id, c.items[i].id);
-            EXPECT_EQ((*items)[i].caption, c.items[i].caption);
-            EXPECT_EQ((*items)[i].levelsClosed, c.items[i].levelsClosed);
+            const MenuTemplateItem &got = (*items)[i], &want = c.items[i];
+            EXPECT_EQ(got.popup, want.popup);
+            EXPECT_EQ(got.flags, want.flags);
+            EXPECT_EQ(got.id, want.id);
+            EXPECT_EQ(got.caption, want.caption);
+            EXPECT_EQ(got.levelsClosed, want.levelsClosed);
         }
     }
 }

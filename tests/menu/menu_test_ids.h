@@ -1,7 +1,6 @@
-// Resource ids shared by the test menu templates and the tests.
+// Resource ids shared by the test resources (menus.rc, glyphs.rc) and the tests.
 #pragma once
 
-#define IDM_TEST_ONE 101
 #define IDM_TEST_NESTED 102
 #define IDM_TEST_DUPLICATES 103
 #define IDM_TEST_CHINESE 104
@@ -20,3 +19,14 @@
 #define ID_SECOND 501
 #define ID_CN_OPEN 3001
 #define ID_CN_CLOSE 3002
+
+#define IDR_GLYPHS 201      // toolbar and its 16-colour bitmap
+#define IDB_GLYPH256 202    // a 256-colour bitmap
+#define IDR_BAD_VERSION 203 // toolbar resource of an unknown version
+#define IDR_TRUNCATED 204   // toolbar resource shorter than its count
+#define IDR_NO_SUCH_GLYPHS 299
+
+#define ID_GLYPH_A 4001
+#define ID_GLYPH_B 4002
+#define ID_GLYPH_C 4003
+#define ID_NOT_ON_TOOLBAR 4009

@@ -44,22 +44,12 @@ TEST(ThemeSetting, ReadsTheCurrentThemeFromTheRegistry) {
     theme.Set(std::nullopt);
     EXPECT_FALSE(ReadClassicThemeSetting()) << "key without a value";
 
-    struct Case {
-        const char* value;
-        BOOL classic;
-    };
-    const Case cases[] = {
-        {"c:\\windows\\resources\\themes\\windows classic.theme", TRUE},
-        {"Windows Classic.theme", TRUE},
-        {"indows Classic.theme", FALSE}, // 20 characters
-        {"C:\\WINDOWS\\Resources\\Themes\\Luna.theme", FALSE},
-        {"", FALSE},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        theme.Set(c.value);
-        EXPECT_EQ(ReadClassicThemeSetting(), c.classic);
-    }
+    // The name rule itself is checked in classic_theme_test; here, that the
+    // registry's default value reaches it.
+    theme.Set("c:\\windows\\resources\\themes\\windows classic.theme");
+    EXPECT_TRUE(ReadClassicThemeSetting());
+    theme.Set("C:\\WINDOWS\\Resources\\Themes\\Luna.theme");
+    EXPECT_FALSE(ReadClassicThemeSetting());
     theme.Set(std::string(300, 'x') + "Windows Classic.theme");
     EXPECT_FALSE(ReadClassicThemeSetting()) << "longer than the 260-byte buffer";
 }
