@@ -22,30 +22,35 @@ std::string ToolText(CStyledButton& b, RECT* rect) {
 
 using ButtonBehaviour = ButtonDialogTest;
 
-TEST_F(ButtonBehaviour, SubclassingMakesItOwnerDrawnForGood) {
-    CStyledButton* all[] = {&m_dlg->m_plain, &m_dlg->m_default, &m_dlg->m_check,
-                            &m_dlg->m_flat,  &m_dlg->m_link,    &m_dlg->m_image};
-    for (CStyledButton* b : all)
+// Bound buttons are owner-drawn, and stay so whatever style is set; the default state
+// follows the push-button styles only.
+TEST_F(ButtonBehaviour, StylesKeepOwnerDrawAndTrackTheDefaultState) {
+    for (CStyledButton* b : {&m_dlg->m_plain, &m_dlg->m_default, &m_dlg->m_check, &m_dlg->m_flat,
+                             &m_dlg->m_link, &m_dlg->m_image})
         EXPECT_EQ(static_cast<UINT>(BS_OWNERDRAW), TypeBits(b->m_hWnd));
-    const UINT styles[] = {BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_CHECKBOX, BS_AUTORADIOBUTTON,
-                           BS_GROUPBOX};
-    for (UINT style : styles) {
-        m_dlg->m_plain.SendMessage(BM_SETSTYLE, style, TRUE);
-        EXPECT_EQ(static_cast<UINT>(BS_OWNERDRAW), TypeBits(m_dlg->m_plain.m_hWnd)) << style;
-    }
-}
+    // The default state shows in the dialog code.
+    auto isDefault = [](CStyledButton& b) {
+        const UINT code = static_cast<UINT>(b.SendMessage(WM_GETDLGCODE));
+        EXPECT_NE(0u, code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
+        EXPECT_NE(0u, ~code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) << "not both";
+        return (code & DLGC_DEFPUSHBUTTON) != 0;
+    };
+    EXPECT_TRUE(isDefault(m_dlg->m_default));
+    EXPECT_FALSE(isDefault(m_dlg->m_plain));
 
-TEST_F(ButtonBehaviour, TemplateStylesArePickedUp) {
-    EXPECT_TRUE(StyledButtonProbe::DefaultButton(m_dlg->m_default));
-    EXPECT_FALSE(StyledButtonProbe::DefaultButton(m_dlg->m_plain));
-    EXPECT_TRUE(StyledButtonProbe::CheckBoxMode(m_dlg->m_check));
-    EXPECT_FALSE(StyledButtonProbe::CheckBoxMode(m_dlg->m_plain));
-    EXPECT_FALSE(StyledButtonProbe::CheckBoxMode(m_dlg->m_default));
-    EXPECT_TRUE(StyledButtonProbe::FlatLook(m_dlg->m_plain)) << "flat until told otherwise";
-    auto code = [](CStyledButton& b) { return static_cast<UINT>(b.SendMessage(WM_GETDLGCODE)); };
-    EXPECT_TRUE(code(m_dlg->m_default) & DLGC_DEFPUSHBUTTON);
-    EXPECT_FALSE(code(m_dlg->m_default) & DLGC_UNDEFPUSHBUTTON);
-    EXPECT_TRUE(code(m_dlg->m_plain) & DLGC_UNDEFPUSHBUTTON);
+    struct Step {
+        UINT style;
+        bool isDefault;
+    } steps[] = {
+        {BS_PUSHBUTTON, false},  {BS_CHECKBOX, false},       {BS_DEFPUSHBUTTON, true},
+        {BS_AUTOCHECKBOX, true}, {BS_AUTORADIOBUTTON, true}, {BS_GROUPBOX, true},
+        {BS_OWNERDRAW, true},    {BS_PUSHBUTTON, false},
+    };
+    for (const Step& s : steps) {
+        m_dlg->m_default.SendMessage(BM_SETSTYLE, s.style, TRUE);
+        EXPECT_EQ(s.isDefault, isDefault(m_dlg->m_default)) << s.style;
+        EXPECT_EQ(static_cast<UINT>(BS_OWNERDRAW), TypeBits(m_dlg->m_default.m_hWnd)) << s.style;
+    }
 }
 
 // The parent's control-colour request goes to the button, which asks for no background.
@@ -55,20 +60,6 @@ TEST_F(ButtonBehaviour, ControlColourIsTheHollowBrush) {
                                        reinterpret_cast<LPARAM>(m_dlg->m_plain.m_hWnd));
     ::ReleaseDC(m_dlg->m_hWnd, hdc);
     EXPECT_EQ(::GetStockObject(NULL_BRUSH), reinterpret_cast<HGDIOBJ>(brush));
-}
-
-TEST_F(ButtonBehaviour, SetStyleTracksTheDefaultState) {
-    struct Step {
-        UINT style;
-        BOOL isDefault;
-    } steps[] = {
-        {BS_PUSHBUTTON, FALSE},  {BS_CHECKBOX, FALSE}, {BS_DEFPUSHBUTTON, TRUE},
-        {BS_AUTOCHECKBOX, TRUE}, {BS_OWNERDRAW, TRUE}, {BS_PUSHBUTTON, FALSE},
-    };
-    for (const Step& s : steps) {
-        m_dlg->m_default.SendMessage(BM_SETSTYLE, s.style, FALSE);
-        EXPECT_EQ(s.isDefault, StyledButtonProbe::DefaultButton(m_dlg->m_default)) << s.style;
-    }
 }
 
 TEST_F(ButtonBehaviour, SetCheckCountsCheckedAndIndeterminateAsChecked) {
@@ -81,36 +72,32 @@ TEST_F(ButtonBehaviour, SetCheckCountsCheckedAndIndeterminateAsChecked) {
         EXPECT_EQ(s.state, m_dlg->m_check.SendMessage(BM_GETCHECK)) << s.value;
         EXPECT_EQ(s.state, m_dlg->m_check.GetCheckState());
     }
-    EXPECT_EQ(0, m_dlg->m_plain.SendMessage(BM_SETCHECK, 1));
-    EXPECT_EQ(0, m_dlg->m_plain.SendMessage(BM_GETCHECK)) << "not in check-box mode";
-    m_dlg->m_plain.SetCheckState(1, TRUE);
-    EXPECT_EQ(0, m_dlg->m_plain.GetCheckState());
+    for (CStyledButton* b : {&m_dlg->m_plain, &m_dlg->m_default}) {
+        EXPECT_EQ(0, b->SendMessage(BM_SETCHECK, 1));
+        EXPECT_EQ(0, b->SendMessage(BM_GETCHECK)) << "not in check-box mode";
+        b->SetCheckState(1, TRUE);
+        EXPECT_EQ(0, b->GetCheckState());
+    }
 }
 
-TEST_F(ButtonBehaviour, ClickTogglesCheckBoxAndStillReachesTheParent) {
+// A click toggles the check box and still reaches the parent; a real X double click
+// counts as two clicks.
+TEST_F(ButtonBehaviour, ClicksToggleAndDoubleClickCountsAsTwo) {
     m_dlg->m_check.SendMessage(BM_CLICK);
     EXPECT_EQ(1, m_dlg->m_check.GetCheckState());
     EXPECT_EQ(m_dlg->m_check.m_hWnd, ::GetFocus());
     m_dlg->m_check.SendMessage(BM_CLICK);
     EXPECT_EQ(0, m_dlg->m_check.GetCheckState());
     EXPECT_EQ((std::vector<UINT>{IDC_SB_CHECK, IDC_SB_CHECK}), m_dlg->clicks);
-}
 
-// Real X double clicks: each counts as two clicks.
-TEST_F(ButtonBehaviour, DoubleClickCountsAsTwoClicks) {
-    struct Case {
-        const char* name;
-        CountingButton* button;
-        UINT id;
-    } cases[] = {{"check box", &m_dlg->m_check, IDC_SB_CHECK},
-                 {"push button", &m_dlg->m_plain, IDC_SB_PLAIN}};
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (CountingButton* b : {&m_dlg->m_check, &m_dlg->m_plain}) {
+        const UINT id = static_cast<UINT>(b->GetDlgCtrlID());
+        SCOPED_TRACE(id);
         m_dlg->clicks.clear();
-        ASSERT_TRUE(XdoTool(MoveToCentre(k.button->m_hWnd) + " click --repeat 2 --delay 80 1"));
+        ASSERT_TRUE(XdoTool(MoveToCentre(b->m_hWnd) + " click --repeat 2 --delay 80 1"));
         EXPECT_TRUE(WaitFor([&] { return m_dlg->clicks.size() >= 2; }));
-        EXPECT_EQ((std::vector<UINT>{k.id, k.id}), m_dlg->clicks);
-        EXPECT_GE(k.button->doubleClicks, 1) << "the system saw a double click";
+        EXPECT_EQ((std::vector<UINT>{id, id}), m_dlg->clicks);
+        EXPECT_GE(b->doubleClicks, 1) << "the system saw a double click";
     }
     EXPECT_EQ(0, m_dlg->m_check.GetCheckState()) << "toggled twice";
 }
@@ -129,32 +116,30 @@ TEST_F(ButtonBehaviour, HoverFollowsTheRealMouseInTheFlatLookOnly) {
     CountingButton& flat = m_dlg->m_flat;
     CountingButton& solid = m_dlg->m_plain;
     solid.SetFlatLook(FALSE);
+    const HWND edit = ::GetDlgItem(m_dlg->m_hWnd, IDC_SB_EDIT);
     auto moveTo = [](HWND hWnd) { return XdoTool(MoveToCentre(hWnd)); };
-    ASSERT_TRUE(moveTo(flat.m_hWnd));
-    EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) != FALSE; }));
-    ASSERT_TRUE(moveTo(::GetDlgItem(m_dlg->m_hWnd, IDC_SB_EDIT)));
-    EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) == FALSE; }))
-        << "left through WM_MOUSELEAVE";
-    ASSERT_TRUE(moveTo(flat.m_hWnd));
-    EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) != FALSE; }));
+    auto hovering = [&] { return StyledButtonProbe::Hovering(flat) != FALSE; };
+    auto enter = [&] { return moveTo(flat.m_hWnd) && WaitFor(hovering); };
+    ASSERT_TRUE(enter());
+    ASSERT_TRUE(moveTo(edit));
+    EXPECT_TRUE(WaitFor([&] { return !hovering(); })) << "left through WM_MOUSELEAVE";
+    ASSERT_TRUE(enter());
     flat.SendMessage(WM_CANCELMODE);
-    EXPECT_FALSE(StyledButtonProbe::Hovering(flat)) << "cancel mode ends hovering";
+    EXPECT_FALSE(hovering()) << "cancel mode ends hovering";
     flat.SetFocus();
-    ASSERT_TRUE(moveTo(::GetDlgItem(m_dlg->m_hWnd, IDC_SB_EDIT)));
-    ASSERT_TRUE(moveTo(flat.m_hWnd));
-    EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) != FALSE; }));
+    ASSERT_TRUE(moveTo(edit));
+    ASSERT_TRUE(enter());
     m_dlg->m_next.SetFocus();
-    EXPECT_FALSE(StyledButtonProbe::Hovering(flat)) << "losing the focus ends hovering";
+    EXPECT_FALSE(hovering()) << "losing the focus ends hovering";
 
     const int before = solid.mouseMoves;
     ASSERT_TRUE(moveTo(solid.m_hWnd));
     ASSERT_TRUE(WaitFor([&] { return solid.mouseMoves > before; }));
     EXPECT_FALSE(StyledButtonProbe::Hovering(solid));
 
-    ASSERT_TRUE(moveTo(flat.m_hWnd));
-    EXPECT_TRUE(WaitFor([&] { return StyledButtonProbe::Hovering(flat) != FALSE; }));
+    ASSERT_TRUE(enter());
     flat.EnableWindow(FALSE);
-    EXPECT_FALSE(StyledButtonProbe::Hovering(flat)) << "disabling ends hovering";
+    EXPECT_FALSE(hovering()) << "disabling ends hovering";
 }
 
 TEST_F(ButtonBehaviour, HoverCursorIsShownOverTheButton) {
@@ -230,10 +215,10 @@ TEST_F(ButtonBehaviour, SlotColoursAcceptOnlySixSlots) {
 TEST_F(ButtonBehaviour, LinkIsCutOnACharacterBoundary) {
     const std::string dbcs = "通";
     ASSERT_EQ(2u, dbcs.size()) << "literals must be GBK";
-    auto repeat = [](const std::string& s, int n) {
+    auto repeat = [&dbcs](int n) {
         std::string out;
-        for (int i = 0; i < n; ++i)
-            out += s;
+        while (n-- > 0)
+            out += dbcs;
         return out;
     };
     struct Case {
@@ -242,8 +227,8 @@ TEST_F(ButtonBehaviour, LinkIsCutOnACharacterBoundary) {
         size_t kept;
     } cases[] = {
         {"short", "C:\\docs\\readme.txt", 18},
-        {"300 bytes of double-byte characters", repeat(dbcs, 150), 258},
-        {"one byte, then double-byte characters", "a" + repeat(dbcs, 149), 259},
+        {"300 bytes of double-byte characters", repeat(150), 258},
+        {"one byte, then double-byte characters", "a" + repeat(149), 259},
         {"300 single bytes", std::string(300, 'x'), 259},
         {"exactly 259 bytes", std::string(259, 'y'), 259},
         {"a lead byte with nothing after it", std::string(100, 'z') + "\x81", 100},

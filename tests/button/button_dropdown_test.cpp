@@ -76,21 +76,16 @@ bool PaintsPressed(HWND button) {
     return outer == shadow || (outer == RGB(0, 0, 0) && inner == shadow);
 }
 
-class DropDown : public ::testing::Test {
+class DropDown : public DialogTest<DropDownDialog> {
   protected:
     void SetUp() override {
-        m_dlg = std::make_unique<DropDownDialog>();
-        ASSERT_TRUE(m_dlg->Create()) << "no dialog: is an X display running?";
+        DialogTest::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
         ASSERT_TRUE(m_dlg->m_menuButton.SetDropDownMenu(IDM_DROPDOWN, m_dlg->m_hWnd));
-        ::SetWindowPos(m_dlg->m_hWnd, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-        ::SetForegroundWindow(m_dlg->m_hWnd);
-        ASSERT_TRUE(WaitFor([this] { return ::IsWindowVisible(m_dlg->m_hWnd) != FALSE; }));
     }
     void TearDown() override {
         GlyphMenu::s_osKind = m_osKind;
-        if (m_dlg && m_dlg->m_hWnd != nullptr)
-            m_dlg->DestroyWindow();
-        m_dlg.reset();
+        DialogTest::TearDown();
     }
 
     // Clicks the button, waits for the popup, checks the pressed look, optionally takes a
@@ -122,43 +117,73 @@ class DropDown : public ::testing::Test {
         return seen;
     }
 
-    std::unique_ptr<DropDownDialog> m_dlg;
     INT32 m_osKind = GlyphMenu::s_osKind;
 };
 
-const std::string kMenuClick = "click " + std::to_string(IDC_DD_MENU);
+std::string Command(int id, int code = 0) {
+    return "command " + std::to_string(id) + " " + std::to_string(code);
+}
 
-TEST_F(DropDown, MnemonicChoosesAnItemInEachStyle) {
+// Opens the menu in each style and chooses by mnemonic, by a click on an item, or nothing.
+// A marker posted afterwards arrives after anything the menu posted, so the log shows all.
+TEST_F(DropDown, MenuOpensUnderTheButtonAndPostsTheChoice) {
     struct Case {
+        const char* name;
         INT32 osKind;
         const char* screenshot;
         int itemHeight, separatorHeight;
+        std::function<std::string(const RECT&)> input;
+        std::vector<std::string> posted;
     };
-    const Case cases[] = {{OS_NT_OTHER, "dropdown-classic.png", 19, 9},
-                          {OS_WINXP, "dropdown-flat.png", 22, 11}};
+    auto key = [](const char* name) { return [name](const RECT&) { return std::string(name); }; };
+    // The middle of the first item, right of the glyph column.
+    auto firstItem = [](const RECT& popup) {
+        return "mousemove --sync " + std::to_string(popup.left + 60) + " " +
+               std::to_string(popup.top + 3 + 11) + " click 1";
+    };
+    // "&Save" answers "s" through HandleMenuChar.
+    const Case cases[] = {
+        {"classic, mnemonic",
+         OS_NT_OTHER,
+         "dropdown-classic.png",
+         19,
+         9,
+         key("key s"),
+         {Command(ID_DD_SAVE)}},
+        {"flat, mnemonic",
+         OS_WINXP,
+         "dropdown-flat.png",
+         22,
+         11,
+         key("key s"),
+         {Command(ID_DD_SAVE)}},
+        {"flat, click", OS_WINXP, "", 22, 11, firstItem, {Command(ID_DD_OPEN)}},
+        {"flat, escape", OS_WINXP, "", 22, 11, key("key Escape"), {}},
+    };
+    const HWND button = m_dlg->m_menuButton.m_hWnd;
+    RECT rcButton{};
+    ::GetWindowRect(button, &rcButton);
     int classicHeight = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.screenshot);
+        SCOPED_TRACE(c.name);
         GlyphMenu::s_osKind = c.osKind;
         m_dlg->log.clear();
-        const HWND button = m_dlg->m_menuButton.m_hWnd;
-        RECT rcButton{};
-        ::GetWindowRect(button, &rcButton);
-
-        const Seen seen = OpenAndDrive(
-            button, [](const RECT&) { return std::string("key s"); }, c.screenshot);
+        const Seen seen = OpenAndDrive(button, c.input, c.screenshot);
         ASSERT_TRUE(seen.popupOpened);
         EXPECT_EQ(seen.popup.left, rcButton.left) << Describe(seen.popup);
         EXPECT_EQ(seen.popup.top, rcButton.bottom) << Describe(seen.popup);
         EXPECT_TRUE(seen.pressedWhileOpen);
-        EXPECT_TRUE(seen.screenshot);
+        EXPECT_EQ(seen.screenshot, *c.screenshot != '\0');
         EXPECT_TRUE(seen.inputSent);
         EXPECT_TRUE(seen.popupClosed);
 
-        // "&Save" answers "s" through HandleMenuChar; the command comes after the click.
-        ASSERT_TRUE(WaitFor([this] { return m_dlg->log.size() >= 2; }));
-        EXPECT_EQ(m_dlg->log, (std::vector<std::string>{
-                                  kMenuClick, "command " + std::to_string(ID_DD_SAVE) + " 0"}));
+        ASSERT_TRUE(WaitFor([this] { return !m_dlg->log.empty(); }));
+        m_dlg->PostMessage(WM_COMMAND, MAKEWPARAM(1, 7), 0);
+        std::vector<std::string> expected = {"click " + std::to_string(IDC_DD_MENU)};
+        expected.insert(expected.end(), c.posted.begin(), c.posted.end());
+        expected.push_back(Command(1, 7));
+        ASSERT_TRUE(WaitFor([&] { return m_dlg->log.size() >= expected.size(); }));
+        EXPECT_EQ(m_dlg->log, expected);
         EXPECT_TRUE(WaitFor([&] { return !PaintsPressed(button); }))
             << "paints as before once the menu is closed";
 
@@ -172,32 +197,6 @@ TEST_F(DropDown, MnemonicChoosesAnItemInEachStyle) {
     }
 }
 
-TEST_F(DropDown, ClickOnAnItem) {
-    GlyphMenu::s_osKind = OS_WINXP;
-    const Seen seen = OpenAndDrive(m_dlg->m_menuButton.m_hWnd, [](const RECT& popup) {
-        // The middle of the first item, right of the glyph column.
-        return "mousemove --sync " + std::to_string(popup.left + 60) + " " +
-               std::to_string(popup.top + 3 + 11) + " click 1";
-    });
-    ASSERT_TRUE(seen.popupOpened);
-    EXPECT_TRUE(seen.popupClosed);
-    ASSERT_TRUE(WaitFor([this] { return m_dlg->log.size() >= 2; }));
-    EXPECT_EQ(m_dlg->log, (std::vector<std::string>{
-                              kMenuClick, "command " + std::to_string(ID_DD_OPEN) + " 0"}));
-}
-
-TEST_F(DropDown, ClosingWithoutAChoicePostsNothing) {
-    const Seen seen = OpenAndDrive(m_dlg->m_menuButton.m_hWnd,
-                                   [](const RECT&) { return std::string("key Escape"); });
-    ASSERT_TRUE(seen.popupOpened);
-    EXPECT_TRUE(seen.popupClosed);
-    ASSERT_TRUE(WaitFor([this] { return !m_dlg->log.empty(); }));
-    // A marker posted now arrives after anything the menu might have posted.
-    m_dlg->PostMessage(WM_COMMAND, MAKEWPARAM(1, 7), 0);
-    ASSERT_TRUE(WaitFor([this] { return m_dlg->log.size() >= 2; }));
-    EXPECT_EQ(m_dlg->log, (std::vector<std::string>{kMenuClick, "command 1 7"}));
-}
-
 TEST_F(DropDown, ButtonWithoutAMenuOnlyClicks) {
     ASSERT_TRUE(XdoTool("mousemove 0 0 " + MoveToCentre(m_dlg->m_plainButton.m_hWnd) + " click 1"));
     ASSERT_TRUE(WaitFor([this] { return !m_dlg->log.empty(); }));
@@ -205,7 +204,7 @@ TEST_F(DropDown, ButtonWithoutAMenuOnlyClicks) {
     m_dlg->PostMessage(WM_COMMAND, MAKEWPARAM(1, 7), 0);
     ASSERT_TRUE(WaitFor([this] { return m_dlg->log.size() >= 2; }));
     EXPECT_EQ(m_dlg->log,
-              (std::vector<std::string>{"click " + std::to_string(IDC_DD_PLAIN), "command 1 7"}));
+              (std::vector<std::string>{"click " + std::to_string(IDC_DD_PLAIN), Command(1, 7)}));
 }
 
 // The popup item's id is its sub-menu's handle; the button measures it with its own menu

@@ -3,8 +3,6 @@
 
 #include "ButtonFixture.h"
 
-#include "CSelectGuard.h"
-
 namespace {
 
 constexpr int kImage = 16;
@@ -13,27 +11,13 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kFace = RGB(0, 160, 0);
 constexpr COLORREF kText = RGB(255, 255, 0);
 
-// Left half in the colour, right half black: transparent under the mask below.
+// Left half in the colour, right half black and transparent under the mask.
 HBITMAP MakeImage(COLORREF color) {
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP bmp = ::CreateCompatibleBitmap(screen, kImage, kImage);
-    ::ReleaseDC(nullptr, screen);
-    CDC dc;
-    dc.CreateCompatibleDC(nullptr);
-    CSelectGuard select(dc.GetSafeHdc(), bmp);
-    dc.FillSolidRect(0, 0, kImage, kImage, RGB(0, 0, 0));
-    dc.FillSolidRect(0, 0, kImage / 2, kImage, color);
-    return bmp;
+    return MakeBitmap(false, [=](int x, int) { return x < kImage / 2 ? color : RGB(0, 0, 0); });
 }
 
-// Set bits (white) on the right half: transparent there.
 HBITMAP MakeMask() {
-    BYTE rows[kImage * 2];
-    for (int y = 0; y < kImage; ++y) {
-        rows[2 * y] = 0x00;
-        rows[2 * y + 1] = 0xFF;
-    }
-    return ::CreateBitmap(kImage, kImage, 1, 1, rows);
+    return MakeBitmap(true, [](int x, int) { return x < kImage / 2 ? 0 : RGB(255, 255, 255); });
 }
 
 HICON MakeIcon(COLORREF color) {
@@ -56,7 +40,7 @@ class ButtonImage : public ButtonDialogTest {
         ButtonDialogTest::SetUp();
         if (HasFatalFailure())
             return;
-        for (CStyledButton* b : {&m_dlg->m_image, &m_dlg->m_check}) {
+        for (CStyledButton* b : {&m_dlg->m_image, &m_dlg->m_check, &m_dlg->m_plain}) {
             b->SetFlatLook(FALSE, FALSE);
             b->SetSlotColor(SBC_FACE_NORMAL, kFace, FALSE);
             b->SetSlotColor(SBC_FACE_FOCUS, kFace, FALSE);
@@ -72,8 +56,13 @@ class ButtonImage : public ButtonDialogTest {
         top = (H - kImage) / 2;
     }
 
-    void GiveBitmaps(CStyledButton& b) {
-        b.SetBitmaps(MakeImage(kRed), MakeMask(), MakeImage(kBlue), MakeMask(), FALSE);
+    // Hot image red, normal one blue (or none), each with the mask above.
+    static void GiveBitmaps(CStyledButton& b, bool normal = true) {
+        b.SetBitmaps(MakeImage(kRed), MakeMask(), normal ? MakeImage(kBlue) : nullptr,
+                     normal ? MakeMask() : nullptr, FALSE);
+    }
+    static void GiveIcons(CStyledButton& b, bool normal = true) {
+        b.SetIcons(MakeIcon(kRed), normal ? MakeIcon(kBlue) : nullptr, FALSE);
     }
 
     // Where the coloured (unmasked) half of a centred image lies.
@@ -103,8 +92,7 @@ TEST_F(ButtonImage, EachAlignmentPlacesTheImageAndMovesTheCaption) {
     };
     CStyledButton& b = m_dlg->m_image;
     b.SetWindowText("Kestrel");
-    auto bare = PaintButton(b, 0);
-    RECT bareText = InkBox(*bare, kText);
+    const RECT bareText = InkBox(*PaintButton(b, 0), kText);
     GiveBitmaps(b);
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -113,7 +101,7 @@ TEST_F(ButtonImage, EachAlignmentPlacesTheImageAndMovesTheCaption) {
         auto c = PaintButton(b, 0);
         RECT image = InkBox(*c, kBlue);
         RECT expected{k.left, k.top, k.left + kImage / 2, k.top + kImage};
-        EXPECT_TRUE(::EqualRect(&image, &expected)) << Describe(image) << Describe(expected);
+        EXPECT_TRUE(SameRect(image, expected)) << Describe(image) << Describe(expected);
         EXPECT_EQ(kFace, c->Pixel(k.left + kImage * 3 / 4, k.top + kImage / 2)) << "masked half";
         if (!k.caption)
             continue;
@@ -126,24 +114,35 @@ TEST_F(ButtonImage, EachAlignmentPlacesTheImageAndMovesTheCaption) {
     }
 }
 
-TEST_F(ButtonImage, HotSlotWhenPressedOrHoveredNormalSlotOtherwise) {
-    CStyledButton& b = m_dlg->m_image;
-    b.SetWindowText("");
-    GiveBitmaps(b);
-    auto normal = PaintButton(b, 0);
-    EXPECT_EQ(kBlue, normal->Pixel(left, top));
-    auto pressed = PaintButton(b, ODS_SELECTED);
-    EXPECT_EQ(kRed, pressed->Pixel(left + 1, top + 1)) << "hot image, moved with the press";
-    EXPECT_EQ(0, pressed->Count({0, 0, W, H}, kBlue));
-    b.SetFlatLook(TRUE, FALSE);
-    StyledButtonProbe::SetHovering(b, TRUE);
-    auto hovered = PaintButton(b, 0);
-    StyledButtonProbe::SetHovering(b, FALSE);
-    EXPECT_EQ(kRed, hovered->Pixel(left, top));
-
-    b.SetBitmaps(MakeImage(kRed), MakeMask(), nullptr, nullptr, FALSE);
-    auto onlyHot = PaintButton(b, 0);
-    EXPECT_EQ(kRed, onlyHot->Pixel(left, top)) << "the hot image serves both states";
+// Bitmaps and icons alike: the normal image unless pressed or hovered, moved with the
+// press, greyed when disabled; the masks do not take the text colour the DC held.
+TEST_F(ButtonImage, HotOrNormalSlotAndGreyWhenDisabled) {
+    const RECT area{left - 1, top - 1, left + kImage + 2, top + kImage + 2};
+    const struct {
+        CStyledButton& b;
+        void (*give)(CStyledButton&, bool);
+    } kinds[] = {{m_dlg->m_image, GiveBitmaps}, {m_dlg->m_plain, GiveIcons}};
+    for (const auto& [b, give] : kinds) {
+        SCOPED_TRACE(give == GiveIcons ? "icons" : "bitmaps");
+        b.SetWindowText("");
+        give(b, true);
+        auto normal =
+            PaintButton(b, 0, false, 0, 0, [](CDC& dc) { dc.SetTextColor(RGB(0, 255, 0)); });
+        RECT blue = InkBox(*normal, kBlue), expected = CentredInk();
+        EXPECT_TRUE(SameRect(blue, expected)) << Describe(blue);
+        EXPECT_EQ(kFace, normal->Pixel(left + kImage * 3 / 4, top)) << "masked half";
+        auto pressed = PaintButton(b, ODS_SELECTED);
+        EXPECT_EQ(kRed, pressed->Pixel(left + 1, top + 1)) << "hot image, moved with the press";
+        EXPECT_EQ(0, pressed->Count({0, 0, W, H}, kBlue));
+        auto disabled = PaintButton(b, ODS_DISABLED);
+        EXPECT_EQ(0, disabled->Count(area, kBlue));
+        EXPECT_EQ(0, disabled->Count(area, kRed));
+        EXPECT_GT(disabled->Count(area, ::GetSysColor(COLOR_BTNSHADOW)), 0);
+        b.SetFlatLook(TRUE, FALSE);
+        EXPECT_EQ(kRed, PaintButton(b, 0, true)->Pixel(left, top)) << "hovered";
+        give(b, false);
+        EXPECT_EQ(kRed, PaintButton(b, 0)->Pixel(left, top)) << "the hot image serves both";
+    }
 }
 
 // In check-box mode only the checked (pressed) state is hot, and nothing moves.
@@ -152,51 +151,10 @@ TEST_F(ButtonImage, CheckBoxModeIsHotOnlyWhenChecked) {
     b.SetWindowText("");
     GiveBitmaps(b);
     b.SetFlatLook(TRUE, FALSE);
-    StyledButtonProbe::SetHovering(b, TRUE);
-    auto hovered = PaintButton(b, 0);
+    EXPECT_EQ(kBlue, PaintButton(b, 0, true)->Pixel(left, top));
     b.SetCheckState(1, FALSE);
-    auto checked = PaintButton(b, 0);
-    StyledButtonProbe::SetHovering(b, FALSE);
-    EXPECT_EQ(kBlue, hovered->Pixel(left, top));
-    RECT red = InkBox(*checked, kRed), expected = CentredInk();
-    EXPECT_TRUE(::EqualRect(&red, &expected)) << Describe(red);
-}
-
-TEST_F(ButtonImage, DisabledBitmapIsGreyed) {
-    CStyledButton& b = m_dlg->m_image;
-    b.SetWindowText("");
-    GiveBitmaps(b);
-    auto c = PaintButton(b, ODS_DISABLED);
-    const RECT area{left - 1, top - 1, left + kImage + 2, top + kImage + 2};
-    EXPECT_EQ(0, c->Count(area, kBlue));
-    EXPECT_EQ(0, c->Count(area, kRed));
-    EXPECT_GT(c->Count(area, ::GetSysColor(COLOR_BTNSHADOW)), 0);
-}
-
-// The masks are monochrome: blitting them must not take the DC's text colour.
-TEST_F(ButtonImage, BitmapIgnoresTheTextColourTheDcHeld) {
-    CStyledButton& b = m_dlg->m_image;
-    b.SetWindowText("");
-    GiveBitmaps(b);
-    auto c = PaintButton(b, 0, 0, 0, [](CDC& dc) { dc.SetTextColor(RGB(0, 255, 0)); });
-    EXPECT_EQ(kBlue, c->Pixel(left, top));
-    EXPECT_EQ(kFace, c->Pixel(left + kImage * 3 / 4, top));
-}
-
-TEST_F(ButtonImage, IconsUseTheSameSlotsAndGreyWhenDisabled) {
-    CStyledButton& b = m_dlg->m_image;
-    b.SetWindowText("");
-    b.SetIcons(MakeIcon(kRed), MakeIcon(kBlue), FALSE);
-    EXPECT_EQ(static_cast<DWORD>(kImage), StyledButtonProbe::Icon(b, 0).cx);
-    EXPECT_EQ(static_cast<DWORD>(kImage), StyledButtonProbe::Icon(b, 1).cy);
-    auto normal = PaintButton(b, 0);
-    RECT blue = InkBox(*normal, kBlue), expected = CentredInk();
-    EXPECT_TRUE(::EqualRect(&blue, &expected)) << Describe(blue);
-    EXPECT_EQ(kFace, normal->Pixel(left + kImage * 3 / 4, top)) << "icon mask";
-    auto pressed = PaintButton(b, ODS_SELECTED);
-    EXPECT_EQ(kRed, pressed->Pixel(left + 1, top + 1));
-    auto disabled = PaintButton(b, ODS_DISABLED);
-    EXPECT_EQ(0, disabled->Count({0, 0, W, H}, kBlue));
+    RECT red = InkBox(*PaintButton(b, 0, true), kRed), expected = CentredInk();
+    EXPECT_TRUE(SameRect(red, expected)) << Describe(red);
 }
 
 // The button owns what it is given: replacing or destroying releases every handle once.

@@ -7,7 +7,6 @@
 #include "CBrush.h"
 #include "FreeGdiHandles.h"
 
-
 namespace {
 
 constexpr int kPaints = 70000;
@@ -25,44 +24,34 @@ TEST_F(ButtonLeak, PaintingEveryStateLeaksNothing) {
     CStyledButton& parent = m_dlg->m_next;
     solid.SetFlatLook(FALSE, FALSE);
     parent.SetParentBackground(TRUE, FALSE);
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP bmp = ::CreateCompatibleBitmap(screen, 16, 16);
-    ::ReleaseDC(nullptr, screen);
-    image.SetBitmaps(bmp, nullptr, nullptr, nullptr, FALSE);
+    image.SetBitmaps(MakeBitmap(false, [](int, int) { return RGB(0, 0, 255); }), nullptr, nullptr,
+                     nullptr, FALSE);
     solid.SetIcons(::CopyIcon(::LoadIconA(nullptr, MAKEINTRESOURCEA(32512))), nullptr, FALSE);
     for (CStyledButton* b : {&solid, &flat, &image, &parent})
         b->SetSlotColor(SBC_FACE_NORMAL, kFace, FALSE);
 
     struct Look {
         CStyledButton* button;
-        BOOL hovering;
-    } looks[] = {{&solid, FALSE}, {&flat, FALSE}, {&flat, TRUE}, {&image, FALSE}, {&parent, FALSE}};
+        bool hovering;
+    } looks[] = {{&solid, false}, {&flat, false}, {&flat, true}, {&image, false}, {&parent, false}};
     const UINT states[] = {0, ODS_FOCUS, ODS_SELECTED, ODS_DISABLED, ODS_SELECTED | ODS_FOCUS};
 
     RECT rc;
     ::GetClientRect(solid.m_hWnd, &rc);
     DibCanvas canvas(rc.right, rc.bottom);
     ASSERT_TRUE(canvas.Valid());
-    auto paint = [&](const Look& look, UINT state) {
-        DRAWITEMSTRUCT dis{};
-        dis.CtlType = ODT_BUTTON;
-        dis.itemState = state;
-        dis.hwndItem = look.button->m_hWnd;
-        dis.hDC = canvas.Hdc();
-        dis.rcItem = rc;
-        StyledButtonProbe::SetHovering(*look.button, look.hovering);
-        look.button->DrawItem(&dis);
-        StyledButtonProbe::SetHovering(*look.button, FALSE);
-    };
     // Whatever the system creates once (realised fonts, the parent copy) is made first.
     for (const Look& look : looks)
         for (UINT state : states)
-            paint(look, state);
+            DrawButton(*look.button, state, canvas, look.hovering);
     const int roomBefore = FreeGdiHandles();
 
     // kPaints paints in all, going through every look in every state in turn.
-    for (int i = 0; i < kPaints; ++i)
-        paint(looks[i % std::size(looks)], states[(i / std::size(looks)) % std::size(states)]);
+    for (int i = 0; i < kPaints; ++i) {
+        const Look& look = looks[i % std::size(looks)];
+        DrawButton(*look.button, states[(i / std::size(looks)) % std::size(states)], canvas,
+                   look.hovering);
+    }
 
     EXPECT_LE(roomBefore - FreeGdiHandles(), kSlack) << "handles were lost";
     CBrush after;

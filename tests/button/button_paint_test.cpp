@@ -3,9 +3,6 @@
 
 #include "ButtonFixture.h"
 
-#include "CSelectGuard.h"
-#include "WaitFor.h"
-
 namespace {
 
 const COLORREF kSlots[SBC_COUNT] = {
@@ -22,19 +19,11 @@ COLORREF Sys(int index) {
     return ::GetSysColor(index);
 }
 
-RECT Offset(RECT rc, int dx, int dy) {
-    ::OffsetRect(&rc, dx, dy);
-    return rc;
-}
-
-bool SameRect(const RECT& a, const RECT& b) {
-    return ::EqualRect(&a, &b) != FALSE;
-}
-
-// True when the pixels of a row segment alternate, as a dotted focus rectangle leaves them.
-bool Dotted(const DibCanvas& c, int y, int x0, int x1) {
-    for (int x = x0; x < x1; ++x)
-        if (c.Pixel(x, y) == c.Pixel(x + 1, y))
+// True when neighbouring pixels of a row (dx 1) or column (dy 1) all differ, as a dotted
+// focus rectangle leaves them.
+bool Dotted(const DibCanvas& c, int x, int y, int dx, int dy, int steps) {
+    for (int i = 0; i < steps; ++i, x += dx, y += dy)
+        if (c.Pixel(x, y) == c.Pixel(x + dx, y + dy))
             return false;
     return true;
 }
@@ -42,15 +31,7 @@ bool Dotted(const DibCanvas& c, int y, int x0, int x1) {
 // Pixels of one colour on the outermost ring of the canvas.
 int RingCount(const DibCanvas& c, COLORREF color) {
     const int W = c.Width(), H = c.Height();
-    return c.Count({0, 0, W, 1}, color) + c.Count({0, H - 1, W, H}, color) +
-           c.Count({0, 1, 1, H - 1}, color) + c.Count({W - 1, 1, W, H - 1}, color);
-}
-
-bool DottedColumn(const DibCanvas& c, int x, int y0, int y1) {
-    for (int y = y0; y < y1; ++y)
-        if (c.Pixel(x, y) == c.Pixel(x, y + 1))
-            return false;
-    return true;
+    return c.Count({0, 0, W, H}, color) - c.Count({1, 1, W - 1, H - 1}, color);
 }
 
 class ButtonPaint : public ButtonDialogTest {
@@ -64,10 +45,9 @@ class ButtonPaint : public ButtonDialogTest {
             for (BYTE slot = 0; slot < SBC_COUNT; ++slot)
                 b->SetSlotColor(slot, kSlots[slot], FALSE);
             b->SetWindowText("Kestrel");
+            if (b != &m_dlg->m_flat)
+                b->SetFlatLook(FALSE, FALSE);
         }
-        m_dlg->m_plain.SetFlatLook(FALSE, FALSE);
-        m_dlg->m_default.SetFlatLook(FALSE, FALSE);
-        m_dlg->m_check.SetFlatLook(FALSE, FALSE);
         const int bevel[] = {COLOR_BTNHIGHLIGHT, COLOR_3DLIGHT, COLOR_3DDKSHADOW, COLOR_BTNSHADOW};
         for (int a : bevel)
             for (int b : bevel)
@@ -79,46 +59,38 @@ class ButtonPaint : public ButtonDialogTest {
 TEST_F(ButtonPaint, RaisedBevelLiesOnItsExactPixels) {
     auto c = PaintButton(m_dlg->m_plain, 0);
     const int W = c->Width(), H = c->Height();
-    struct Probe {
-        int x, y, color;
-    } probes[] = {
-        {0, 0, COLOR_BTNHIGHLIGHT},
-        {W - 2, 0, COLOR_BTNHIGHLIGHT},
-        {0, H - 2, COLOR_BTNHIGHLIGHT},
-        {W - 1, 0, COLOR_3DDKSHADOW},
-        {0, H - 1, COLOR_3DDKSHADOW},
-        {W - 1, H - 1, COLOR_3DDKSHADOW},
-        {W / 2, H - 1, COLOR_3DDKSHADOW},
-        {W - 1, H / 2, COLOR_3DDKSHADOW},
-        {1, 1, COLOR_3DLIGHT},
-        {W - 3, 1, COLOR_3DLIGHT},
-        {1, H - 3, COLOR_3DLIGHT},
-        {W - 2, 1, COLOR_BTNSHADOW},
-        {W - 2, H - 2, COLOR_BTNSHADOW},
-        {1, H - 2, COLOR_BTNSHADOW},
-        {W / 2, H - 2, COLOR_BTNSHADOW},
-        {W - 2, H / 2, COLOR_BTNSHADOW},
+    const std::pair<int, std::vector<POINT>> bevel[] = {
+        {COLOR_BTNHIGHLIGHT, {{0, 0}, {W - 2, 0}, {0, H - 2}}},
+        {COLOR_3DDKSHADOW,
+         {{W - 1, 0}, {0, H - 1}, {W - 1, H - 1}, {W / 2, H - 1}, {W - 1, H / 2}}},
+        {COLOR_3DLIGHT, {{1, 1}, {W - 3, 1}, {1, H - 3}}},
+        {COLOR_BTNSHADOW, {{W - 2, 1}, {W - 2, H - 2}, {1, H - 2}, {W / 2, H - 2}, {W - 2, H / 2}}},
     };
-    for (const Probe& p : probes)
-        EXPECT_EQ(Sys(p.color), c->Pixel(p.x, p.y)) << "at " << p.x << "," << p.y;
+    for (const auto& [color, points] : bevel)
+        for (POINT p : points)
+            EXPECT_EQ(Sys(color), c->Pixel(p.x, p.y)) << "at " << p.x << "," << p.y;
     EXPECT_EQ(kSlots[SBC_FACE_NORMAL], c->Pixel(2, 2));
     EXPECT_EQ(kSlots[SBC_FACE_NORMAL], c->Pixel(W - 3, H - 3));
-    EXPECT_FALSE(Dotted(*c, 4, 4, W - 5)) << "no focus rectangle";
+    EXPECT_FALSE(Dotted(*c, 4, 4, 1, 0, W - 9)) << "no focus rectangle";
 }
 
-// Focused or default: a one-pixel black outline with the bevel inside it.
+// Focused or default: a one-pixel black outline with the bevel inside it; the focus
+// rectangle 4 pixels inside, with or without a caption.
 TEST_F(ButtonPaint, FocusedOrDefaultGetsBlackOutlineAndBevelInside) {
     struct Case {
         const char* name;
         CStyledButton* button;
+        const char* caption;
         UINT state;
         bool focusRect;
     } cases[] = {
-        {"focused", &m_dlg->m_plain, ODS_FOCUS, true},
-        {"default", &m_dlg->m_default, 0, false},
+        {"focused", &m_dlg->m_plain, "Kestrel", ODS_FOCUS, true},
+        {"focused, no caption", &m_dlg->m_plain, "", ODS_FOCUS, true},
+        {"default", &m_dlg->m_default, "Kestrel", 0, false},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
+        k.button->SetWindowText(k.caption);
         auto c = PaintButton(*k.button, k.state);
         const int W = c->Width(), H = c->Height();
         EXPECT_EQ(2 * W + 2 * H - 4, RingCount(*c, kBlack));
@@ -128,9 +100,13 @@ TEST_F(ButtonPaint, FocusedOrDefaultGetsBlackOutlineAndBevelInside) {
         EXPECT_EQ(Sys(COLOR_BTNSHADOW), c->Pixel(W - 3, H - 3));
         COLORREF face = kSlots[k.focusRect ? SBC_FACE_FOCUS : SBC_FACE_NORMAL];
         EXPECT_EQ(face, c->Pixel(3, 3));
-        EXPECT_EQ(k.focusRect, Dotted(*c, 4, 4, W - 5)) << "focus rectangle 4 pixels inside";
-        EXPECT_EQ(k.focusRect, DottedColumn(*c, 4, 4, H - 5));
         EXPECT_EQ(face, c->Pixel(3, H / 2));
+        EXPECT_EQ(k.focusRect, Dotted(*c, 4, 4, 1, 0, W - 9));
+        EXPECT_EQ(k.focusRect, Dotted(*c, 4, 4, 0, 1, H - 9));
+        if (*k.caption == '\0') {
+            EXPECT_EQ(0, c->Count({0, 0, W, H}, kSlots[SBC_TEXT_NORMAL]));
+            EXPECT_EQ(face, c->Pixel(W / 2, H / 2));
+        }
     }
 }
 
@@ -138,8 +114,7 @@ TEST_F(ButtonPaint, PressedShowsShadowFrameHotFaceAndMovedCaption) {
     auto normal = PaintButton(m_dlg->m_plain, 0);
     auto pressed = PaintButton(m_dlg->m_plain, ODS_SELECTED);
     const int W = pressed->Width(), H = pressed->Height();
-    const COLORREF shadow = Sys(COLOR_BTNSHADOW);
-    EXPECT_EQ(2 * W + 2 * H - 4, RingCount(*pressed, shadow));
+    EXPECT_EQ(2 * W + 2 * H - 4, RingCount(*pressed, Sys(COLOR_BTNSHADOW)));
     EXPECT_EQ(kSlots[SBC_FACE_HOT], pressed->Pixel(1, 1)) << "no bevel inside the frame";
     EXPECT_EQ(0, pressed->Count({1, 1, W - 1, H - 1}, Sys(COLOR_BTNHIGHLIGHT)));
     RECT before = InkBox(*normal, kSlots[SBC_TEXT_NORMAL]);
@@ -151,13 +126,12 @@ TEST_F(ButtonPaint, PressedShowsShadowFrameHotFaceAndMovedCaption) {
 // A checked check-box-mode button looks pressed but its caption stays put.
 TEST_F(ButtonPaint, CheckedCheckBoxLooksPressedWithoutMoving) {
     CStyledButton& b = m_dlg->m_check;
-    auto unchecked = PaintButton(b, 0);
+    RECT before = InkBox(*PaintButton(b, 0), kSlots[SBC_TEXT_NORMAL]);
     b.SetCheckState(1, FALSE);
     for (UINT state : {0u, static_cast<UINT>(ODS_SELECTED)}) {
         auto checked = PaintButton(b, state);
         EXPECT_EQ(kSlots[SBC_FACE_HOT], checked->Pixel(3, checked->Height() / 2));
         EXPECT_EQ(Sys(COLOR_BTNSHADOW), checked->Pixel(0, 0));
-        RECT before = InkBox(*unchecked, kSlots[SBC_TEXT_NORMAL]);
         RECT after = InkBox(*checked, kSlots[SBC_TEXT_HOT]);
         EXPECT_TRUE(SameRect(before, after)) << Describe(before) << Describe(after);
     }
@@ -183,15 +157,13 @@ TEST_F(ButtonPaint, FaceAndCaptionTakeTheirSlots) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        CStyledButton& b = k.flat ? m_dlg->m_flat : m_dlg->m_plain;
-        StyledButtonProbe::SetHovering(b, k.hovering);
-        auto c = PaintButton(b, k.state);
-        StyledButtonProbe::SetHovering(b, FALSE);
+        auto c = PaintButton(k.flat ? m_dlg->m_flat : m_dlg->m_plain, k.state, k.hovering);
+        const RECT all{0, 0, c->Width(), c->Height()};
         EXPECT_EQ(kSlots[k.face], c->Pixel(3, c->Height() / 2));
         const int otherText = k.text == SBC_TEXT_HOT ? SBC_TEXT_NORMAL : SBC_TEXT_HOT;
-        EXPECT_GT(c->Count({0, 0, c->Width(), c->Height()}, kSlots[k.text]), 10);
-        EXPECT_EQ(0, c->Count({0, 0, c->Width(), c->Height()}, kSlots[otherText]));
-        EXPECT_EQ(0, c->Count({0, 0, c->Width(), c->Height()}, kSlots[SBC_TEXT_FOCUS]));
+        EXPECT_GT(c->Count(all, kSlots[k.text]), 10);
+        EXPECT_EQ(0, c->Count(all, kSlots[otherText]));
+        EXPECT_EQ(0, c->Count(all, kSlots[SBC_TEXT_FOCUS]));
     }
 }
 
@@ -210,47 +182,35 @@ TEST_F(ButtonPaint, DisabledCaptionIsEmbossedWhateverTheSlots) {
     EXPECT_EQ(kSlots[SBC_FACE_NORMAL], c->Pixel(2, H / 2)) << "the face still follows PaintFace";
 }
 
-TEST_F(ButtonPaint, CaptionIsCentredBothWays) {
-    auto small = PaintButton(m_dlg->m_plain, 0);
-    auto large = PaintButton(m_dlg->m_plain, 0, small->Width() + 40, small->Height() + 20);
-    RECT a = InkBox(*small, kSlots[SBC_TEXT_NORMAL]);
-    RECT b = InkBox(*large, kSlots[SBC_TEXT_NORMAL]);
-    ASSERT_FALSE(::IsRectEmpty(&a));
-    EXPECT_TRUE(SameRect(Offset(a, 20, 10), b)) << Describe(a) << Describe(b);
-}
-
-TEST_F(ButtonPaint, LongCaptionWrapsAtWordsAndStaysCentred) {
+// Centred both ways, on one line and on several: a larger item moves the ink by half the
+// growth.
+TEST_F(ButtonPaint, CaptionIsCentredAndWrapsAtWords) {
     CStyledButton& b = m_dlg->m_plain;
+    RECT rc;
+    ::GetClientRect(b.m_hWnd, &rc);
+    RECT a = InkBox(*PaintButton(b, 0), kSlots[SBC_TEXT_NORMAL]);
+    RECT larger =
+        InkBox(*PaintButton(b, 0, false, rc.right + 40, rc.bottom + 20), kSlots[SBC_TEXT_NORMAL]);
+    ASSERT_FALSE(::IsRectEmpty(&a));
+    EXPECT_TRUE(SameRect(Offset(a, 20, 10), larger)) << Describe(a) << Describe(larger);
+
     b.SetWindowText("alpha beta gamma");
-    auto c = PaintButton(b, 0, 60, 60);
-    auto taller = PaintButton(b, 0, 60, 80);
+    auto c = PaintButton(b, 0, false, 60, 60);
     const CSize line = c->Dc().GetTextExtent("alpha", 5);
-    const CSize whole = c->Dc().GetTextExtent("alpha beta gamma", 16);
-    ASSERT_GT(whole.cx, 60) << "the caption must not fit on one line";
+    ASSERT_GT(c->Dc().GetTextExtent("alpha beta gamma", 16).cx, 60) << "must not fit on one line";
     RECT ink = InkBox(*c, kSlots[SBC_TEXT_NORMAL]);
     EXPECT_GT(ink.bottom - ink.top, 2 * line.cy) << "three lines";
     EXPECT_LE(ink.right - ink.left, 60);
     EXPECT_LE(std::abs(ink.left - (60 - ink.right)), 2) << Describe(ink);
-    RECT inkTaller = InkBox(*taller, kSlots[SBC_TEXT_NORMAL]);
-    EXPECT_TRUE(SameRect(Offset(ink, 0, 10), inkTaller)) << Describe(ink) << Describe(inkTaller);
-}
-
-TEST_F(ButtonPaint, EmptyCaptionDrawsNoTextButEverythingElse) {
-    CStyledButton& b = m_dlg->m_plain;
-    b.SetWindowText("");
-    auto c = PaintButton(b, ODS_FOCUS);
-    const int W = c->Width(), H = c->Height();
-    EXPECT_EQ(0, c->Count({0, 0, W, H}, kSlots[SBC_TEXT_NORMAL]));
-    EXPECT_EQ(kBlack, c->Pixel(0, 0));
-    EXPECT_EQ(Sys(COLOR_BTNHIGHLIGHT), c->Pixel(1, 1));
-    EXPECT_EQ(kSlots[SBC_FACE_FOCUS], c->Pixel(W / 2, H / 2));
-    EXPECT_TRUE(Dotted(*c, 4, 4, W - 5));
+    RECT taller = InkBox(*PaintButton(b, 0, false, 60, 80), kSlots[SBC_TEXT_NORMAL]);
+    EXPECT_TRUE(SameRect(Offset(ink, 0, 10), taller)) << Describe(ink) << Describe(taller);
 }
 
 TEST_F(ButtonPaint, FlatEdgeOnlyWhenHoveredOrPressed) {
     CStyledButton& b = m_dlg->m_flat;
     b.SetWindowText("");
     const COLORREF light = Sys(COLOR_BTNHIGHLIGHT), shadow = Sys(COLOR_BTNSHADOW);
+    const COLORREF normal = kSlots[SBC_FACE_NORMAL], hot = kSlots[SBC_FACE_HOT];
     struct Case {
         const char* name;
         bool hovering;
@@ -258,26 +218,21 @@ TEST_F(ButtonPaint, FlatEdgeOnlyWhenHoveredOrPressed) {
         BOOL flatEdge;
         COLORREF topLeft, bottomRight;
     } cases[] = {
-        {"idle", false, 0, TRUE, kSlots[SBC_FACE_NORMAL], kSlots[SBC_FACE_NORMAL]},
+        {"idle", false, 0, TRUE, normal, normal},
         {"hovered", true, 0, TRUE, light, shadow},
         {"pressed", false, ODS_SELECTED, TRUE, shadow, light},
-        {"hovered, no edge", true, 0, FALSE, kSlots[SBC_FACE_HOT], kSlots[SBC_FACE_HOT]},
-        {"pressed, no edge", false, ODS_SELECTED, FALSE, kSlots[SBC_FACE_HOT],
-         kSlots[SBC_FACE_HOT]},
+        {"hovered, no edge", true, 0, FALSE, hot, hot},
+        {"pressed, no edge", false, ODS_SELECTED, FALSE, hot, hot},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         b.SetFlatEdge(k.flatEdge, FALSE);
-        StyledButtonProbe::SetHovering(b, k.hovering);
-        auto c = PaintButton(b, k.state);
-        StyledButtonProbe::SetHovering(b, FALSE);
+        auto c = PaintButton(b, k.state, k.hovering);
         const int W = c->Width(), H = c->Height();
-        EXPECT_EQ(k.topLeft, c->Pixel(0, 0));
-        EXPECT_EQ(k.topLeft, c->Pixel(W - 2, 0));
-        EXPECT_EQ(k.topLeft, c->Pixel(0, H - 2));
-        EXPECT_EQ(k.bottomRight, c->Pixel(W - 1, 0));
-        EXPECT_EQ(k.bottomRight, c->Pixel(0, H - 1));
-        EXPECT_EQ(k.bottomRight, c->Pixel(W - 1, H - 1));
+        for (POINT p : {POINT{0, 0}, POINT{W - 2, 0}, POINT{0, H - 2}})
+            EXPECT_EQ(k.topLeft, c->Pixel(p.x, p.y)) << p.x << "," << p.y;
+        for (POINT p : {POINT{W - 1, 0}, POINT{0, H - 1}, POINT{W - 1, H - 1}})
+            EXPECT_EQ(k.bottomRight, c->Pixel(p.x, p.y)) << p.x << "," << p.y;
         const COLORREF face = c->Pixel(W / 2, H / 2);
         EXPECT_EQ((W - 2) * (H - 2), c->Count({1, 1, W - 1, H - 1}, face)) << "one face colour";
     }
@@ -290,8 +245,8 @@ TEST_F(ButtonPaint, FlatFocusRectangleOnlyWhenAskedFor) {
     const int W = plain->Width(), H = plain->Height();
     EXPECT_EQ(W * H, plain->Count({0, 0, W, H}, kSlots[SBC_FACE_FOCUS]));
     b.SetFlatFocusRect(TRUE, FALSE);
-    auto withRect = PaintButton(b, ODS_FOCUS);
-    EXPECT_TRUE(Dotted(*withRect, 3, 3, W - 4)) << "3 pixels inside: no outline in the flat look";
+    EXPECT_TRUE(Dotted(*PaintButton(b, ODS_FOCUS), 3, 3, 1, 0, W - 7))
+        << "3 pixels inside: no outline in the flat look";
 }
 
 // A parent-background button shows the parent's pixels, copied once until the colours change.
@@ -302,27 +257,23 @@ TEST_F(ButtonPaint, ParentBackgroundIsCopiedOnceUntilSystemColoursChange) {
     RECT rc;
     ::GetWindowRect(b.m_hWnd, &rc);
     ::MapWindowPoints(nullptr, m_dlg->m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-    auto fillParent = [&](COLORREF color) {
+    auto middleAfterFill = [&](COLORREF color) {
         HDC hdc = ::GetDC(m_dlg->m_hWnd);
         CDC::FromHandle(hdc)->FillSolidRect(&rc, color);
         ::ReleaseDC(m_dlg->m_hWnd, hdc);
         ::GdiFlush();
+        auto c = PaintButton(b, 0);
+        return c->Pixel(c->Width() / 2, c->Height() / 2);
     };
     const COLORREF first = RGB(250, 0, 250), second = RGB(0, 250, 250);
     ::ValidateRect(m_dlg->m_hWnd, nullptr);
     ::ValidateRect(b.m_hWnd, nullptr);
-    fillParent(first);
-    auto c1 = PaintButton(b, 0);
-    const int W = c1->Width(), H = c1->Height();
-    EXPECT_EQ(first, c1->Pixel(W / 2, H / 2));
+    EXPECT_EQ(first, middleAfterFill(first));
     EXPECT_NE(nullptr, StyledButtonProbe::ParentCopyDc(b));
-    fillParent(second);
-    auto c2 = PaintButton(b, 0);
-    EXPECT_EQ(first, c2->Pixel(W / 2, H / 2)) << "served from the copy";
+    EXPECT_EQ(first, middleAfterFill(second)) << "served from the copy";
     b.SendMessage(WM_SYSCOLORCHANGE);
     EXPECT_EQ(nullptr, StyledButtonProbe::ParentCopyDc(b));
-    auto c3 = PaintButton(b, 0);
-    EXPECT_EQ(second, c3->Pixel(W / 2, H / 2)) << "a fresh copy";
+    EXPECT_EQ(second, middleAfterFill(second)) << "a fresh copy";
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 
 #include "ButtonFixture.h"
 
-#include "CSelectGuard.h"
 #include "WaitFor.h"
 
 namespace {
@@ -13,36 +12,22 @@ constexpr COLORREF kRed = RGB(210, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kHotFace = RGB(255, 200, 0);
 
-void Colour(CStyledButton& b, COLORREF face, COLORREF text) {
-    b.SetSlotColor(SBC_FACE_NORMAL, face, FALSE);
-    b.SetSlotColor(SBC_FACE_FOCUS, face, FALSE);
-    b.SetSlotColor(SBC_TEXT_NORMAL, text, FALSE);
-    b.SetSlotColor(SBC_FACE_HOT, kHotFace, FALSE);
-    b.SetSlotColor(SBC_TEXT_HOT, RGB(0, 0, 0), FALSE);
+// A diamond in the colour, transparent around it under its mask.
+bool InDiamond(int x, int y) {
+    return std::abs(x - 8) + std::abs(y - 8) <= 7;
 }
-
 HBITMAP MakeDiamond(COLORREF color, HBITMAP* mask) {
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP image = ::CreateCompatibleBitmap(screen, 16, 16);
-    ::ReleaseDC(nullptr, screen);
-    *mask = ::CreateBitmap(16, 16, 1, 1, nullptr);
-    CDC dc, maskDc;
-    dc.CreateCompatibleDC(nullptr);
-    maskDc.CreateCompatibleDC(nullptr);
-    CSelectGuard select(dc.GetSafeHdc(), image);
-    CSelectGuard selectMask(maskDc.GetSafeHdc(), *mask);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) {
-            bool inside = std::abs(x - 8) + std::abs(y - 8) <= 7;
-            dc.SetPixel(x, y, inside ? color : RGB(0, 0, 0));
-            maskDc.SetPixel(x, y, inside ? RGB(0, 0, 0) : kWhite);
-        }
-    return image;
+    *mask = MakeBitmap(true, [](int x, int y) { return InDiamond(x, y) ? 0 : kWhite; });
+    return MakeBitmap(false, [=](int x, int y) { return InDiamond(x, y) ? color : 0; });
 }
 
-COLORREF ScreenPixel(POINT p) {
+// What the screen shows d pixels right and down of a window's corner, read back through
+// the display.
+COLORREF ScreenPixel(const CWnd& w, int d) {
+    RECT rc;
+    ::GetWindowRect(w.m_hWnd, &rc);
     HDC screen = ::GetDC(nullptr);
-    COLORREF color = ::GetPixel(screen, p.x, p.y);
+    COLORREF color = ::GetPixel(screen, rc.left + d, rc.top + d);
     ::ReleaseDC(nullptr, screen);
     return color;
 }
@@ -51,22 +36,26 @@ using ButtonScreenshot = ButtonDialogTest;
 
 TEST_F(ButtonScreenshot, MainStatesOnTheDialog) {
     ButtonDialog& d = *m_dlg;
-    for (CStyledButton* b : {&d.m_plain, &d.m_default, &d.m_check, &d.m_link, &d.m_disabled})
-        b->SetFlatLook(FALSE, FALSE);
-    Colour(d.m_plain, kGreen, kWhite);
-    Colour(d.m_default, kRed, kWhite);
-    Colour(d.m_check, kGreen, kWhite);
-    Colour(d.m_link, kRed, kWhite);
-    Colour(d.m_flat, kGreen, kWhite);
-    Colour(d.m_image, kGreen, kWhite);
-    Colour(d.m_disabled, kGreen, kWhite);
-    d.m_plain.SetWindowText("通道1 常态");
-    d.m_default.SetWindowText("通道2 焦点");
-    d.m_check.SetWindowText("通道3 选中");
-    d.m_flat.SetWindowText("平面 悬停");
-    d.m_link.SetWindowText("通道5 按下");
-    d.m_disabled.SetWindowText("禁用");
-    d.m_image.SetWindowText("图像");
+    const struct {
+        CStyledButton& b;
+        COLORREF face;
+        const char* caption;
+    } looks[] = {
+        {d.m_plain, kGreen, "通道1 常态"}, {d.m_default, kRed, "通道2 焦点"},
+        {d.m_check, kGreen, "通道3 选中"}, {d.m_flat, kGreen, "平面 悬停"},
+        {d.m_link, kRed, "通道5 按下"},    {d.m_disabled, kGreen, "禁用"},
+        {d.m_image, kGreen, "图像"},
+    };
+    for (const auto& look : looks) {
+        look.b.SetSlotColor(SBC_FACE_NORMAL, look.face, FALSE);
+        look.b.SetSlotColor(SBC_FACE_FOCUS, look.face, FALSE);
+        look.b.SetSlotColor(SBC_TEXT_NORMAL, kWhite, FALSE);
+        look.b.SetSlotColor(SBC_FACE_HOT, kHotFace, FALSE);
+        look.b.SetSlotColor(SBC_TEXT_HOT, RGB(0, 0, 0), FALSE);
+        look.b.SetWindowText(look.caption);
+        if (&look.b != &d.m_flat && &look.b != &d.m_image)
+            look.b.SetFlatLook(FALSE, FALSE);
+    }
     HBITMAP hotMask = nullptr, normalMask = nullptr;
     HBITMAP hot = MakeDiamond(RGB(0, 0, 230), &hotMask);
     HBITMAP normal = MakeDiamond(RGB(255, 255, 0), &normalMask);
@@ -81,17 +70,11 @@ TEST_F(ButtonScreenshot, MainStatesOnTheDialog) {
     ::RedrawWindow(d.m_hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
-    // What the screen shows, read back through the display.
-    RECT rc;
-    ::GetWindowRect(d.m_plain.m_hWnd, &rc);
-    EXPECT_TRUE(WaitFor([&] { return ScreenPixel({rc.left + 3, rc.top + 3}) == kGreen; }));
-    ::GetWindowRect(d.m_flat.m_hWnd, &rc);
-    EXPECT_TRUE(WaitFor([&] { return ScreenPixel({rc.left + 3, rc.top + 3}) == kHotFace; }));
-    ::GetWindowRect(d.m_default.m_hWnd, &rc);
-    EXPECT_EQ(RGB(0, 0, 0), ScreenPixel({rc.left, rc.top})) << "focus outline";
-    ::GetWindowRect(d.m_link.m_hWnd, &rc);
-    EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), ScreenPixel({rc.left, rc.top})) << "pressed frame";
-    EXPECT_EQ(kHotFace, ScreenPixel({rc.left + 3, rc.top + 3}));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(d.m_plain, 3) == kGreen; }));
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixel(d.m_flat, 3) == kHotFace; }));
+    EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(d.m_default, 0)) << "focus outline";
+    EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), ScreenPixel(d.m_link, 0)) << "pressed frame";
+    EXPECT_EQ(kHotFace, ScreenPixel(d.m_link, 3));
 
     const std::string png = std::string(KESTREL_TEST_BINARY_DIR) + "/button_states.png";
     ::DeleteFileA(WindowsPath(png).c_str());

@@ -26,20 +26,16 @@ class ToolTip : public ::testing::Test {
     std::unique_ptr<CToolTipCtrl> m_tip = std::make_unique<CToolTipCtrl>();
 };
 
-TEST_F(ToolTip, CreatesAPopupTooltipOwnedByTheWindow) {
+// A popup of the tooltip class owned by the window; tools kept apart by id; the object
+// destroys its window.
+TEST_F(ToolTip, PopupOwnedByTheWindowKeepsItsToolsApart) {
     ASSERT_TRUE(m_tip->Create(&m_owner));
     char cls[64] = {};
     ::GetClassNameA(m_tip->m_hWnd, cls, sizeof(cls));
     EXPECT_STREQ(TOOLTIPS_CLASSA, cls);
     EXPECT_TRUE(m_tip->GetStyle() & WS_POPUP);
     EXPECT_EQ(m_owner.m_hWnd, ::GetWindow(m_tip->m_hWnd, GW_OWNER));
-    HWND hTip = m_tip->m_hWnd;
-    m_tip.reset();
-    EXPECT_FALSE(::IsWindow(hTip)) << "the object destroys its window";
-}
 
-TEST_F(ToolTip, ToolsAreAddedUpdatedAndReadBack) {
-    ASSERT_TRUE(m_tip->Create(&m_owner));
     EXPECT_EQ(0, m_tip->GetToolCount());
     const RECT left{0, 0, 50, 50}, right{50, 0, 100, 50};
     ASSERT_TRUE(m_tip->AddTool(&m_owner, "左边", &left, 1));
@@ -52,6 +48,10 @@ TEST_F(ToolTip, ToolsAreAddedUpdatedAndReadBack) {
     EXPECT_EQ("right", Text(2, &rc));
     EXPECT_TRUE(::EqualRect(&rc, &right));
     EXPECT_EQ("<none>", Text(3, &rc));
+
+    HWND hTip = m_tip->m_hWnd;
+    m_tip.reset();
+    EXPECT_FALSE(::IsWindow(hTip));
 }
 
 } // namespace
