@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <atomic>
+#include <fstream>
 
 namespace {
 
@@ -12,13 +13,6 @@ namespace {
 std::wstring Extended(const std::wstring& path) {
     bool full = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
     return full ? L"\\\\?\\" + path : path;
-}
-
-std::wstring Widen(const std::string& text) {
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-    return wide;
 }
 
 void RemoveTree(const std::wstring& directory) {
@@ -56,11 +50,14 @@ TempDirectory::TempDirectory() {
              std::to_string(++counter);
     m_entered =
         ::CreateDirectoryA(m_path.c_str(), nullptr) && ::SetCurrentDirectoryA(m_path.c_str());
+    if (m_entered)
+        m_widePath = CurrentDirectoryW();
 }
 
 TempDirectory::~TempDirectory() {
     ::SetCurrentDirectoryW(m_previous.c_str());
-    RemoveTree(Extended(Widen(m_path)));
+    if (m_entered)
+        RemoveTree(Extended(m_widePath));
 }
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
@@ -78,17 +75,12 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    return ReadWholeFile(Widen(path));
+    return ReadWholeFile(std::wstring(path.begin(), path.end()));
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
-    return ok && written == bytes.size();
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
 std::wstring CurrentDirectoryW() {
@@ -124,8 +116,8 @@ int OwnThreadCount() {
         if (!thread)
             continue; // ended since the snapshot
         const BYTE* start = nullptr;
-        if (query(thread, kStartAddress, &start, sizeof start, nullptr) == 0 &&
-            start >= image && start < imageEnd)
+        if (query(thread, kStartAddress, &start, sizeof start, nullptr) == 0 && start >= image &&
+            start < imageEnd)
             ++count;
         ::CloseHandle(thread);
     }

@@ -24,10 +24,12 @@ class TempDirectory {
   private:
     std::wstring m_previous;
     std::string m_path;
+    std::wstring m_widePath;
     bool m_entered = false;
 };
 
-// A file's bytes, or nothing when it cannot be opened; paths may exceed MAX_PATH.
+// A file's bytes, or nothing when it cannot be opened; paths may exceed MAX_PATH, and
+// narrow ones are ASCII.
 std::optional<std::string> ReadWholeFile(const std::wstring& path);
 std::optional<std::string> ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);

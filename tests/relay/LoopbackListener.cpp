@@ -2,8 +2,6 @@
 
 #include <numeric>
 
-namespace {
-
 sockaddr_in Loopback(u_short port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -11,6 +9,8 @@ sockaddr_in Loopback(u_short port) {
     address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
     return address;
 }
+
+namespace {
 
 u_short LocalPort(SOCKET s) {
     sockaddr_in bound{};

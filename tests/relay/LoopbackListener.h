@@ -17,6 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A loopback port that nothing listens on (bound, then released).
 u_short ClosedLoopbackPort();
+sockaddr_in Loopback(u_short port);
 
 class LoopbackListener {
   public:

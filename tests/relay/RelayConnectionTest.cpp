@@ -14,66 +14,55 @@ Bytes Join(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-Bytes Frame(std::uint8_t address, std::uint8_t command, std::uint8_t d0, std::uint8_t d1,
-            std::uint8_t d2, std::uint8_t d3) {
-    RelayFrame frame = BuildRelayFrame(address, command, d0, d1, d2, d3);
-    return Bytes(frame.begin(), frame.end());
-}
+const Bytes kChannel1On = {0x55, 0x01, 0x12, 0x00, 0x00, 0x00, 0x01, 0x69};
 
-TEST_F(RelayConnectionTest, SuccessAndFailureChooseTheMessageAndTheFlag) {
+// The query goes out only once the success message has been answered, however long that
+// takes; a reconnect closes the old link and sends one query on the new one; a failed one
+// closes it too, and nothing can be sent after.
+TEST_F(RelayConnectionTest, MessageThenQueryAndReconnectClosesTheOldLink) {
+    EXPECT_EQ(dialog.SendFrame(0x01, RELAY_CMD_QUERY, 0, 0, 0, 0), SOCKET_ERROR) << "no socket";
     LoopbackListener& board = Listen();
     ASSERT_TRUE(board.IsListening()) << board.Failure();
-    // The query must wait until the success message has been answered,
-    // however long that takes.
     watcher.HoldEachBoxFor(200);
-    std::atomic<int> boxesAnsweredAtQuery{-1};
-    std::atomic<bool> boxOpenAtQuery{true};
-    board.OnFirstFrame([&](size_t) {
-        boxesAnsweredAtQuery = static_cast<int>(watcher.Seen().size());
-        boxOpenAtQuery = FindMessageBox() != nullptr;
+    std::atomic<int> boxesAnsweredAtQuery[2] = {-1, -1};
+    std::atomic<bool> boxOpenAtQuery[2] = {true, true};
+    board.OnFirstFrame([&](size_t i) {
+        if (i < 2) {
+            boxesAnsweredAtQuery[i] = static_cast<int>(watcher.Seen().size());
+            boxOpenAtQuery[i] = FindMessageBox() != nullptr;
+        }
     });
 
     dialog.OnConnect();
     EXPECT_EQ(dialog.m_bConnected, 1);
     ASSERT_TRUE(WaitFor([&] { return board.Received(0).size() >= 8; }));
-    EXPECT_EQ(board.Received(0), kQuery);
-    EXPECT_EQ(boxesAnsweredAtQuery, 1);
-    EXPECT_FALSE(boxOpenAtQuery);
-
-    dialog.m_nPort = ClosedLoopbackPort();
-    dialog.OnConnect();
-    EXPECT_EQ(dialog.m_bConnected, 0);
-    EXPECT_TRUE(WaitFor([&] { return board.Ended(0); })) << "the old connection stayed open";
-
-    std::vector<SeenMessageBox> boxes = watcher.Seen();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "建立连接成功");
-    EXPECT_EQ(boxes[1].text, "建立连接失败");
-    for (const SeenMessageBox& box : boxes) {
-        EXPECT_EQ(box.caption, "relay_link_test");
-        EXPECT_FALSE(box.hasIcon) << box.text;
-        EXPECT_EQ(box.owner, dialog.m_hWnd) << box.text;
-    }
-}
-
-TEST_F(RelayConnectionTest, ReconnectClosesTheOldLinkAndSendsOneQueryOnTheNew) {
-    LoopbackListener& board = Listen();
-    ASSERT_TRUE(board.IsListening()) << board.Failure();
-    dialog.OnConnect();
-    ASSERT_TRUE(WaitFor([&] { return board.Received(0).size() >= 8; }));
-
     dialog.OnConnect();
     EXPECT_TRUE(WaitFor([&] { return board.Ended(0); })) << "the old connection stayed open";
     ASSERT_EQ(board.ConnectionCount(), 2u);
     // A marker sent after the connect shows that nothing but one query came before it.
-    const Bytes marker = Frame(0x01, 0x12, 0, 0, 0, 1);
     ASSERT_TRUE(WaitFor([&] { return board.Received(1).size() >= 8; }));
-    dialog.SendFrame(0x01, 0x12, 0, 0, 0, 1);
+    dialog.SendFrame(0x01, RELAY_CMD_ON, 0, 0, 0, 1);
     ASSERT_TRUE(WaitFor([&] { return board.Received(1).size() >= 16; }));
-    EXPECT_EQ(board.Received(1), Join({kQuery, marker}));
+    EXPECT_EQ(board.Received(1), Join({kQuery, kChannel1On}));
     EXPECT_EQ(board.Received(0), kQuery);
-    EXPECT_EQ(dialog.m_bConnected, 1);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>(2, "建立连接成功"));
+    for (int i : {0, 1}) {
+        EXPECT_EQ(boxesAnsweredAtQuery[i], i + 1) << "connection " << i;
+        EXPECT_FALSE(boxOpenAtQuery[i]) << "connection " << i;
+    }
+
+    dialog.m_nPort = ClosedLoopbackPort();
+    dialog.OnConnect();
+    EXPECT_EQ(dialog.m_bConnected, 0);
+    EXPECT_TRUE(WaitFor([&] { return board.Ended(1); })) << "the old connection stayed open";
+    EXPECT_EQ(dialog.SendFrame(0x01, RELAY_CMD_ON, 0, 0, 0, 1), SOCKET_ERROR);
+
+    EXPECT_EQ(BoxTexts(),
+              (std::vector<std::string>{"建立连接成功", "建立连接成功", "建立连接失败"}));
+    for (const SeenMessageBox& box : watcher.Seen()) {
+        EXPECT_EQ(box.caption, "relay_link_test");
+        EXPECT_FALSE(box.hasIcon) << box.text;
+        EXPECT_EQ(box.owner, dialog.m_hWnd) << box.text;
+    }
 }
 
 TEST_F(RelayConnectionTest, TheBoardClosingTheLinkKeepsTheStateAndShowsNothing) {
@@ -92,11 +81,8 @@ TEST_F(RelayConnectionTest, TheBoardClosingTheLinkKeepsTheStateAndShowsNothing) 
 
     // Queries sent meanwhile go nowhere, not even into a socket opened since.
     SOCKET other = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = ::htons(board.Port());
-    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
-    ASSERT_EQ(::connect(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const sockaddr_in address = Loopback(board.Port());
+    ASSERT_EQ(::connect(other, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     dialog.SendFrame(0x01, RELAY_CMD_QUERY, 0, 0, 0, 0);
     ASSERT_EQ(::send(other, "mark", 4, 0), 4);
     ASSERT_TRUE(WaitFor([&] { return board.Received(1).size() >= 4; }));
@@ -134,12 +120,12 @@ TEST_F(RelayConnectionTest, BytesReachOnRxByteOnTheUiThreadInArrivalOrder) {
     dialog.OnConnect();
     ASSERT_TRUE(WaitFor([&] { return board.ConnectionCount() == 1; }));
 
-    const Bytes channels1And16 = Frame(0x01, 0x10, 0, 0, 0x80, 0x01);
+    const Bytes channels1And16 = {0x55, 0x01, 0x10, 0x00, 0x00, 0x80, 0x01, 0xE7};
     const Bytes noise = {0xFF, 0x00, 0x13, 0x37, 0xC8, 0x55, 0x01, 0x02};
     const Bytes foreignHeader = {0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFE};
-    Bytes oneOff = Frame(0x01, 0x10, 0, 0, 0x12, 0x34);
+    const Bytes last = {0x55, 0x01, 0x10, 0x00, 0x00, 0x12, 0x34, 0xAC};
+    Bytes oneOff = last;
     ++oneOff[7];
-    const Bytes last = Frame(0x01, 0x10, 0, 0, 0x12, 0x34);
     const Bytes stream = Join({channels1And16, noise, foreignHeader, oneOff, last});
     // In uneven pieces, so frames straddle the reads.
     board.Send(0, Bytes(stream.begin(), stream.begin() + 11));
@@ -210,17 +196,6 @@ TEST_F(RelayConnectionTest, AnOldReceiveThreadNeverReadsANewerConnection) {
         ASSERT_EQ(Bytes(seen.begin() + at, seen.begin() + at + 8), expected) << "frame " << n;
     }
     EXPECT_EQ(board.Received(newest), kQuery);
-}
-
-TEST_F(RelayConnectionTest, SendFrameWithoutAConnectedSocketSendsNothing) {
-    EXPECT_EQ(dialog.m_socket, 0u);
-    EXPECT_EQ(dialog.SendFrame(0x01, RELAY_CMD_QUERY, 0, 0, 0, 0), SOCKET_ERROR);
-
-    dialog.m_strIp = "127.0.0.1";
-    dialog.m_nPort = ClosedLoopbackPort();
-    dialog.OnConnect();
-    EXPECT_EQ(dialog.SendFrame(0x01, RELAY_CMD_ON, 0, 0, 0, 1), SOCKET_ERROR);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"建立连接失败"});
 }
 
 } // namespace

@@ -18,34 +18,24 @@ std::vector<std::uint8_t> RandomStream(std::mt19937& rng) {
         events.push_back(b);
     };
     std::uniform_int_distribution<int> pick(0, 9), byte(0, 255), pause(0, 15);
+    auto random = [&] { return static_cast<std::uint8_t>(byte(rng)); };
     const int parts = 1 + pick(rng) * 8;
     for (int p = 0; p < parts; ++p) {
-        switch (pick(rng)) {
-        case 0:
-        case 1:
-        case 2:
-        case 3: {
-            const RelayFrame frame = BuildRelayFrame(
-                static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)),
-                static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)),
-                static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)));
+        const int kind = pick(rng);
+        if (kind < 4) {
+            const RelayFrame frame =
+                BuildRelayFrame(random(), random(), random(), random(), random(), random());
             for (std::uint8_t b : frame)
                 pushByte(b);
-            break;
-        }
-        case 4:
-        case 5:
-            pushByte(static_cast<std::uint8_t>(byte(rng)));
-            break;
-        case 6:
-        case 7:
+        } else if (kind < 6) {
+            pushByte(random());
+        } else if (kind < 8) {
             events.push_back(1);
             events.push_back(static_cast<std::uint8_t>(pause(rng)));
-            break;
-        default:
+        } else {
             for (int i = 0; i < pick(rng); ++i) {
-                events.push_back(static_cast<std::uint8_t>(byte(rng)));
-                events.push_back(static_cast<std::uint8_t>(byte(rng)));
+                events.push_back(random());
+                events.push_back(random());
             }
         }
     }
@@ -65,21 +55,10 @@ TEST(RelayRxFuzz, RandomStreamsOnlyDeliverGoodFramesAndMatchTheModel) {
     }
     // The streams must reach the delivering path, not only the dropping one.
     EXPECT_GT(delivered, 1000u);
-}
-
-TEST(RelayRxFuzz, FuzzEntryTakesEdgeInputs) {
-    const std::uint8_t odd[] = {0x00};
+    // Unstructured input reaches the entry as well: nothing, or half an event.
+    const std::uint8_t half[] = {0x00};
     EXPECT_EQ(LLVMFuzzerTestOneInput(nullptr, 0), 0);
-    EXPECT_EQ(LLVMFuzzerTestOneInput(odd, sizeof odd), 0);
-
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> byte(0, 255), length(0, 600);
-    for (int run = 0; run < 2000; ++run) {
-        std::vector<std::uint8_t> input(static_cast<std::size_t>(length(rng)));
-        for (auto& b : input)
-            b = static_cast<std::uint8_t>(byte(rng));
-        EXPECT_EQ(LLVMFuzzerTestOneInput(input.data(), input.size()), 0);
-    }
+    EXPECT_EQ(LLVMFuzzerTestOneInput(half, sizeof half), 0);
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 
 namespace {
 
-const char kIni[] = "canshu.ini";
+const std::string kIni = "canshu.ini";
 
 // Where a key's line starts in the file text, or npos.
 size_t LineOf(const std::string& text, const std::string& line) {
@@ -25,7 +25,8 @@ std::string Digits(size_t length) {
 
 using RelaySettingsTest = RelayLinkTest;
 
-TEST_F(RelaySettingsTest, NoFileGivesTheDefaultsAndCreatesNone) {
+// No file, missing keys and empty values all give the defaults; loading creates no file.
+TEST_F(RelaySettingsTest, MissingOrEmptyValuesGiveTheDefaults) {
     dialog.LoadConnectionSettings();
     EXPECT_STREQ(dialog.m_savedIp, "192.168.1.110");
     EXPECT_EQ(dialog.m_savedPort, 6000u);
@@ -33,13 +34,13 @@ TEST_F(RelaySettingsTest, NoFileGivesTheDefaultsAndCreatesNone) {
         EXPECT_STREQ(dialog.GetButtonCaption(n), ("第" + std::to_string(n) + "路").c_str())
             << "button " << n;
     EXPECT_STREQ(dialog.GetSettingsPath(), (directory.Path() + "\\canshu.ini").c_str());
-    EXPECT_FALSE(ReadWholeFile(std::string(kIni)).has_value());
-}
+    EXPECT_FALSE(ReadWholeFile(kIni).has_value());
 
-TEST_F(RelaySettingsTest, EmptyValuesCountAsMissingOthersAreTakenAsTheyAre) {
     ASSERT_TRUE(WriteWholeFile(kIni, "[canshu_v2]\r\nsocket_ip=\r\nsocket_port=\r\n"
                                      "[canshu]\r\n按钮名称3=\r\n按钮名称5=水泵 A-1\r\n"
                                      "按钮名称18=全部断开\r\n"));
+    dialog.m_savedIp = "127.0.0.9"; // a load must not keep what was there
+    dialog.m_savedPort = 1;
     dialog.LoadConnectionSettings();
     EXPECT_STREQ(dialog.m_savedIp, "192.168.1.110");
     EXPECT_EQ(dialog.m_savedPort, 6000u);
@@ -76,12 +77,12 @@ TEST_F(RelaySettingsTest, PortTakesTheLeadingDigits) {
     }
 }
 
-TEST_F(RelaySettingsTest, ConnectWithUnchangedAddressAndPortWritesNothing) {
-    u_short closed = ClosedLoopbackPort();
+TEST_F(RelaySettingsTest, ConnectWritesBothKeysOnlyWhenAddressOrPortChanged) {
+    const UINT closed = ClosedLoopbackPort();
     dialog.m_savedIp = dialog.m_strIp = "127.0.0.1";
     dialog.m_savedPort = dialog.m_nPort = closed;
     dialog.OnConnect();
-    EXPECT_FALSE(ReadWholeFile(std::string(kIni)).has_value()) << "created without a change";
+    EXPECT_FALSE(ReadWholeFile(kIni).has_value()) << "created without a change";
 
     const std::string file = "; written by hand\r\n[canshu_v2]\r\nsocket_ip = 127.0.0.1\r\n"
                              "socket_port=" +
@@ -91,12 +92,9 @@ TEST_F(RelaySettingsTest, ConnectWithUnchangedAddressAndPortWritesNothing) {
     dialog.m_strIp = dialog.m_savedIp;
     dialog.m_nPort = dialog.m_savedPort;
     dialog.OnConnect();
-    EXPECT_EQ(ReadWholeFile(std::string(kIni)), file);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"建立连接失败", "建立连接失败"}));
-}
+    EXPECT_EQ(ReadWholeFile(kIni), file);
 
-TEST_F(RelaySettingsTest, ConnectWithAChangeRewritesBothKeys) {
-    const UINT closed = ClosedLoopbackPort();
+    // A change rewrites both keys.
     const std::string port = std::to_string(closed);
     struct Case {
         const char* what;
@@ -109,14 +107,14 @@ TEST_F(RelaySettingsTest, ConnectWithAChangeRewritesBothKeys) {
         {"port changed", "[canshu_v2]\r\nsocket_ip=127.0.0.1\r\nsocket_port=1\r\n"},
     };
     for (const Case& c : cases) {
-        ::DeleteFileA(kIni);
+        ::DeleteFileA(kIni.c_str());
         ASSERT_TRUE(c.file.empty() || WriteWholeFile(kIni, c.file));
         dialog.LoadConnectionSettings();
         dialog.m_strIp = "127.0.0.1";
         dialog.m_nPort = closed;
         dialog.OnConnect();
 
-        const std::string text = ReadWholeFile(std::string(kIni)).value_or("");
+        const std::string text = ReadWholeFile(kIni).value_or("");
         const size_t portLine = LineOf(text, "socket_port=" + port + "\r\n");
         const size_t ipLine = LineOf(text, "socket_ip=127.0.0.1\r\n");
         EXPECT_NE(portLine, std::string::npos) << c.what << ":\n" << text;
@@ -126,7 +124,7 @@ TEST_F(RelaySettingsTest, ConnectWithAChangeRewritesBothKeys) {
         EXPECT_EQ(dialog.m_savedPort, closed) << c.what;
     }
     // The write comes before the connect, whose failure does not undo it.
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>(3, "建立连接失败"));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>(5, "建立连接失败"));
     EXPECT_EQ(dialog.m_bConnected, 0);
 }
 
@@ -135,7 +133,7 @@ TEST_F(RelaySettingsTest, AnEmptyAddressIsStoredAsTheDefaultButStaysEmpty) {
     dialog.m_savedPort = 1234;
     dialog.SaveConnectionSettings();
     EXPECT_STREQ(dialog.m_savedIp, "");
-    std::string text = ReadWholeFile(std::string(kIni)).value_or("");
+    std::string text = ReadWholeFile(kIni).value_or("");
     EXPECT_NE(LineOf(text, "socket_ip=192.168.1.110\r\n"), std::string::npos) << text;
     EXPECT_NE(LineOf(text, "socket_port=1234\r\n"), std::string::npos) << text;
 }
