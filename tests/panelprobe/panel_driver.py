@@ -363,7 +363,11 @@ class Panel:
         return box.message()
 
     def threads(self):
-        return len(os.listdir(f"/proc/{self.pid}/task"))
+        """The panel's own threads (wine's helpers in its process do not count)."""
+        status, output = probe("threads")
+        if status != 0:
+            raise AssertionError(f"panelprobe threads: exit {status}")
+        return int(output.split()[1])
 
     def sockets(self):
         fd = f"/proc/{self.pid}/fd"

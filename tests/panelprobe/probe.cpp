@@ -21,6 +21,7 @@
 //                             N times
 //   panelprobe windows        how many windows the panel's process has, hidden ones too
 //   panelprobe gdiroom        how many more GDI objects the panel's process can create
+//   panelprobe threads        how many of the panel's threads started in kestrel.exe
 //
 // Exit status 2 when there is no panel, 1 for a bad command line, 3 when something
 // awaited or asked for did not come, 4 when a message could not be posted, 5 when
@@ -47,6 +48,7 @@ constexpr DWORD kWaitMs = 15000;
 // The questions panelprobe_hook.dll answers inside the panel's process.
 constexpr LPARAM kAskSystemMenu = 1;
 constexpr LPARAM kAskGdiRoom = 2;
+constexpr LPARAM kAskOwnThreads = 3;
 
 HWND g_panel = nullptr;
 DWORD g_process = 0;
@@ -222,11 +224,12 @@ int SystemMenu() {
     return 0;
 }
 
-int GdiRoom() {
-    const std::string count = AskInsidePanel(kAskGdiRoom);
+// Prints "<name> <count>" for a count the hook answers inside the panel.
+int AskCount(const char* name, LPARAM question) {
+    const std::string count = AskInsidePanel(question);
     if (count.empty())
         return 3;
-    std::printf("gdiroom %s\n", count.c_str());
+    std::printf("%s %s\n", name, count.c_str());
     return 0;
 }
 
@@ -364,7 +367,9 @@ int main(int argc, char** argv) {
     else if (command == "windows")
         status = Windows();
     else if (command == "gdiroom")
-        status = GdiRoom();
+        status = AskCount("gdiroom", kAskGdiRoom);
+    else if (command == "threads")
+        status = AskCount("threads", kAskOwnThreads);
     std::fflush(stdout);
     return status;
 }

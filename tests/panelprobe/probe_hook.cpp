@@ -6,8 +6,10 @@
 //      (hex of its bytes, "-" when empty)
 //   2  how many more GDI objects the process can create (creating and freeing them at
 //      once); a leak shows as room lost between two counts
+//   3  how many of its threads started in its own executable (not the platform's helpers)
 
 #include "FreeGdiHandles.h"
+#include "OwnThreadCount.h"
 
 #include <windows.h>
 
@@ -18,6 +20,7 @@ namespace {
 
 constexpr LPARAM kAskSystemMenu = 1;
 constexpr LPARAM kAskGdiRoom = 2;
+constexpr LPARAM kAskOwnThreads = 3;
 
 std::string Hex(const char* text) {
     if (*text == '\0')
@@ -58,10 +61,11 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     PanelProbeCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
     static const UINT ask = ::RegisterWindowMessageA("KestrelPanelProbeAsk");
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->message == ask &&
-        (call->lParam == kAskSystemMenu || call->lParam == kAskGdiRoom)) {
+    if (code == HC_ACTION && call->message == ask && call->lParam >= kAskSystemMenu &&
+        call->lParam <= kAskOwnThreads) {
         std::string answer = call->lParam == kAskSystemMenu ? DescribeSystemMenu(call->hwnd)
-                                                            : std::to_string(FreeGdiHandles());
+                             : call->lParam == kAskGdiRoom  ? std::to_string(FreeGdiHandles())
+                                                            : std::to_string(OwnThreadCount());
         COPYDATASTRUCT data{0, static_cast<DWORD>(answer.size() + 1), answer.data()};
         ::SendMessageA(reinterpret_cast<HWND>(call->wParam), WM_COPYDATA,
                        reinterpret_cast<WPARAM>(call->hwnd), reinterpret_cast<LPARAM>(&data));

@@ -36,6 +36,3 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
 // The current directory in full, whatever its length.
 std::wstring CurrentDirectoryW();
-
-// Threads of this process alive now that started in its own code.
-int OwnThreadCount();

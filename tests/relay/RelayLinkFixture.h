@@ -6,6 +6,7 @@
 #include "LinkTestSupport.h"
 #include "LoopbackListener.h"
 #include "MessageBoxWatcher.h"
+#include "OwnThreadCount.h"
 #include "TestLinkDlg.h"
 #include "WaitFor.h"
 
