@@ -119,6 +119,14 @@ def probe(*args, timeout=120):
     return result.returncode, result.stdout.decode("ascii", errors="replace")
 
 
+def probe_count(command):
+    """The number a counting command of panelprobe.exe prints ("<command> <n>")."""
+    status, output = probe(command)
+    if status != 0:
+        raise AssertionError(f"panelprobe {command}: exit {status}")
+    return int(output.split()[1])
+
+
 def start_probe(*args, stdin=subprocess.DEVNULL):
     """panelprobe.exe running beside the caller, its output on a pipe."""
     return subprocess.Popen(["wine", Paths.probe, *map(str, args)], stdin=stdin,
@@ -364,10 +372,7 @@ class Panel:
 
     def threads(self):
         """The panel's own threads (wine's helpers in its process do not count)."""
-        status, output = probe("threads")
-        if status != 0:
-            raise AssertionError(f"panelprobe threads: exit {status}")
-        return int(output.split()[1])
+        return probe_count("threads")
 
     def sockets(self):
         fd = f"/proc/{self.pid}/fd"

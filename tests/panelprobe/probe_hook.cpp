@@ -55,6 +55,17 @@ std::string DescribeSystemMenu(HWND window) {
     return lines;
 }
 
+std::string Answer(LPARAM question, HWND window) {
+    switch (question) {
+    case kAskSystemMenu:
+        return DescribeSystemMenu(window);
+    case kAskGdiRoom:
+        return std::to_string(FreeGdiHandles());
+    default:
+        return std::to_string(OwnThreadCount());
+    }
+}
+
 } // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
@@ -63,9 +74,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (code == HC_ACTION && call->message == ask && call->lParam >= kAskSystemMenu &&
         call->lParam <= kAskOwnThreads) {
-        std::string answer = call->lParam == kAskSystemMenu ? DescribeSystemMenu(call->hwnd)
-                             : call->lParam == kAskGdiRoom  ? std::to_string(FreeGdiHandles())
-                                                            : std::to_string(OwnThreadCount());
+        std::string answer = Answer(call->lParam, call->hwnd);
         COPYDATASTRUCT data{0, static_cast<DWORD>(answer.size() + 1), answer.data()};
         ::SendMessageA(reinterpret_cast<HWND>(call->wParam), WM_COPYDATA,
                        reinterpret_cast<WPARAM>(call->hwnd), reinterpret_cast<LPARAM>(&data));

@@ -24,8 +24,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
 from panel_driver import (CONNECTED, IDC_BUTTON, IDC_IP, IDC_PORT, START_COLOURS,  # noqa: E402
-                          PanelTestCase, Paths, argument_parser, colours_for, frame,
-                          message_box, probe, run_suite, settings_file, start_probe,
+                          PanelTestCase, argument_parser, colours_for, frame,
+                          message_box, probe, probe_count, run_suite, settings_file, start_probe,
                           wait_for)
 
 SHORT = dict(flood_s=10, garbage_bytes=64 * 1024, flaps=15, frames=3000, about=100)
@@ -222,16 +222,6 @@ class LinkFlapTest(PanelCase):
 
 class HandleLeakTest(PanelCase):
 
-    def gdi_room(self):
-        status, output = probe("gdiroom")
-        self.assertEqual(status, 0, "panelprobe gdiroom")
-        return int(output.split()[1])
-
-    def windows(self):
-        status, output = probe("windows")
-        self.assertEqual(status, 0, "panelprobe windows")
-        return int(output.split()[1])
-
     def test_frames_and_about_boxes_give_back_their_handles(self):
         listener = self.listener()
         panel = self.start_panel(settings_file(listener.port))
@@ -258,16 +248,16 @@ class HandleLeakTest(PanelCase):
         send_frames(200, 0x00FF)
         self.wait_colours(colours_of(0x00FF))
         probe("about", 2)
-        room, windows = self.gdi_room(), self.windows()
+        room, windows = probe_count("gdiroom"), probe_count("windows")
 
         send_frames(SCALE["frames"], 0x8421)
-        self.assertGreaterEqual(self.gdi_room(), room - GDI_SLACK, "GDI room lost to frames")
+        self.assertGreaterEqual(probe_count("gdiroom"), room - GDI_SLACK, "GDI room lost to frames")
         self.wait_colours(colours_of(0x8421))
 
         status, output = probe("about", SCALE["about"], timeout=SCALE["about"] + 120)
         self.assertEqual(status, 0, output)
-        self.assertGreaterEqual(self.gdi_room(), room - GDI_SLACK, "GDI room lost to About")
-        self.assertEqual(self.windows(), windows, "windows left behind by the About box")
+        self.assertGreaterEqual(probe_count("gdiroom"), room - GDI_SLACK, "GDI room lost to About")
+        self.assertEqual(probe_count("windows"), windows, "windows left behind by the About box")
         send_frames(2, 0x1248)
         self.wait_colours(colours_of(0x1248))
         self.assertTrue(panel.alive())

@@ -24,16 +24,6 @@ BOOL CALLBACK FindBox(HWND hWnd, LPARAM param) {
     return FALSE;
 }
 
-} // namespace
-
-HWND FindMessageBox() {
-    Search search{::GetCurrentProcessId(), nullptr};
-    ::EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-namespace {
-
 std::string TextOf(HWND hWnd) {
     char buffer[2048] = {};
     ::GetWindowTextA(hWnd, buffer, sizeof buffer);
@@ -41,6 +31,12 @@ std::string TextOf(HWND hWnd) {
 }
 
 } // namespace
+
+HWND FindMessageBox() {
+    Search search{::GetCurrentProcessId(), nullptr};
+    ::EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 MessageBoxWatcher::MessageBoxWatcher() : m_thread([this] { Run(); }) {}
 
