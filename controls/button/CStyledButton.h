@@ -10,6 +10,8 @@
 #include "GlyphMenu.h"
 #include "StyledButtonTypes.h"
 
+#include <initializer_list>
+
 class CStyledButton : public CButton {
     DECLARE_DYNAMIC(CStyledButton)
 
@@ -83,18 +85,25 @@ class CStyledButton : public CButton {
   private:
     void EnsureTip();
     void ReleaseImages(BOOL bDestroy);
+    void ForgetImagesGivenAgain(std::initializer_list<HANDLE> given);
     void EndHover();
     void DropDown();
     void Repaint(BOOL bRepaint);
     int ChooseImageSlot(BOOL bHasNormal) const;
 
+    // The steps of DrawItem, in the order it takes them.
+    void DerivePaintState(UINT itemState);
+    void DrawOutline(CDC* pDC, CRect* pWork);
     void PaintParentCopy(CDC* pDC);
+    void DrawEdgeForState(CDC* pDC, const CRect& rcWork);
+    void DrawRaisedBevel(CDC* pDC, const CRect& rcWork);
     CRect LayoutImage(BOOL bHasCaption, const CRect& rcItem, CRect* pCaption, BOOL bPressed,
                       DWORD cx, DWORD cy) const;
     void DrawIconImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem, CRect* pCaption,
                        BOOL bPressed, BOOL bDisabled);
     void DrawBitmapImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem, CRect* pCaption,
                          BOOL bPressed, BOOL bDisabled);
+    void DrawCaption(CDC* pDC, const CString& caption, CRect rcCaption);
 
   protected:
     // Derived classes' PaintFace and PaintEdge read the paint state and the slots.

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr UINT kCaptionFormat = DT_WORDBREAK | DT_CENTER;
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // One bevel line: from the first point to the second and on to the third.
 struct BevelLine {
@@ -20,99 +22,109 @@ struct BevelLine {
 
 void CStyledButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     CDC* pDC = CDC::FromHandle(lpDrawItemStruct->hDC);
-    const UINT state = lpDrawItemStruct->itemState;
     const CRect rcItem = lpDrawItemStruct->rcItem;
-
-    if (m_bCheckBoxMode)
-        m_bPaintPressed = (state & ODS_SELECTED) != 0 || m_nCheckState != 0;
-    else
-        m_bPaintPressed =
-            (state & ODS_SELECTED) != 0 || (m_dropMenu.GetSafeHmenu() != nullptr && m_bMenuOpen);
-    m_bPaintFocused = state & ODS_FOCUS;
-    m_bPaintDisabled = state & ODS_DISABLED;
+    DerivePaintState(lpDrawItemStruct->itemState);
 
     CRect rcWork = rcItem;
     pDC->SetBkMode(TRANSPARENT);
-
-    if (!m_bFlatLook && (m_bPaintFocused || m_bDefaultButton)) {
-        CBrush black(RGB(0, 0, 0));
-        pDC->FrameRect(&rcWork, &black);
-        rcWork.DeflateRect(1, 1);
-    }
-
+    DrawOutline(pDC, &rcWork);
     if (m_bParentBackground)
         PaintParentCopy(pDC);
     else
         PaintFace(pDC, &rcWork);
+    DrawEdgeForState(pDC, rcWork);
 
-    if (m_bPaintPressed) {
-        if (m_bFlatLook) {
-            if (m_bFlatEdge)
-                PaintEdge(pDC, &rcWork);
-        } else {
-            CBrush shadow(::GetSysColor(COLOR_BTNSHADOW));
-            pDC->FrameRect(&rcWork, &shadow);
-        }
-    } else if (m_bFlatLook) {
-        if (m_bHovering && m_bFlatEdge)
-            PaintEdge(pDC, &rcWork);
-    } else {
-        const int l = rcWork.left, t = rcWork.top, r = rcWork.right, b = rcWork.bottom;
-        const BevelLine bevel[] = {
-            {COLOR_BTNHIGHLIGHT, {{l, b - 1}, {l, t}, {r, t}}},
-            {COLOR_3DLIGHT, {{l + 1, b - 1}, {l + 1, t + 1}, {r, t + 1}}},
-            {COLOR_3DDKSHADOW, {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}}},
-            {COLOR_BTNSHADOW, {{l + 1, b - 2}, {r - 2, b - 2}, {r - 2, t}}},
-        };
-        for (const BevelLine& line : bevel) {
-            CPen pen(PS_SOLID, 1, ::GetSysColor(line.colorIndex));
-            CSelectGuard select(*pDC, pen);
-            pDC->Polyline(line.points, 3);
-        }
-    }
-
-    CRect rcCaption = rcItem;
     CString caption;
     GetWindowText(caption);
     const BOOL bHasCaption = !caption.IsEmpty();
-
+    CRect rcCaption = rcItem;
     if (m_icons[0].hIcon != nullptr)
         DrawIconImage(pDC, bHasCaption, rcItem, &rcCaption, m_bPaintPressed, m_bPaintDisabled);
-
     if (m_bitmaps[0].hImage != nullptr) {
         // Monochrome masks take these two colours when blitted onto colour.
-        pDC->SetBkColor(RGB(255, 255, 255));
-        pDC->SetTextColor(RGB(0, 0, 0));
+        pDC->SetBkColor(kWhite);
+        pDC->SetTextColor(kBlack);
         DrawBitmapImage(pDC, bHasCaption, rcItem, &rcCaption, m_bPaintPressed, m_bPaintDisabled);
     }
-
-    if (bHasCaption) {
-        if (m_bPaintPressed && !m_bCheckBoxMode)
-            rcCaption.OffsetRect(1, 1);
-        const CRect rcBox = rcCaption;
-        pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat | DT_CALCRECT);
-        rcCaption.OffsetRect((rcBox.Width() - rcCaption.Width()) / 2,
-                             (rcBox.Height() - rcCaption.Height()) / 2);
-        pDC->SetBkMode(TRANSPARENT);
-        if (m_bPaintDisabled) {
-            rcCaption.OffsetRect(1, 1);
-            pDC->SetTextColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
-            pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat);
-            rcCaption.OffsetRect(-1, -1);
-            pDC->SetTextColor(::GetSysColor(COLOR_BTNSHADOW));
-            pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat);
-        } else {
-            const bool bHot = m_bHovering || m_bPaintPressed;
-            pDC->SetTextColor(m_colors[bHot ? SBC_TEXT_HOT : SBC_TEXT_NORMAL]);
-            pDC->DrawText(caption, -1, &rcCaption, kCaptionFormat);
-        }
-    }
+    if (bHasCaption)
+        DrawCaption(pDC, caption, rcCaption);
 
     if ((!m_bFlatLook || m_bFlatFocusRect) && m_bPaintFocused) {
         CRect rcFocus = rcWork;
         rcFocus.DeflateRect(3, 3);
         pDC->DrawFocusRect(&rcFocus);
     }
+}
+
+void CStyledButton::DerivePaintState(UINT itemState) {
+    const BOOL bSelected = (itemState & ODS_SELECTED) != 0;
+    if (m_bCheckBoxMode)
+        m_bPaintPressed = bSelected || m_nCheckState != 0;
+    else
+        m_bPaintPressed = bSelected || (m_dropMenu.GetSafeHmenu() != nullptr && m_bMenuOpen);
+    m_bPaintFocused = itemState & ODS_FOCUS;
+    m_bPaintDisabled = itemState & ODS_DISABLED;
+}
+
+// The 3-D look marks the focused or default button with a black outline; the rest of the
+// paint lies inside it.
+void CStyledButton::DrawOutline(CDC* pDC, CRect* pWork) {
+    if (m_bFlatLook || !(m_bPaintFocused || m_bDefaultButton))
+        return;
+    CBrush black(kBlack);
+    pDC->FrameRect(pWork, &black);
+    pWork->DeflateRect(1, 1);
+}
+
+void CStyledButton::DrawEdgeForState(CDC* pDC, const CRect& rcWork) {
+    if (m_bFlatLook) {
+        if (m_bFlatEdge && (m_bPaintPressed || m_bHovering))
+            PaintEdge(pDC, &rcWork);
+    } else if (m_bPaintPressed) {
+        CBrush shadow(::GetSysColor(COLOR_BTNSHADOW));
+        pDC->FrameRect(&rcWork, &shadow);
+    } else {
+        DrawRaisedBevel(pDC, rcWork);
+    }
+}
+
+void CStyledButton::DrawRaisedBevel(CDC* pDC, const CRect& rcWork) {
+    const int left = rcWork.left, top = rcWork.top, right = rcWork.right, bottom = rcWork.bottom;
+    const BevelLine bevel[] = {
+        {COLOR_BTNHIGHLIGHT, {{left, bottom - 1}, {left, top}, {right, top}}},
+        {COLOR_3DLIGHT, {{left + 1, bottom - 1}, {left + 1, top + 1}, {right, top + 1}}},
+        {COLOR_3DDKSHADOW, {{left, bottom - 1}, {right - 1, bottom - 1}, {right - 1, top - 1}}},
+        {COLOR_BTNSHADOW, {{left + 1, bottom - 2}, {right - 2, bottom - 2}, {right - 2, top}}},
+    };
+    for (const BevelLine& line : bevel) {
+        CPen pen(PS_SOLID, 1, ::GetSysColor(line.colorIndex));
+        CSelectGuard select(*pDC, pen);
+        pDC->Polyline(line.points, 3);
+    }
+}
+
+// The wrapped text block is centred in the caption rectangle; a pressed push button moves
+// it one pixel right and down.
+void CStyledButton::DrawCaption(CDC* pDC, const CString& caption, CRect rcCaption) {
+    if (m_bPaintPressed && !m_bCheckBoxMode)
+        rcCaption.OffsetRect(1, 1);
+    const CRect rcBox = rcCaption;
+    CRect rcText = rcCaption;
+    pDC->DrawText(caption, -1, &rcText, kCaptionFormat | DT_CALCRECT);
+    rcText.OffsetRect((rcBox.Width() - rcText.Width()) / 2, (rcBox.Height() - rcText.Height()) / 2);
+    pDC->SetBkMode(TRANSPARENT);
+    if (m_bPaintDisabled) {
+        CRect rcEmbossed = rcText;
+        rcEmbossed.OffsetRect(1, 1);
+        pDC->SetTextColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
+        pDC->DrawText(caption, -1, &rcEmbossed, kCaptionFormat);
+        pDC->SetTextColor(::GetSysColor(COLOR_BTNSHADOW));
+        pDC->DrawText(caption, -1, &rcText, kCaptionFormat);
+        return;
+    }
+    const bool bHot = m_bHovering || m_bPaintPressed;
+    pDC->SetTextColor(m_colors[bHot ? SBC_TEXT_HOT : SBC_TEXT_NORMAL]);
+    pDC->DrawText(caption, -1, &rcText, kCaptionFormat);
 }
 
 DWORD CStyledButton::PaintFace(CDC* pDC, LPCRECT pRect) {
@@ -158,39 +170,39 @@ void CStyledButton::PaintParentCopy(CDC* pDC) {
 // Places an image of cx by cy; only the left and top of the result are moved.
 CRect CStyledButton::LayoutImage(BOOL bHasCaption, const CRect& rcItem, CRect* pCaption,
                                  BOOL bPressed, DWORD cx, DWORD cy) const {
-    const int w = static_cast<int>(cx), h = static_cast<int>(cy);
-    const int width = rcItem.Width(), height = rcItem.Height();
+    const int imageWidth = static_cast<int>(cx), imageHeight = static_cast<int>(cy);
+    const int itemWidth = rcItem.Width(), itemHeight = rcItem.Height();
     CRect rcImage = rcItem;
     switch (m_nImageAlign) {
     case SBA_BESIDE:
         if (bHasCaption) {
             rcImage.left += 3;
-            pCaption->left += w + 3;
+            pCaption->left += imageWidth + 3;
         } else {
-            rcImage.left += (width - w) / 2;
+            rcImage.left += (itemWidth - imageWidth) / 2;
         }
-        rcImage.top += (height - h) / 2;
+        rcImage.top += (itemHeight - imageHeight) / 2;
         break;
     case SBA_ABOVE:
-        rcImage.left += (width - w) / 2;
+        rcImage.left += (itemWidth - imageWidth) / 2;
         if (bHasCaption) {
             rcImage.top = 3;
-            pCaption->top += h;
+            pCaption->top += imageHeight;
         } else {
-            rcImage.top += (height - h) / 2;
+            rcImage.top += (itemHeight - imageHeight) / 2;
         }
         break;
     case SBA_RIGHT_EDGE:
         if (bHasCaption) {
             const int captionWidth = pCaption->Width();
             pCaption->left = 3;
-            pCaption->right = captionWidth - w - 3;
+            pCaption->right = captionWidth - imageWidth - 3;
             CRect rcClient;
             GetClientRect(&rcClient);
-            rcImage.left = rcClient.Width() - w - 3;
-            rcImage.top += (height - h) / 2;
+            rcImage.left = rcClient.Width() - imageWidth - 3;
+            rcImage.top += (itemHeight - imageHeight) / 2;
         } else {
-            rcImage.left += (width - w) / 2;
+            rcImage.left += (itemWidth - imageWidth) / 2;
         }
         break;
     default:
@@ -234,8 +246,8 @@ void CStyledButton::DrawBitmapImage(CDC* pDC, BOOL bHasCaption, const CRect& rcI
             CDC greyDC;
             greyDC.CreateCompatibleDC(pDC);
             CSelectGuard selectGrey(greyDC, grey);
-            greyDC.FillSolidRect(0, 0, rcImage.right + 1, rcImage.bottom + 1, RGB(255, 255, 255));
-            COLORREF oldBk = greyDC.SetBkColor(RGB(255, 255, 255));
+            greyDC.FillSolidRect(0, 0, rcImage.right + 1, rcImage.bottom + 1, kWhite);
+            COLORREF oldBk = greyDC.SetBkColor(kWhite);
             greyDC.BitBlt(0, 0, cx, cy, &maskDC, 0, 0, SRCAND);
             greyDC.BitBlt(0, 0, cx, cy, &imageDC, 0, 0, SRCPAINT);
             greyDC.SetBkColor(oldBk);
