@@ -6,7 +6,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 IMPLEMENT_DYNAMIC(CStyledButton, CButton)
@@ -193,7 +195,22 @@ void CStyledButton::ReleaseImages(BOOL bDestroy) {
     std::memset(m_bitmaps, 0, sizeof(m_bitmaps));
 }
 
+// A handle given again stays held: releasing the old images must spare it.
+void CStyledButton::ForgetImagesGivenAgain(std::initializer_list<HANDLE> given) {
+    auto forget = [&given](auto& handle) {
+        if (std::find(given.begin(), given.end(), handle) != given.end())
+            handle = nullptr;
+    };
+    for (ButtonIconSlot& slot : m_icons)
+        forget(slot.hIcon);
+    for (ButtonBitmapSlot& slot : m_bitmaps) {
+        forget(slot.hImage);
+        forget(slot.hMask);
+    }
+}
+
 DWORD CStyledButton::SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint) {
+    ForgetImagesGivenAgain({hIconHot, hIconNormal});
     ReleaseImages(TRUE);
     if (hIconNormal == hIconHot)
         hIconNormal = nullptr; // held once, destroyed once
@@ -208,6 +225,7 @@ DWORD CStyledButton::SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint) 
 
 DWORD CStyledButton::SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hImageNormal,
                                 HBITMAP hMaskNormal, BOOL bRepaint) {
+    ForgetImagesGivenAgain({hImageHot, hMaskHot, hImageNormal, hMaskNormal});
     ReleaseImages(TRUE);
     if (hImageNormal == hImageHot) {
         if (hMaskNormal != nullptr && hMaskNormal != hMaskHot)
@@ -347,6 +365,7 @@ BOOL CStyledButton::OnReflectClick() {
     }
     if (m_szLink[0] != '\0') {
         SHELLEXECUTEINFOA sei{};
+        // The record's real size: the fixed 32-bit size (60) makes the call fail on x64.
         sei.cbSize = sizeof(sei);
         sei.fMask = SEE_MASK_FLAG_NO_UI;
         sei.lpVerb = "open";
@@ -369,6 +388,8 @@ void CStyledButton::OnEnable(BOOL bEnable) {
     if (bEnable)
         return;
     HWND hParent = ::GetParent(m_hWnd);
+    // Without a parent there is no tab order, and SetFocus(nullptr) would take the
+    // keyboard focus away from every window of the thread.
     if (hParent != nullptr) {
         HWND hNext = ::GetNextDlgTabItem(hParent, m_hWnd, FALSE);
         ::SetFocus(hNext != nullptr && hNext != m_hWnd ? hNext : hParent);
@@ -408,6 +429,8 @@ void CStyledButton::OnMeasureItem(int, LPMEASUREITEMSTRUCT lpMeasureItemStruct) 
     Default();
 }
 
+// The target stays stored when the menu fails to load: without a menu handle a click never
+// reaches the drop-down step, so it is never used.
 BOOL CStyledButton::SetDropDownMenu(UINT nMenuResource, HWND hTarget) {
     m_hMenuTarget = hTarget;
     if (m_dropMenu.LoadMenu(static_cast<int>(nMenuResource)))

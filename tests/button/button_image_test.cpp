@@ -191,4 +191,19 @@ TEST_F(ButtonImage, ImagesAndCursorAreReleasedByTheirOwner) {
     ::DeleteObject(ii.hbmMask);
 }
 
+// Giving the button a handle it already holds keeps that handle alive, and it still paints.
+TEST_F(ButtonImage, HandlesGivenAgainAreKept) {
+    CStyledButton& b = m_dlg->m_image;
+    b.SetWindowText("");
+    HBITMAP image = MakeImage(kBlue), mask = MakeMask();
+    b.SetBitmaps(image, mask, nullptr, nullptr, FALSE);
+    b.SetBitmaps(image, mask, nullptr, nullptr, FALSE);
+    EXPECT_TRUE(Alive(image) && Alive(mask));
+    EXPECT_EQ(kBlue, PaintButton(b, 0)->Pixel(left, top));
+    HICON icon = MakeIcon(kBlue);
+    b.SetIcons(icon, nullptr, FALSE);
+    b.SetIcons(icon, nullptr, FALSE);
+    EXPECT_EQ(kBlue, PaintButton(b, 0)->Pixel(left, top));
+}
+
 } // namespace
