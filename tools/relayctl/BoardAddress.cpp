@@ -1,0 +1,64 @@
+#include "BoardAddress.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+
+namespace {
+
+constexpr std::size_t kMaxValue = 999; // the panel reads values into 1000 characters
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    const auto last = text.find_last_not_of(" \t\r");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// Names compare as the private-profile functions compare them: ASCII case ignored.
+bool SameName(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// The value of key in section: trimmed, a surrounding pair of quotes taken off, cut to
+// 999 characters; empty when missing. The bytes are taken as they are (GBK text passes).
+std::string ReadProfileText(const std::filesystem::path& file, const std::string& section,
+                            const std::string& key) {
+    std::ifstream in(file, std::ios::binary);
+    bool inSection = false;
+    for (std::string line; std::getline(in, line);) {
+        line = Trim(line);
+        if (line.starts_with('[')) {
+            const auto close = line.find(']');
+            inSection = SameName(line.substr(1, close == std::string::npos ? close : close - 1),
+                                 section);
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (!inSection || equals == std::string::npos || !SameName(Trim(line.substr(0, equals)), key))
+            continue;
+        std::string value = Trim(line.substr(equals + 1));
+        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+            value = value.substr(1, value.size() - 2);
+        return value.substr(0, kMaxValue);
+    }
+    return {};
+}
+
+} // namespace
+
+BoardAddress ReadBoardAddress(const std::filesystem::path& file) {
+    BoardAddress address{ReadProfileText(file, "canshu_v2", "socket_ip"), 6000};
+    if (address.host.empty())
+        address.host = "192.168.1.110";
+    const std::string port = ReadProfileText(file, "canshu_v2", "socket_port");
+    if (!port.empty()) {
+        std::uint32_t value = 0;
+        for (auto digit = port.begin(); digit != port.end() && std::isdigit(static_cast<unsigned char>(*digit)); ++digit)
+            value = value * 10 + static_cast<std::uint32_t>(*digit - '0');
+        address.port = static_cast<std::uint16_t>(value);
+    }
+    return address;
+}

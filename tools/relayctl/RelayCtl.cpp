@@ -1,0 +1,204 @@
+#include "RelayCtl.h"
+
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+volatile std::sig_atomic_t g_relayctlStop = 0;
+
+namespace {
+
+// The panel's receive time-out counts ticks of its 30 ms timer.
+constexpr std::chrono::milliseconds kTick(30);
+constexpr int kRequeries = 3;
+const RelayFrame kQuery = BuildRelayCommand(RELAY_CMD_QUERY, 0);
+
+std::string ChannelList(std::uint16_t channels) {
+    std::string list;
+    for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
+        if (channels >> (channel - 1) & 1)
+            list += " " + std::to_string(channel);
+    }
+    return list.empty() ? " none" : list;
+}
+
+// "on: 1 3 16  #.#............#", channel 1 first, or the JSON object.
+std::string StatusText(std::uint16_t channels, bool json) {
+    std::string text = json ? "\"channels\":[" : "on:" + ChannelList(channels) + "  ";
+    for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
+        const bool on = channels >> (channel - 1) & 1;
+        text += json ? (on ? "true" : "false") : (on ? "#" : ".");
+        if (json && channel < RELAY_CHANNEL_COUNT)
+            text += ",";
+    }
+    if (!json)
+        return text;
+    char mask[16];
+    std::snprintf(mask, sizeof mask, "0x%04X", channels);
+    return text + "],\"mask\":\"" + mask + "\"";
+}
+
+std::string Timestamp() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    char text[40];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S",
+                                        std::localtime(&seconds));
+    std::snprintf(text + n, sizeof text - n, ".%03d",
+                  static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000));
+    return text;
+}
+
+} // namespace
+
+CRelayCtl::CRelayCtl(CBoardSocket& socket, const CommandLine& line, std::string where)
+    : m_socket(socket), m_line(line), m_where(std::move(where)) {}
+
+int CRelayCtl::Run() {
+    const std::uint16_t mask = m_line.channels;
+    switch (m_line.command) {
+    case Command::Status: {
+        const int code = ReadStatus();
+        if (code == RELAYCTL_DONE)
+            Print();
+        return code;
+    }
+    case Command::On:
+        return Switch(mask, mask);
+    case Command::Off:
+        return Switch(mask, 0);
+    case Command::Toggle: {
+        const int code = ReadStatus();
+        return code != RELAYCTL_DONE ? code : Switch(mask, static_cast<std::uint16_t>(~m_status));
+    }
+    case Command::AllOn:
+        return SetAll(true);
+    case Command::AllOff:
+        return SetAll(false);
+    case Command::Pulse: {
+        const std::uint16_t first = m_line.offFirst ? 0 : mask;
+        const int code = Switch(mask, first);
+        if (code != RELAYCTL_DONE)
+            return code;
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_line.pulseMs));
+        return Switch(mask, static_cast<std::uint16_t>(~first));
+    }
+    case Command::Watch:
+        return Watch();
+    }
+    return RELAYCTL_BAD_USAGE;
+}
+
+bool CRelayCtl::SendFrame(const RelayFrame& frame) {
+    if (!m_lost && !m_socket.Send(frame.data(), frame.size()))
+        m_lost = true;
+    return !m_lost;
+}
+
+bool CRelayCtl::NextStatus(Clock::time_point deadline) {
+    while (!m_lost && !g_relayctlStop) {
+        const auto start = Clock::now();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - start);
+        if (left.count() <= 0)
+            return false;
+        std::uint8_t byte = 0;
+        const int got = m_socket.ReceiveByte(byte, static_cast<int>(std::min(left, kTick).count()));
+        if (got < 0) {
+            m_lost = true;
+        } else if (got == 0) {
+            // Quiet time as the panel's timer ticks: after 10 a partial frame is dropped.
+            for (auto ticks = (Clock::now() - start) / kTick; ticks > 0; --ticks)
+                m_rx.TickRxTimeout();
+        } else if (m_rx.PushRxByte(byte)) {
+            m_status = RelayStatusChannels(m_rx.m_rxFrame);
+            return true;
+        }
+    }
+    return false;
+}
+
+int CRelayCtl::Confirm(std::uint16_t mask, std::uint16_t wanted) {
+    bool anyStatus = false;
+    for (int query = 0; query <= kRequeries && !m_lost; ++query) {
+        if (query > 0 && !SendFrame(kQuery))
+            break;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(m_line.timeoutMs);
+        while (NextStatus(deadline)) {
+            anyStatus = true;
+            if (((m_status ^ wanted) & mask) == 0)
+                return RELAYCTL_DONE;
+        }
+    }
+    if (m_lost)
+        return LinkLost();
+    if (!anyStatus)
+        std::fprintf(stderr, "relayctl: no status from %s within %d tries of %d ms\n",
+                     m_where.c_str(), kRequeries + 1, m_line.timeoutMs);
+    else
+        std::fprintf(stderr, "relayctl: %s did not confirm channels%s (its last status: %s)\n",
+                     m_where.c_str(), ChannelList(static_cast<std::uint16_t>((m_status ^ wanted) & mask)).c_str(),
+                     StatusText(m_status, false).c_str());
+    return RELAYCTL_NOT_CONFIRMED;
+}
+
+int CRelayCtl::ReadStatus() {
+    return SendFrame(kQuery) ? Confirm(0, 0) : LinkLost();
+}
+
+int CRelayCtl::Switch(std::uint16_t mask, std::uint16_t wanted) {
+    for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
+        const std::uint16_t bit = static_cast<std::uint16_t>(1u << (channel - 1));
+        if ((mask & bit) != 0 &&
+            !SendFrame(BuildRelayCommand((wanted & bit) != 0 ? RELAY_CMD_ON : RELAY_CMD_OFF,
+                                         static_cast<std::uint32_t>(channel))))
+            return LinkLost();
+    }
+    return Verified(mask, wanted);
+}
+
+int CRelayCtl::SetAll(bool on) {
+    if (!SendFrame(BuildRelayCommand(RELAY_CMD_SET_ALL, on ? 0xFFFFFFFF : 0)))
+        return LinkLost();
+    return Verified(0xFFFF, on ? 0xFFFF : 0);
+}
+
+int CRelayCtl::Verified(std::uint16_t mask, std::uint16_t wanted) {
+    if (!m_line.verify)
+        return RELAYCTL_DONE;
+    const int code = Confirm(mask, wanted);
+    if (code == RELAYCTL_DONE)
+        Print();
+    return code;
+}
+
+int CRelayCtl::Watch() {
+    bool shown = false;
+    std::uint16_t last = 0;
+    while (!g_relayctlStop && SendFrame(kQuery)) {
+        const auto next = Clock::now() + std::chrono::milliseconds(m_line.intervalMs);
+        while (NextStatus(next)) {
+            if (!shown || m_status != last)
+                Print(Timestamp());
+            shown = true;
+            last = m_status;
+        }
+    }
+    return m_lost ? LinkLost() : RELAYCTL_DONE;
+}
+
+int CRelayCtl::LinkLost() const {
+    std::fprintf(stderr, "relayctl: connection to %s lost: %s\n", m_where.c_str(),
+                 m_socket.LastError().c_str());
+    return RELAYCTL_NO_LINK;
+}
+
+void CRelayCtl::Print(const std::string& time) const {
+    const std::string status = StatusText(m_status, m_line.json);
+    if (m_line.json)
+        std::printf("{%s%s}\n", time.empty() ? "" : ("\"time\":\"" + time + "\",").c_str(),
+                    status.c_str());
+    else
+        std::printf("%s%s\n", time.empty() ? "" : (time + " ").c_str(), status.c_str());
+    std::fflush(stdout);
+}
