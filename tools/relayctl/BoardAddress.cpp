@@ -32,12 +32,13 @@ std::string ReadProfileText(const std::filesystem::path& file, const std::string
         line = Trim(line);
         if (line.starts_with('[')) {
             const auto close = line.find(']');
-            inSection = SameName(line.substr(1, close == std::string::npos ? close : close - 1),
-                                 section);
+            inSection =
+                SameName(line.substr(1, close == std::string::npos ? close : close - 1), section);
             continue;
         }
         const auto equals = line.find('=');
-        if (!inSection || equals == std::string::npos || !SameName(Trim(line.substr(0, equals)), key))
+        if (!inSection || equals == std::string::npos ||
+            !SameName(Trim(line.substr(0, equals)), key))
             continue;
         std::string value = Trim(line.substr(equals + 1));
         if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
@@ -56,7 +57,8 @@ BoardAddress ReadBoardAddress(const std::filesystem::path& file) {
     const std::string port = ReadProfileText(file, "canshu_v2", "socket_port");
     if (!port.empty()) {
         std::uint32_t value = 0;
-        for (auto digit = port.begin(); digit != port.end() && std::isdigit(static_cast<unsigned char>(*digit)); ++digit)
+        for (auto digit = port.begin();
+             digit != port.end() && std::isdigit(static_cast<unsigned char>(*digit)); ++digit)
             value = value * 10 + static_cast<std::uint32_t>(*digit - '0');
         address.port = static_cast<std::uint16_t>(value);
     }

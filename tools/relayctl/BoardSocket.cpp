@@ -1,23 +1,18 @@
 #include "BoardSocket.h"
 
 #ifdef _WIN32
+#include <cerrno>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 namespace {
 
 using SocketLength = int;
-constexpr bool kSelectWantsHighestPlusOne = false;
+constexpr int kConnectInProgress = WSAEWOULDBLOCK;
 constexpr int kSendFlags = 0;
 
 int LastSocketError() {
     return WSAGetLastError();
-}
-bool ConnectInProgress(int error) {
-    return error == WSAEWOULDBLOCK;
-}
-bool Interrupted(int) {
-    return false;
 }
 void CloseSocket(SOCKET socket) {
     closesocket(socket);
@@ -28,10 +23,11 @@ bool SetBlocking(SOCKET socket, bool blocking) {
 }
 std::string ErrorText(int error) {
     char text[256] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                          text[length - 1] == '.'))
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
+    while (length > 0 &&
+           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.'))
         --length;
     return length > 0 ? std::string(text, length) : "Winsock error " + std::to_string(error);
 }
@@ -64,18 +60,12 @@ namespace {
 using SOCKET = int;
 using SocketLength = socklen_t;
 constexpr SOCKET INVALID_SOCKET = -1;
-constexpr bool kSelectWantsHighestPlusOne = true;
+constexpr int kConnectInProgress = EINPROGRESS;
 // A board that has gone must give an error, not SIGPIPE.
 constexpr int kSendFlags = MSG_NOSIGNAL;
 
 int LastSocketError() {
     return errno;
-}
-bool ConnectInProgress(int error) {
-    return error == EINPROGRESS;
-}
-bool Interrupted(int error) {
-    return error == EINTR;
 }
 void CloseSocket(SOCKET socket) {
     close(socket);
@@ -111,7 +101,7 @@ int WaitFor(SOCKET socket, bool forConnect, int waitMs) {
     FD_SET(socket, &ready);
     FD_SET(socket, &failed);
     timeval wait{waitMs / 1000, waitMs % 1000 * 1000};
-    const int highest = kSelectWantsHighestPlusOne ? static_cast<int>(socket) + 1 : 0;
+    const int highest = static_cast<int>(socket) + 1; // Winsock ignores it
     return forConnect ? select(highest, nullptr, &ready, &failed, &wait)
                       : select(highest, &ready, nullptr, nullptr, &wait);
 }
@@ -137,7 +127,7 @@ bool CBoardSocket::Connect(const std::string& host, std::uint16_t port, int time
         return false;
     }
     if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (!ConnectInProgress(LastSocketError())) {
+        if (LastSocketError() != kConnectInProgress) {
             m_error = ErrorText(LastSocketError());
             return false;
         }
@@ -163,8 +153,8 @@ bool CBoardSocket::Connect(const std::string& host, std::uint16_t port, int time
 bool CBoardSocket::Send(const std::uint8_t* data, std::size_t size) {
     const SOCKET socket = static_cast<SOCKET>(m_socket);
     while (size > 0) {
-        const auto sent = send(socket, reinterpret_cast<const char*>(data), static_cast<int>(size),
-                               kSendFlags);
+        const auto sent =
+            send(socket, reinterpret_cast<const char*>(data), static_cast<int>(size), kSendFlags);
         if (sent <= 0) {
             m_error = ErrorText(LastSocketError());
             return false;
@@ -178,7 +168,8 @@ bool CBoardSocket::Send(const std::uint8_t* data, std::size_t size) {
 int CBoardSocket::ReceiveByte(std::uint8_t& byte, int waitMs) {
     const SOCKET socket = static_cast<SOCKET>(m_socket);
     const int ready = WaitFor(socket, false, waitMs);
-    if (ready == 0 || (ready < 0 && Interrupted(LastSocketError())))
+    // A signal ends the wait as if nothing came; the caller looks at its stop flag.
+    if (ready == 0 || (ready < 0 && LastSocketError() == EINTR))
         return 0;
     const auto got = ready < 0 ? -1 : recv(socket, reinterpret_cast<char*>(&byte), 1, 0);
     if (got == 1)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include <thread>
+#include <vector>
 
 volatile std::sig_atomic_t g_relayctlStop = 0;
 
@@ -43,11 +44,24 @@ std::string Timestamp() {
     const auto now = system_clock::now();
     const std::time_t seconds = system_clock::to_time_t(now);
     char text[40];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S",
-                                        std::localtime(&seconds));
-    std::snprintf(text + n, sizeof text - n, ".%03d",
-                  static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000));
+    const std::size_t n =
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::localtime(&seconds));
+    std::snprintf(
+        text + n, sizeof text - n, ".%03d",
+        static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000));
     return text;
+}
+
+// One on or off frame per channel of mask, as wanted says, channel 1 first.
+std::vector<RelayFrame> SwitchFrames(std::uint16_t mask, std::uint16_t wanted) {
+    std::vector<RelayFrame> frames;
+    for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
+        if (mask >> (channel - 1) & 1)
+            frames.push_back(
+                BuildRelayCommand(wanted >> (channel - 1) & 1 ? RELAY_CMD_ON : RELAY_CMD_OFF,
+                                  static_cast<std::uint32_t>(channel)));
+    }
+    return frames;
 }
 
 } // namespace
@@ -58,31 +72,29 @@ CRelayCtl::CRelayCtl(CBoardSocket& socket, const CommandLine& line, std::string 
 int CRelayCtl::Run() {
     const std::uint16_t mask = m_line.channels;
     switch (m_line.command) {
-    case Command::Status: {
-        const int code = ReadStatus();
-        if (code == RELAYCTL_DONE)
-            Print();
-        return code;
-    }
+    case Command::Status:
+        return Exchange({kQuery}, 0, 0);
     case Command::On:
-        return Switch(mask, mask);
+        return Exchange(SwitchFrames(mask, mask), mask, mask);
     case Command::Off:
-        return Switch(mask, 0);
+        return Exchange(SwitchFrames(mask, 0), mask, 0);
     case Command::Toggle: {
-        const int code = ReadStatus();
-        return code != RELAYCTL_DONE ? code : Switch(mask, static_cast<std::uint16_t>(~m_status));
+        const int code = Exchange({kQuery}, 0, 0, false);
+        const auto wanted = static_cast<std::uint16_t>(~m_status);
+        return code != RELAYCTL_DONE ? code : Exchange(SwitchFrames(mask, wanted), mask, wanted);
     }
     case Command::AllOn:
-        return SetAll(true);
+        return Exchange({BuildRelayCommand(RELAY_CMD_SET_ALL, 0xFFFFFFFF)}, 0xFFFF, 0xFFFF);
     case Command::AllOff:
-        return SetAll(false);
+        return Exchange({BuildRelayCommand(RELAY_CMD_SET_ALL, 0)}, 0xFFFF, 0);
     case Command::Pulse: {
         const std::uint16_t first = m_line.offFirst ? 0 : mask;
-        const int code = Switch(mask, first);
+        const int code = Exchange(SwitchFrames(mask, first), mask, first);
         if (code != RELAYCTL_DONE)
             return code;
         std::this_thread::sleep_for(std::chrono::milliseconds(m_line.pulseMs));
-        return Switch(mask, static_cast<std::uint16_t>(~first));
+        const auto second = static_cast<std::uint16_t>(~first);
+        return Exchange(SwitchFrames(mask, second), mask, second);
     }
     case Command::Watch:
         return Watch();
@@ -137,37 +149,22 @@ int CRelayCtl::Confirm(std::uint16_t mask, std::uint16_t wanted) {
                      m_where.c_str(), kRequeries + 1, m_line.timeoutMs);
     else
         std::fprintf(stderr, "relayctl: %s did not confirm channels%s (its last status: %s)\n",
-                     m_where.c_str(), ChannelList(static_cast<std::uint16_t>((m_status ^ wanted) & mask)).c_str(),
+                     m_where.c_str(),
+                     ChannelList(static_cast<std::uint16_t>((m_status ^ wanted) & mask)).c_str(),
                      StatusText(m_status, false).c_str());
     return RELAYCTL_NOT_CONFIRMED;
 }
 
-int CRelayCtl::ReadStatus() {
-    return SendFrame(kQuery) ? Confirm(0, 0) : LinkLost();
-}
-
-int CRelayCtl::Switch(std::uint16_t mask, std::uint16_t wanted) {
-    for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
-        const std::uint16_t bit = static_cast<std::uint16_t>(1u << (channel - 1));
-        if ((mask & bit) != 0 &&
-            !SendFrame(BuildRelayCommand((wanted & bit) != 0 ? RELAY_CMD_ON : RELAY_CMD_OFF,
-                                         static_cast<std::uint32_t>(channel))))
+int CRelayCtl::Exchange(const std::vector<RelayFrame>& frames, std::uint16_t mask,
+                        std::uint16_t wanted, bool print) {
+    for (const RelayFrame& frame : frames) {
+        if (!SendFrame(frame))
             return LinkLost();
     }
-    return Verified(mask, wanted);
-}
-
-int CRelayCtl::SetAll(bool on) {
-    if (!SendFrame(BuildRelayCommand(RELAY_CMD_SET_ALL, on ? 0xFFFFFFFF : 0)))
-        return LinkLost();
-    return Verified(0xFFFF, on ? 0xFFFF : 0);
-}
-
-int CRelayCtl::Verified(std::uint16_t mask, std::uint16_t wanted) {
-    if (!m_line.verify)
+    if (mask != 0 && !m_line.verify)
         return RELAYCTL_DONE;
     const int code = Confirm(mask, wanted);
-    if (code == RELAYCTL_DONE)
+    if (code == RELAYCTL_DONE && print)
         Print();
     return code;
 }

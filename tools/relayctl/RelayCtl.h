@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <string>
+#include <vector>
 
 // Exit codes.
 inline constexpr int RELAYCTL_DONE = 0;
@@ -36,17 +37,15 @@ class CRelayCtl {
     // Waits for a status in which the channels of mask read as in wanted, querying again up
     // to three times; says why to stderr when it fails.
     int Confirm(std::uint16_t mask, std::uint16_t wanted);
-    // Queries and waits for any status.
-    int ReadStatus();
-    // One on or off frame per channel of mask, as wanted says, then the verification.
-    int Switch(std::uint16_t mask, std::uint16_t wanted);
-    int SetAll(bool on);
-    int Verified(std::uint16_t mask, std::uint16_t wanted);
+    // Sends the frames, then waits for a status in which the channels of mask read as in
+    // wanted (a switch with --no-verify does not wait) and prints it if asked.
+    int Exchange(const std::vector<RelayFrame>& frames, std::uint16_t mask, std::uint16_t wanted,
+                 bool print = true);
     int Watch();
     int LinkLost() const;
     void Print(const std::string& time = {}) const;
 
-    CBoardSocket& m_socket; // not owned
+    CBoardSocket& m_socket;    // not owned
     const CommandLine& m_line; // not owned
     const std::string m_where;
     CRelayRxState m_rx;

@@ -7,17 +7,10 @@
 namespace {
 
 const char kHelp[] = R"(
-  status                 the state of the 16 channels
-  on CH... | off CH...   switch channels (1-16; lists and ranges: 1,3 5-8)
-  toggle CH...           switch each to the opposite of the board's current state
-  all-on | all-off       switch all channels
-  pulse CH... --ms N     on, wait N ms, off (--off-first: off, wait, on)
-  watch [--interval MS]  query every MS (default 600), one line per change, until Ctrl-C
-
-The board is at --host/--port, else where canshu.ini in this directory says (section
-canshu_v2, socket_ip and socket_port), else 192.168.1.110:6000. A switch waits for the
-board's status to show it (up to --timeout MS, default 1000, and three more queries);
---no-verify only sends. --json prints JSON objects.
+Channels 1-16, lists and ranges: 1,3 5-8. The board is at --host/--port, else where
+canshu.ini here says, else 192.168.1.110:6000. A switch waits for the board's status to
+show it (--timeout MS, default 1000, then three more queries); --no-verify only sends.
+pulse: on, N ms, off (--off-first: off, then on). watch: a line per change, until Ctrl-C.
 Exit status: 0 done, 1 bad usage, 2 no connection, 3 the board did not confirm.
 )";
 
