@@ -7,6 +7,7 @@ import os
 import signal
 import socket
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
@@ -25,9 +26,11 @@ class BoardsimTest(PanelTestCase):
             client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             for piece in pieces:
                 client.sendall(piece)
-            received = b""
+            received, deadline = b"", time.monotonic() + 20
             while chunk := client.recv(4096):
                 received += chunk
+                if time.monotonic() > deadline:
+                    raise AssertionError("boardsim did not close the connection")
             return received
 
     def test_frames_are_cut_at_every_eighth_byte_and_bad_ones_dropped(self):
@@ -44,6 +47,11 @@ class BoardsimTest(PanelTestCase):
                                  "--flood", "3", "--channels", "0x1234", "--close-after", "1")
         self.assertEqual(self.exchange(board, frame(0x10, 0)),
                          bytes.fromhex("deadbeef0102") + status(0x1234) * 4)
+
+    def test_a_timed_flood_ends(self):
+        board = self.start_board("--flood-ms", "200", "--close-after", "1")
+        flood = self.exchange(board, frame(0x10, 0))
+        self.assertEqual(flood, status(0) * (len(flood) // 8))
 
     def test_stops_on_a_signal_even_while_a_reader_does_not_read(self):
         idle = self.start_board()
