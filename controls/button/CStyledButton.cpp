@@ -413,6 +413,8 @@ HBRUSH CStyledButton::CtlColor(CDC*, UINT) {
 
 // The popup of the drop-down menu belongs to the button, so its mnemonics arrive here.
 LRESULT CStyledButton::OnMenuChar(UINT nChar, UINT nFlags, CMenu* pMenu) {
+    // A registered handle need not have a GlyphMenu behind it: any popup handle can be
+    // appended, and a plain menu has no records to search.
     if (GlyphMenu::IsRegisteredMenu(pMenu) && pMenu->IsKindOf(RUNTIME_CLASS(GlyphMenu)))
         return GlyphMenu::HandleMenuChar(nChar, nFlags, static_cast<GlyphMenu*>(pMenu));
     return Default();
@@ -420,7 +422,7 @@ LRESULT CStyledButton::OnMenuChar(UINT nChar, UINT nFlags, CMenu* pMenu) {
 
 // A popup item of the drop-down menu names its sub-menu where the item id would be.
 void CStyledButton::OnMeasureItem(int, LPMEASUREITEMSTRUCT lpMeasureItemStruct) {
-    const HMENU hMenu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(lpMeasureItemStruct->itemID));
+    const HMENU hMenu = MenuHandleOfKey(lpMeasureItemStruct->itemID);
     if (lpMeasureItemStruct->CtlType == ODT_MENU && ::IsMenu(hMenu) &&
         GlyphMenu::IsRegisteredMenu(hMenu)) {
         m_dropMenu.MeasureItem(lpMeasureItemStruct);

@@ -22,7 +22,18 @@ enum MenuStyle : INT32 {
     MENU_STYLE_FLAT = 1,
 };
 
+// Item ids and records hold a popup's menu handle in 32 bits; the handle
+// widens back by sign extension, as the system widens its own handles.
+inline UINT MenuKeyOf(HMENU hMenu) {
+    return static_cast<UINT>(reinterpret_cast<UINT_PTR>(hMenu));
+}
+inline HMENU MenuHandleOfKey(UINT key) {
+    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<LONG>(key)));
+}
+
 class CDC;
+struct MenuItemLook;
+struct FlatMenuColors;
 
 class GlyphMenu : public CMenu {
     DECLARE_DYNAMIC(GlyphMenu)
@@ -34,8 +45,8 @@ class GlyphMenu : public CMenu {
     GlyphMenu& operator=(const GlyphMenu&) = delete;
 
     // Build the menu tree from a menu resource template of the executable.
-    // FALSE, with the object as it was, when the resource is missing or its
-    // template runs past its end or leaves a level open.
+    // FALSE, with the object as it was, when the resource is missing, its
+    // template runs past its end or leaves a level open, or a menu cannot be made.
     virtual BOOL LoadMenu(int resourceId);
     virtual BOOL LoadMenu(const char* resourceName);
     // Releases sub-menus, records and the handle; FALSE when there was no handle.
@@ -71,8 +82,7 @@ class GlyphMenu : public CMenu {
     void SyncItemRecords();
     GlyphMenuItem* TakeRecordForId(UINT id);
     void SetAllSyncMarks(UINT value);
-    // Frees unclaimed records; their slots in m_items become null, for the
-    // caller to remove.
+    // Frees the records that no item claimed and drops them from m_items.
     void DeleteUnmarkedRecords();
     // By position with MF_BYPOSITION, else by command id anywhere in the tree.
     BOOL GetItemText(UINT idOrPosition, CString& text, UINT flags);
@@ -88,8 +98,10 @@ class GlyphMenu : public CMenu {
     static BOOL IsFlatStyle();
     static int FindSharedGlyph(UINT id);
 
-    // Glyphs: every menu draws from s_sharedGlyphs, keyed by command id.
+    // The colour moved towards white by fraction, each channel on its own.
     static COLORREF LightenColor(COLORREF crColor, double fraction);
+
+    // Glyphs: every menu draws from s_sharedGlyphs, keyed by command id.
     // The image of command id in a toolbar resource; *imageIndex unchanged
     // when the id has no button there or its image is 0.
     BOOL ToolbarImageIndex(UINT id, int toolbarResource, int* imageIndex);
@@ -103,7 +115,7 @@ class GlyphMenu : public CMenu {
     // A 16-colour bitmap resource with the standard greys, black and white
     // turned into the current button colours; no handle for anything else.
     static CBitmap LoadMappedBitmap(int resourceId);
-    static WORD DibColourCount(const BITMAPINFOHEADER* header);
+    static WORD DibColorCount(const BITMAPINFOHEADER* header);
     // The glyph on the button face, as a bitmap compatible with pDC.
     BOOL RenderGlyph(CDC* pDC, CImageList& list, int imageIndex, CBitmap& glyph);
     void FadeGlyph(CBitmap& glyph);
@@ -134,6 +146,13 @@ class GlyphMenu : public CMenu {
     // The live menu that lists a record, for measuring, whose message names no menu.
     static GlyphMenu* OwnerOfRecord(const GlyphMenuItem* item);
     static BOOL RouteMenuItem(UINT message, LPARAM lParam);
+    // Steps of the two painters.
+    COLORREF FillClassicBackground(CDC* pDC, const CRect& itemRect, const MenuItemLook& look,
+                                   COLORREF crBackground) const;
+    void DrawClassicGlyph(CDC* pDC, const CRect& glyphFrame, const MenuItemLook& look,
+                          COLORREF crBackground);
+    void DrawFlatGlyph(CDC* pDC, const CRect& itemRect, const CRect& column,
+                       const MenuItemLook& look, const FlatMenuColors& colors);
     // Both parts of the caption, left and right of its tabs, in one colour.
     void DrawItemText(CDC* pDC, const GlyphMenuItem* item, CRect rect, COLORREF crText) const;
 

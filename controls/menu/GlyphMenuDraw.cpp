@@ -16,7 +16,7 @@
 
 namespace {
 
-COLORREF SysColour(int index) {
+COLORREF SysColor(int index) {
     return ::GetSysColor(index);
 }
 
@@ -36,6 +36,43 @@ HBITMAP CheckedBitmap(const DRAWITEMSTRUCT* dis) {
 
 void DrawGlyph(CDC* pDC, int index, int x, int y) {
     GlyphMenu::s_sharedGlyphs.Draw(pDC, index, CPoint(x, y), ILD_TRANSPARENT);
+}
+
+} // namespace
+
+// What one draw request shows, with its style's rule for disabled items applied.
+struct MenuItemLook {
+    BOOL selected;
+    BOOL grayed;
+    BOOL checked;
+    int glyph; // in the shared glyph list; -1 for none
+
+    BOOL HasGlyph() const { return glyph >= 0; }
+};
+
+struct FlatMenuColors {
+    BOOL themed;
+    COLORREF column;    // the glyph column
+    COLORREF window;    // the rest of an unselected item
+    COLORREF border;    // around the selection and checked glyphs
+    COLORREF selection; // the selected item
+
+    static FlatMenuColors Current(BOOL themed) {
+        const COLORREF face = SysColor(COLOR_BTNFACE);
+        const COLORREF highlight = SysColor(COLOR_HIGHLIGHT);
+        return {themed, themed ? face : GlyphMenu::LightenColor(face, 0.25), SysColor(COLOR_WINDOW),
+                highlight, GlyphMenu::LightenColor(highlight, themed ? 0.7 : 0.85)};
+    }
+};
+
+namespace {
+
+MenuItemLook LookOf(const DRAWITEMSTRUCT* dis, const GlyphMenuItem* item, BOOL selectDisabled) {
+    UINT state = dis->itemState;
+    if ((state & ODS_GRAYED) && !selectDisabled)
+        state &= ~ODS_SELECTED;
+    return {(state & ODS_SELECTED) != 0, (state & ODS_GRAYED) != 0, (state & ODS_CHECKED) != 0,
+            item->m_globalImage};
 }
 
 } // namespace
@@ -122,188 +159,194 @@ void GlyphMenu::DrawItem(LPDRAWITEMSTRUCT dis) {
 void GlyphMenu::DrawItemClassic(LPDRAWITEMSTRUCT dis) {
     const auto* item = reinterpret_cast<const GlyphMenuItem*>(dis->itemData);
     CDC* dc = CDC::FromHandle(dis->hDC);
-    const CRect rc = dis->rcItem;
-    const int L = rc.left, T = rc.top, R = rc.right, B = rc.bottom;
-    const COLORREF bg = SysColour(IsXpThemed() ? COLOR_BTNFACE : COLOR_MENU);
-    UINT state = dis->itemState;
-    if ((state & ODS_GRAYED) && (state & ODS_SELECTED) && !s_classicSelectDisabled)
-        state &= ~ODS_SELECTED;
-
+    const CRect itemRect = dis->rcItem;
+    const COLORREF background = SysColor(IsXpThemed() ? COLOR_BTNFACE : COLOR_MENU);
     if (item->m_flags & MF_SEPARATOR) {
-        dc->FillSolidRect(&rc, bg);
-        CRect edge = rc;
-        edge.top += (B - T) >> 1;
-        dc->DrawEdge(&edge, EDGE_ETCHED, BF_TOP);
+        dc->FillSolidRect(&itemRect, background);
+        CRect line = itemRect;
+        line.top += itemRect.Height() >> 1;
+        dc->DrawEdge(&line, EDGE_ETCHED, BF_TOP);
         return;
     }
 
-    const BOOL selected = (state & ODS_SELECTED) != 0;
-    const BOOL grayed = (state & ODS_GRAYED) != 0;
-    const BOOL checked = (state & ODS_CHECKED) != 0;
-    const BOOL hasGlyph = item->m_globalImage >= 0;
-    COLORREF text = SysColour(COLOR_MENUTEXT);
-
-    if (!selected) {
-        dc->FillSolidRect(&rc, bg);
-        dc->Draw3dRect(&rc, bg, bg);
-    } else {
-        const CRect bar = hasGlyph || checked ? CRect(L + m_glyphWidth + 5, T, R, B) : rc;
-        dc->FillSolidRect(&bar, SysColour(COLOR_HIGHLIGHT));
-        text = SysColour(COLOR_HIGHLIGHTTEXT);
+    const MenuItemLook look = LookOf(dis, item, s_classicSelectDisabled);
+    const COLORREF textColor = FillClassicBackground(dc, itemRect, look, background);
+    // The glyph's box with a one-pixel frame around it, centred vertically.
+    const int slotTop = itemRect.top + std::max(0, (itemRect.Height() - m_glyphHeight - 4) / 2);
+    const CRect glyphFrame(itemRect.left, slotTop, itemRect.left + m_glyphWidth + 4,
+                           slotTop + m_glyphHeight + 4);
+    if (look.HasGlyph()) {
+        DrawClassicGlyph(dc, glyphFrame, look, background);
+    } else if (look.checked) {
+        const CRect checkBox(glyphFrame.left + 1, glyphFrame.top + 2,
+                             glyphFrame.left + m_glyphWidth + 1,
+                             glyphFrame.top + m_glyphHeight + 2);
+        DrawCheckClassic(dc, checkBox, look.selected, CheckedBitmap(dis));
     }
 
-    const int e = std::max(0, (B - T - m_glyphHeight - 4) / 2);
-    const CRect inner(L + 1, T + e + 1, L + m_glyphWidth + 3, T + e + m_glyphHeight + 3);
-    const CRect outer(L, T + e, L + m_glyphWidth + 4, T + e + m_glyphHeight + 4);
-    const CPoint origin(L + 2, T + e + 2);
-    const BOOL frames3d = s_osKind > OS_NT_OTHER;
-    const COLORREF shadow = SysColour(COLOR_BTNSHADOW);
-    const COLORREF highlight = SysColour(COLOR_BTNHIGHLIGHT);
-
-    if (hasGlyph) {
-        const int glyph = item->m_globalImage;
-        dc->Draw3dRect(&inner, bg, bg);
-        if (grayed) {
-            CBitmap bitmap;
-            RenderGlyph(dc, s_sharedGlyphs, glyph, bitmap);
-            dc->Draw3dRect(&outer, bg, bg);
-            DrawEmbossedGlyph(dc, origin.x, origin.y, m_glyphWidth, m_glyphHeight, bitmap, 0, 0,
-                              bg);
-        } else if (selected) {
-            dc->FillSolidRect(&inner, bg);
-            if (frames3d)
-                dc->Draw3dRect(&outer, checked ? shadow : highlight, checked ? highlight : shadow);
-            DrawGlyph(dc, glyph, origin.x, origin.y);
-        } else if (checked) {
-            dc->FillSolidRect(&inner, LightenColor(bg, 0.6));
-            if (frames3d)
-                dc->Draw3dRect(&outer, shadow, highlight);
-            DrawGlyph(dc, glyph, origin.x, origin.y);
-        } else {
-            dc->FillSolidRect(&inner, bg);
-            dc->Draw3dRect(&outer, bg, bg);
-            DrawGlyph(dc, glyph, origin.x, origin.y);
-        }
-    } else if (checked) {
-        const CRect box(L + 1, T + e + 2, L + m_glyphWidth + 1, T + e + m_glyphHeight + 2);
-        DrawCheckClassic(dc, box, selected, CheckedBitmap(dis));
-    }
-
-    const CRect textRect(L + m_glyphWidth + 9, T - 1, R, B - 1);
-    if (!grayed) {
-        DrawItemText(dc, item, textRect, text);
-    } else if (selected) {
-        DrawItemText(dc, item, textRect, bg);
+    const CRect textRect(itemRect.left + m_glyphWidth + 9, itemRect.top - 1, itemRect.right,
+                         itemRect.bottom - 1);
+    if (!look.grayed) {
+        DrawItemText(dc, item, textRect, textColor);
+    } else if (look.selected) {
+        DrawItemText(dc, item, textRect, background);
     } else {
         CRect embossed = textRect;
         embossed.OffsetRect(1, 1);
-        DrawItemText(dc, item, embossed, highlight);
-        DrawItemText(dc, item, textRect, SysColour(COLOR_GRAYTEXT));
+        DrawItemText(dc, item, embossed, SysColor(COLOR_BTNHIGHLIGHT));
+        DrawItemText(dc, item, textRect, SysColor(COLOR_GRAYTEXT));
     }
+}
+
+COLORREF GlyphMenu::FillClassicBackground(CDC* pDC, const CRect& itemRect, const MenuItemLook& look,
+                                          COLORREF crBackground) const {
+    if (!look.selected) {
+        pDC->FillSolidRect(&itemRect, crBackground);
+        pDC->Draw3dRect(&itemRect, crBackground, crBackground);
+        return SysColor(COLOR_MENUTEXT);
+    }
+    // The bar leaves the glyph slot free when there is something to show in it.
+    CRect bar = itemRect;
+    if (look.HasGlyph() || look.checked)
+        bar.left += m_glyphWidth + 5;
+    pDC->FillSolidRect(&bar, SysColor(COLOR_HIGHLIGHT));
+    return SysColor(COLOR_HIGHLIGHTTEXT);
+}
+
+void GlyphMenu::DrawClassicGlyph(CDC* pDC, const CRect& glyphFrame, const MenuItemLook& look,
+                                 COLORREF crBackground) {
+    CRect glyphBox = glyphFrame;
+    glyphBox.DeflateRect(1, 1);
+    const CPoint origin(glyphFrame.left + 2, glyphFrame.top + 2);
+    pDC->Draw3dRect(&glyphBox, crBackground, crBackground);
+    if (look.grayed) {
+        CBitmap glyph;
+        RenderGlyph(pDC, s_sharedGlyphs, look.glyph, glyph);
+        pDC->Draw3dRect(&glyphFrame, crBackground, crBackground);
+        DrawEmbossedGlyph(pDC, origin.x, origin.y, m_glyphWidth, m_glyphHeight, glyph, 0, 0,
+                          crBackground);
+        return;
+    }
+
+    const BOOL checkedOnly = look.checked && !look.selected;
+    pDC->FillSolidRect(&glyphBox, checkedOnly ? LightenColor(crBackground, 0.6) : crBackground);
+    if (look.selected || look.checked) {
+        // Systems before 2000 have no 3-D menus.
+        if (s_osKind > OS_NT_OTHER) {
+            const COLORREF shadow = SysColor(COLOR_BTNSHADOW);
+            const COLORREF highlight = SysColor(COLOR_BTNHIGHLIGHT);
+            if (look.checked)
+                pDC->Draw3dRect(&glyphFrame, shadow, highlight);
+            else
+                pDC->Draw3dRect(&glyphFrame, highlight, shadow);
+        }
+    } else {
+        pDC->Draw3dRect(&glyphFrame, crBackground, crBackground);
+    }
+    DrawGlyph(pDC, look.glyph, origin.x, origin.y);
 }
 
 void GlyphMenu::DrawItemFlat(LPDRAWITEMSTRUCT dis) {
     const auto* item = reinterpret_cast<const GlyphMenuItem*>(dis->itemData);
     CDC* target = CDC::FromHandle(dis->hDC);
-    const CRect rc = dis->rcItem;
-    const int L = rc.left, T = rc.top, R = rc.right, B = rc.bottom;
-    const BOOL themed = IsXpThemed();
-    COLORREF cc = SysColour(COLOR_BTNFACE);
-    if (!themed)
-        cc = LightenColor(cc, 0.25);
-    const COLORREF wc = SysColour(COLOR_WINDOW);
+    const CRect itemRect = dis->rcItem;
+    const FlatMenuColors colors = FlatMenuColors::Current(IsXpThemed());
     const int spacing = s_flatGlyphVariants ? 7 : 4;
-    const int cw = spacing + m_glyphWidth;
-    const CRect column(L, T, L + cw, B);
+    const CRect column(itemRect.left, itemRect.top, itemRect.left + spacing + m_glyphWidth,
+                       itemRect.bottom);
 
-    UINT state = dis->itemState;
-    const BOOL grayed = (state & ODS_GRAYED) != 0;
-    // A disabled item is put on screen in one step, never shown selected.
+    const MenuItemLook look = LookOf(dis, item, s_flatSelectDisabled);
+    // A disabled item is put on screen in one step.
     std::optional<COffscreenDC> offscreen;
     CFont font;
     std::optional<CSelectGuard> selectFont;
     CDC* dc = target;
-    if (grayed && !s_flatSelectDisabled) {
-        state &= ~ODS_SELECTED;
-        offscreen.emplace(target, rc);
+    if (look.grayed && !s_flatSelectDisabled) {
+        offscreen.emplace(target, itemRect);
         CreateMenuFont(font);
         selectFont.emplace(*offscreen, font);
         dc = &*offscreen;
     }
 
     if (item->m_flags & MF_SEPARATOR) {
-        dc->FillSolidRect(&rc, wc);
-        CRect edge(L + cw + spacing, T + ((B - T) >> 1), R, B);
-        dc->DrawEdge(&edge, EDGE_ETCHED, BF_TOP);
-        dc->FillSolidRect(&column, cc);
-        dc->Draw3dRect(&column, cc, cc);
+        dc->FillSolidRect(&itemRect, colors.window);
+        CRect line(column.right + spacing, itemRect.top + (itemRect.Height() >> 1), itemRect.right,
+                   itemRect.bottom);
+        dc->DrawEdge(&line, EDGE_ETCHED, BF_TOP);
+        dc->FillSolidRect(&column, colors.column);
+        dc->Draw3dRect(&column, colors.column, colors.column);
         return;
     }
 
-    const COLORREF hc = SysColour(COLOR_HIGHLIGHT);
-    const COLORREF sc = LightenColor(hc, themed ? 0.7 : 0.85);
-    const BOOL selected = (state & ODS_SELECTED) != 0;
-    const BOOL checked = (state & ODS_CHECKED) != 0;
-    const int glyph = item->m_globalImage;
-    const BOOL hasGlyph = glyph >= 0;
-    const BOOL variants = hasGlyph && s_flatGlyphVariants && HasGlyphVariants(glyph);
-
-    if (!selected) {
-        dc->FillSolidRect(&rc, wc);
-        dc->FillSolidRect(&column, cc);
-        dc->Draw3dRect(&rc, wc, wc);
-        dc->Draw3dRect(&column, cc, cc);
+    if (look.selected) {
+        // The selection covers the column too.
+        dc->FillSolidRect(&itemRect, colors.selection);
+        dc->Draw3dRect(&itemRect, colors.border, colors.border);
     } else {
-        dc->FillSolidRect(&rc, sc);
-        dc->Draw3dRect(&rc, hc, hc);
+        dc->FillSolidRect(&itemRect, colors.window);
+        dc->FillSolidRect(&column, colors.column);
+        dc->Draw3dRect(&itemRect, colors.window, colors.window);
+        dc->Draw3dRect(&column, colors.column, colors.column);
     }
 
-    const int dy = HalfUp(B - T - m_glyphHeight);
-    const int dx = HalfUp(cw - m_glyphWidth);
-    const CRect glyphBox(L + 1, T + 1, L + cw - 1, B - 1);
-    const CPoint p(L + dx, T + dy);
+    if (look.HasGlyph()) {
+        DrawFlatGlyph(dc, itemRect, column, look, colors);
+    } else if (look.checked) {
+        const int left = column.left + HalfUp(column.Width() - 16);
+        const int top = column.top + HalfUp(column.Height() - 16);
+        DrawCheckFlat(dc, CRect(left, top, left + 16, top + 16), CheckedBitmap(dis), colors.border);
+    }
 
-    if (hasGlyph) {
-        if (grayed) {
-            CBitmap bitmap;
-            RenderGlyph(dc, s_sharedGlyphs, glyph, bitmap);
-            DrawEmbossedGlyph(dc, p.x, p.y, m_glyphWidth, m_glyphHeight, bitmap, 0, 0,
-                              selected ? sc : cc);
-            if (selected)
-                dc->Draw3dRect(&rc, hc, hc);
-        } else if (selected) {
-            dc->FillSolidRect(&glyphBox, sc);
-            if (checked) {
-                dc->Draw3dRect(&glyphBox, hc, hc);
-                DrawGlyph(dc, glyph, p.x - 1, p.y - 1);
-            } else if (variants) {
-                DrawGlyph(dc, glyph + 2, p.x + 1, p.y + 1);
-                DrawGlyph(dc, glyph, p.x - 1, p.y - 1);
-            } else {
-                DrawGlyph(dc, glyph, p.x, p.y);
-            }
-        } else if (checked) {
-            dc->FillSolidRect(&glyphBox, LightenColor(hc, 0.85));
-            dc->Draw3dRect(&glyphBox, hc, hc);
-            DrawGlyph(dc, glyph, p.x - 1, p.y - 1);
+    COLORREF textColor = SysColor(COLOR_MENUTEXT);
+    if (look.grayed) {
+        textColor = SysColor(COLOR_GRAYTEXT);
+        if (!colors.themed && !look.selected)
+            textColor = LightenColor(textColor, 0.4);
+    }
+    DrawItemText(dc, item,
+                 CRect(column.right + 8, itemRect.top - 1, itemRect.right, itemRect.bottom - 1),
+                 textColor);
+}
+
+void GlyphMenu::DrawFlatGlyph(CDC* pDC, const CRect& itemRect, const CRect& column,
+                              const MenuItemLook& look, const FlatMenuColors& colors) {
+    CRect glyphBox = column;
+    glyphBox.DeflateRect(1, 1);
+    const CPoint at(column.left + HalfUp(column.Width() - m_glyphWidth),
+                    column.top + HalfUp(column.Height() - m_glyphHeight));
+    const CPoint lifted(at.x - 1, at.y - 1);
+    const int glyph = look.glyph;
+    if (look.grayed) {
+        CBitmap embossed;
+        RenderGlyph(pDC, s_sharedGlyphs, glyph, embossed);
+        DrawEmbossedGlyph(pDC, at.x, at.y, m_glyphWidth, m_glyphHeight, embossed, 0, 0,
+                          look.selected ? colors.selection : colors.column);
+        if (look.selected)
+            pDC->Draw3dRect(&itemRect, colors.border, colors.border);
+        return;
+    }
+
+    const BOOL variants = s_flatGlyphVariants && HasGlyphVariants(glyph);
+    if (look.selected) {
+        pDC->FillSolidRect(&glyphBox, colors.selection);
+        if (look.checked) {
+            pDC->Draw3dRect(&glyphBox, colors.border, colors.border);
+            DrawGlyph(pDC, glyph, lifted.x, lifted.y);
+        } else if (variants) {
+            DrawGlyph(pDC, glyph + 2, at.x + 1, at.y + 1); // its shadow
+            DrawGlyph(pDC, glyph, lifted.x, lifted.y);
         } else {
-            dc->FillSolidRect(&glyphBox, cc);
-            dc->Draw3dRect(&glyphBox, cc, cc);
-            DrawGlyph(dc, variants ? glyph + 1 : glyph, p.x, p.y);
+            DrawGlyph(pDC, glyph, at.x, at.y);
         }
-    } else if (checked) {
-        const int x = L + HalfUp(cw - 16);
-        const int y = T + HalfUp(B - T - 16);
-        DrawCheckFlat(dc, CRect(x, y, x + 16, y + 16), CheckedBitmap(dis), hc);
+    } else if (look.checked) {
+        pDC->FillSolidRect(&glyphBox, LightenColor(colors.border, 0.85));
+        pDC->Draw3dRect(&glyphBox, colors.border, colors.border);
+        DrawGlyph(pDC, glyph, lifted.x, lifted.y);
+    } else {
+        pDC->FillSolidRect(&glyphBox, colors.column);
+        pDC->Draw3dRect(&glyphBox, colors.column, colors.column);
+        DrawGlyph(pDC, variants ? glyph + 1 : glyph, at.x, at.y); // faded when it can be
     }
-
-    COLORREF text = SysColour(COLOR_MENUTEXT);
-    if (grayed) {
-        text = SysColour(COLOR_GRAYTEXT);
-        if (!themed && !selected)
-            text = LightenColor(text, 0.4);
-    }
-    DrawItemText(dc, item, CRect(L + cw + 8, T - 1, R, B - 1), text);
 }
 
 void GlyphMenu::DrawItemText(CDC* pDC, const GlyphMenuItem* item, CRect rect,
@@ -313,7 +356,7 @@ void GlyphMenu::DrawItemText(CDC* pDC, const GlyphMenuItem* item, CRect rect,
         return;
     const char* all = text;
     const int oldMode = pDC->SetBkMode(TRANSPARENT);
-    const COLORREF oldColour = pDC->SetTextColor(crText);
+    const COLORREF oldColor = pDC->SetTextColor(crText);
     constexpr UINT kLine = DT_SINGLELINE | DT_VCENTER;
     // A tab never occurs as the second byte of a double-byte character.
     const char* firstTab = std::strchr(all, '\t');
@@ -324,20 +367,20 @@ void GlyphMenu::DrawItemText(CDC* pDC, const GlyphMenuItem* item, CRect rect,
         pDC->DrawText(all, static_cast<int>(firstTab - all), &rect, kLine | DT_LEFT);
         pDC->DrawText(std::strrchr(all, '\t') + 1, -1, &rect, kLine | DT_RIGHT);
     }
-    pDC->SetTextColor(oldColour);
+    pDC->SetTextColor(oldColor);
     pDC->SetBkMode(oldMode);
 }
 
 BOOL GlyphMenu::DrawCheckClassic(CDC* pDC, const RECT& rect, BOOL bSelected, HBITMAP hRadio) {
-    COLORREF colour = SysColour(IsXpThemed() ? COLOR_BTNFACE : COLOR_MENU);
+    COLORREF color = SysColor(IsXpThemed() ? COLOR_BTNFACE : COLOR_MENU);
     if (!bSelected)
-        colour = LightenColor(colour, 0.6);
-    pDC->FillSolidRect(&rect, colour);
+        color = LightenColor(color, 0.6);
+    pDC->FillSolidRect(&rect, color);
     if (s_osKind > OS_NT_OTHER) {
         CRect edge = rect;
         pDC->DrawEdge(&edge, BDR_SUNKENOUTER, BF_RECT);
     }
-    const COLORREF mark = SysColour(COLOR_MENUTEXT);
+    const COLORREF mark = SysColor(COLOR_MENUTEXT);
     if (hRadio != nullptr)
         DrawRadioDot(pDC, rect.left + 5, rect.top + 4, mark);
     else
@@ -348,7 +391,7 @@ BOOL GlyphMenu::DrawCheckClassic(CDC* pDC, const RECT& rect, BOOL bSelected, HBI
 BOOL GlyphMenu::DrawCheckFlat(CDC* pDC, const RECT& rect, HBITMAP hRadio, COLORREF crHighlight) {
     pDC->FillSolidRect(&rect, LightenColor(crHighlight, 0.85));
     pDC->Draw3dRect(&rect, crHighlight, crHighlight);
-    const COLORREF mark = SysColour(COLOR_MENUTEXT);
+    const COLORREF mark = SysColor(COLOR_MENUTEXT);
     if (hRadio != nullptr)
         DrawRadioDot(pDC, rect.left + 5, rect.top + 4, mark);
     else

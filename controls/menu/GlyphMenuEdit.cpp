@@ -17,15 +17,6 @@
 
 namespace {
 
-// Record ids hold popup handles as 32-bit values; handles widen by sign extension.
-UINT_PTR IdOrHandle(UINT id) {
-    return static_cast<UINT_PTR>(static_cast<INT_PTR>(static_cast<LONG>(id)));
-}
-
-UINT HandleId(HMENU hMenu) {
-    return static_cast<UINT>(reinterpret_cast<UINT_PTR>(hMenu));
-}
-
 LPCSTR AsItemData(GlyphMenuItem* item) {
     return reinterpret_cast<LPCSTR>(item);
 }
@@ -62,27 +53,37 @@ BOOL GlyphMenu::LoadMenu(const char* resourceName) {
     const auto resource = ResourceBytes(resourceName, RT_MENU);
     if (resource.empty())
         return FALSE;
-    // Read the whole template first: a broken one leaves this menu untouched.
+    // Read the whole template and make every menu it needs before the old tree
+    // goes, so that a failure leaves this menu as it was.
     const auto items = ReadMenuTemplate(resource);
     if (!items)
         return FALSE;
+    std::vector<std::unique_ptr<GlyphMenu>> popups;
+    for (const MenuTemplateItem& entry : *items) {
+        if (!entry.popup)
+            continue;
+        popups.push_back(std::make_unique<GlyphMenu>());
+        if (!popups.back()->CreatePopupMenu())
+            return FALSE;
+    }
+    const HMENU hBar = ::CreateMenu();
+    if (hBar == nullptr)
+        return FALSE;
 
     DestroyMenu();
-    if (!CreateMenu())
-        return FALSE;
+    Attach(hBar);
 
     // The open levels, bottom first; the top one receives the next item.
     std::vector<GlyphMenu*> popupStack{this};
+    auto nextPopup = popups.begin();
     for (const MenuTemplateItem& entry : *items) {
         const std::wstring caption(entry.caption.begin(), entry.caption.end());
         GlyphMenu* level = popupStack.back();
         if (entry.popup) {
-            auto popup = std::make_unique<GlyphMenu>();
-            if (!popup->CreatePopupMenu())
-                return FALSE;
+            GlyphMenu* popup = (nextPopup++)->release(); // owned by level through its popup handles
             level->AppendItem(caption.c_str(), entry.flags,
                               reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()));
-            popupStack.push_back(popup.release()); // owned by level through its popup handles
+            popupStack.push_back(popup);
         } else {
             level->AppendItem(caption.c_str(), entry.flags, entry.id);
             for (int closed = 0; closed < entry.levelsClosed; ++closed) {
@@ -180,7 +181,7 @@ GlyphMenuItem* GlyphMenu::ReplaceItemRecord(UINT position, UINT flags, UINT id, 
     item->SetTextAnsi(text);
     item->m_flags = flags;
     item->m_id = id;
-    ModifyMenu(position, flags, IdOrHandle(id),
+    ModifyMenu(position, flags, reinterpret_cast<UINT_PTR>(MenuHandleOfKey(id)),
                (flags & MF_OWNERDRAW) ? AsItemData(item) : nullptr);
     return item;
 }
@@ -192,7 +193,7 @@ void GlyphMenu::SyncItemRecords() {
         const UINT state = GetMenuState(j, MF_BYPOSITION);
         GlyphMenuItem* item = nullptr;
         if (state & MF_POPUP) {
-            const UINT id = HandleId(::GetSubMenu(m_hMenu, j));
+            const UINT id = MenuKeyOf(::GetSubMenu(m_hMenu, j));
             item = TakeRecordForId(id);
             CString text;
             GetMenuString(j, text, MF_BYPOSITION);
@@ -234,7 +235,7 @@ void GlyphMenu::SyncItemRecords() {
 GlyphMenuItem* GlyphMenu::TakeRecordForId(UINT id) {
     for (INT_PTR i = 0; i < m_items.GetSize(); ++i) {
         GlyphMenuItem* item = ItemAt(i);
-        if (item != nullptr && item->m_id == id && item->m_syncMark == 0) {
+        if (item->m_id == id && item->m_syncMark == 0) {
             item->m_syncMark = 1;
             return item;
         }
@@ -244,23 +245,22 @@ GlyphMenuItem* GlyphMenu::TakeRecordForId(UINT id) {
 
 void GlyphMenu::SetAllSyncMarks(UINT value) {
     for (INT_PTR i = 0; i < m_items.GetSize(); ++i)
-        if (GlyphMenuItem* item = ItemAt(i))
-            item->m_syncMark = value;
+        ItemAt(i)->m_syncMark = value;
 }
 
+// Every other operation reads m_items without a null check, so no freed slot stays behind.
 void GlyphMenu::DeleteUnmarkedRecords() {
-    for (INT_PTR i = 0; i < m_items.GetSize(); ++i) {
-        GlyphMenuItem* item = ItemAt(i);
-        if (item != nullptr && item->m_syncMark == 0) {
-            delete item;
-            m_items.SetAt(i, nullptr);
+    for (INT_PTR i = m_items.GetSize() - 1; i >= 0; --i) {
+        if (ItemAt(i)->m_syncMark == 0) {
+            delete ItemAt(i);
+            m_items.RemoveAt(i);
         }
     }
 }
 
 BOOL GlyphMenu::GetItemText(UINT idOrPosition, CString& text, UINT flags) {
     if (flags & MF_BYPOSITION) {
-        if (idOrPosition >= static_cast<UINT>(m_items.GetSize()) || ItemAt(idOrPosition) == nullptr)
+        if (idOrPosition >= static_cast<UINT>(m_items.GetSize()))
             return FALSE;
         text = ItemAt(idOrPosition)->GetTextAnsi();
         return TRUE;

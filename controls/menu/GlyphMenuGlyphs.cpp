@@ -19,14 +19,14 @@ namespace {
 constexpr UINT kGlyphListFlags = ILC_COLORDDB | ILC_MASK;
 constexpr DWORD kEmbossRop = 0x00E20746; // brush where the mask is black, else destination
 
-COLORREF FaceColour() {
+COLORREF FaceColor() {
     return ::GetSysColor(COLOR_BTNFACE);
 }
 
 // Writes a system colour over a colour-table entry (blue, green, red, reserved).
-void PutColour(RGBQUAD& entry, int systemColour) {
-    const COLORREF colour = ::GetSysColor(systemColour);
-    entry = RGBQUAD{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
+void PutColor(RGBQUAD& entry, int systemColor) {
+    const COLORREF color = ::GetSysColor(systemColor);
+    entry = RGBQUAD{GetBValue(color), GetGValue(color), GetRValue(color), 0};
 }
 
 // Applies map to every pixel of a glyph that differs from the button face, as
@@ -44,7 +44,7 @@ template <class Map> void MapGlyphPixels(CBitmap& glyph, Map map) {
     COLORREF background;
     {
         CSelectGuard selectProbe(probeDc, probe);
-        const CBrush face(FaceColour());
+        const CBrush face(FaceColor());
         const RECT all{0, 0, size.cx, size.cy};
         probeDc.FillRect(&all, &face);
         background = probeDc.GetPixel(1, 1);
@@ -109,7 +109,7 @@ int GlyphMenu::AddSharedGlyph(CImageList& source, int imageIndex, UINT id) {
         ShadowGlyph(shadow);
     }
 
-    const COLORREF face = FaceColour();
+    const COLORREF face = FaceColor();
     int result = FindSharedGlyph(id);
     if (result >= 0) {
         s_sharedGlyphs.Replace(result, icon);
@@ -135,7 +135,7 @@ BOOL GlyphMenu::AddGlyphBitmap(CImageList& list, int resourceId) {
     CBitmap bitmap = LoadMappedBitmap(resourceId);
     if (bitmap.GetSafeHandle() == nullptr)
         bitmap.LoadBitmap(static_cast<UINT>(resourceId & 0xFFFF));
-    if (bitmap.GetSafeHandle() == nullptr || list.Add(&bitmap, FaceColour()) < 0)
+    if (bitmap.GetSafeHandle() == nullptr || list.Add(&bitmap, FaceColor()) < 0)
         return FALSE;
 
     if (IsFlatStyle() && s_flatGlyphVariants) {
@@ -143,15 +143,15 @@ BOOL GlyphMenu::AddGlyphBitmap(CImageList& list, int resourceId) {
         CBitmap faded, shadow;
         RenderGlyph(&dc, list, 0, faded);
         FadeGlyph(faded);
-        list.Add(&faded, FaceColour());
+        list.Add(&faded, FaceColor());
         RenderGlyph(&dc, list, 0, shadow);
         ShadowGlyph(shadow);
-        list.Add(&shadow, FaceColour());
+        list.Add(&shadow, FaceColor());
     }
     return TRUE;
 }
 
-WORD GlyphMenu::DibColourCount(const BITMAPINFOHEADER* header) {
+WORD GlyphMenu::DibColorCount(const BITMAPINFOHEADER* header) {
     if (header->biClrUsed != 0)
         return static_cast<WORD>(header->biClrUsed);
     switch (header->biBitCount) {
@@ -176,13 +176,13 @@ CBitmap GlyphMenu::LoadMappedBitmap(int resourceId) {
 
     struct {
         BITMAPINFOHEADER header;
-        RGBQUAD colours[16];
+        RGBQUAD colors[16];
     } info;
     std::memcpy(&info.header, bytes, sizeof info.header);
-    if (DibColourCount(&info.header) != 16 || info.header.biSize < sizeof info.header)
+    if (DibColorCount(&info.header) != 16 || info.header.biSize < sizeof info.header)
         return bitmap;
     // The bits follow the header and its colour table, wherever the header says it ends.
-    const DWORD bitsOffset = info.header.biSize + sizeof info.colours;
+    const DWORD bitsOffset = info.header.biSize + sizeof info.colors;
     const LONG width = info.header.biWidth;
     const LONG height = info.header.biHeight < 0 ? -info.header.biHeight : info.header.biHeight;
     const DWORD stride = ((static_cast<DWORD>(width) * info.header.biBitCount + 31) / 32) * 4;
@@ -190,19 +190,19 @@ CBitmap GlyphMenu::LoadMappedBitmap(int resourceId) {
                                                                : info.header.biSizeImage;
     if (width <= 0 || height <= 0 || bitsOffset > size || bitsSize > size - bitsOffset)
         return bitmap;
-    std::memcpy(info.colours, bytes + info.header.biSize, sizeof info.colours);
+    std::memcpy(info.colors, bytes + info.header.biSize, sizeof info.colors);
     info.header.biSize = sizeof info.header;
 
-    for (RGBQUAD& entry : info.colours) {
-        const COLORREF colour = RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue);
-        if (colour == RGB(0, 0, 0))
-            PutColour(entry, COLOR_BTNTEXT);
-        else if (colour == RGB(0x80, 0x80, 0x80))
-            PutColour(entry, COLOR_BTNSHADOW);
-        else if (colour == RGB(0xC0, 0xC0, 0xC0))
-            PutColour(entry, COLOR_BTNFACE);
-        else if (colour == RGB(0xFF, 0xFF, 0xFF))
-            PutColour(entry, COLOR_BTNHIGHLIGHT);
+    for (RGBQUAD& entry : info.colors) {
+        const COLORREF color = RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue);
+        if (color == RGB(0, 0, 0))
+            PutColor(entry, COLOR_BTNTEXT);
+        else if (color == RGB(0x80, 0x80, 0x80))
+            PutColor(entry, COLOR_BTNSHADOW);
+        else if (color == RGB(0xC0, 0xC0, 0xC0))
+            PutColor(entry, COLOR_BTNFACE);
+        else if (color == RGB(0xFF, 0xFF, 0xFF))
+            PutColor(entry, COLOR_BTNHIGHLIGHT);
     }
 
     CClientDC screen(nullptr);
@@ -219,7 +219,7 @@ BOOL GlyphMenu::RenderGlyph(CDC* pDC, CImageList& list, int imageIndex, CBitmap&
     glyph.CreateCompatibleBitmap(pDC, m_glyphWidth, m_glyphHeight);
     {
         CSelectGuard selectGlyph(memory, glyph);
-        const CBrush face(FaceColour());
+        const CBrush face(FaceColor());
         // A missing image leaves a blank glyph rather than whatever the new bitmap held.
         const RECT all{0, 0, m_glyphWidth, m_glyphHeight};
         memory.FillRect(&all, &face);
@@ -252,27 +252,27 @@ void GlyphMenu::DrawEmbossedGlyph(CDC* pDC, int x, int y, int width, int height,
     CSelectGuard selectMask(maskDc, mask);
     ::PatBlt(maskDc.GetSafeHdc(), 0, 0, width, height, WHITENESS);
 
-    CDC colourDc;
-    colourDc.CreateCompatibleDC(pDC);
-    CSelectGuard selectGlyph(colourDc, glyph);
+    CDC colorDc;
+    colorDc.CreateCompatibleDC(pDC);
+    CSelectGuard selectGlyph(colorDc, glyph);
     // Face and highlight pixels turn white in the mask; black is the silhouette.
-    colourDc.SetBkColor(FaceColour());
-    maskDc.BitBlt(0, 0, width, height, &colourDc, srcX, srcY, SRCCOPY);
-    colourDc.SetBkColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
-    maskDc.BitBlt(0, 0, width, height, &colourDc, srcX, srcY, SRCPAINT);
+    colorDc.SetBkColor(FaceColor());
+    maskDc.BitBlt(0, 0, width, height, &colorDc, srcX, srcY, SRCCOPY);
+    colorDc.SetBkColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
+    maskDc.BitBlt(0, 0, width, height, &colorDc, srcX, srcY, SRCPAINT);
 
-    colourDc.FillSolidRect(0, 0, width, height, crBackground);
-    colourDc.SetBkColor(RGB(0, 0, 0));
-    colourDc.SetTextColor(RGB(255, 255, 255));
+    colorDc.FillSolidRect(0, 0, width, height, crBackground);
+    colorDc.SetBkColor(RGB(0, 0, 0));
+    colorDc.SetTextColor(RGB(255, 255, 255));
     {
         const CBrush highlight(::GetSysColor(COLOR_BTNHIGHLIGHT));
-        CSelectGuard selectBrush(colourDc, highlight);
-        colourDc.BitBlt(0, 0, width, height, &maskDc, 0, 0, kEmbossRop);
-        pDC->BitBlt(x + 1, y + 1, width, height, &colourDc, 0, 0, SRCCOPY);
-        colourDc.BitBlt(1, 1, width, height, &maskDc, 0, 0, kEmbossRop);
+        CSelectGuard selectBrush(colorDc, highlight);
+        colorDc.BitBlt(0, 0, width, height, &maskDc, 0, 0, kEmbossRop);
+        pDC->BitBlt(x + 1, y + 1, width, height, &colorDc, 0, 0, SRCCOPY);
+        colorDc.BitBlt(1, 1, width, height, &maskDc, 0, 0, kEmbossRop);
     }
     const CBrush shadow(::GetSysColor(COLOR_BTNSHADOW));
-    CSelectGuard selectBrush(colourDc, shadow);
-    colourDc.BitBlt(0, 0, width, height, &maskDc, 0, 0, kEmbossRop);
-    pDC->BitBlt(x, y, width, height, &colourDc, 0, 0, SRCCOPY);
+    CSelectGuard selectBrush(colorDc, shadow);
+    colorDc.BitBlt(0, 0, width, height, &maskDc, 0, 0, kEmbossRop);
+    pDC->BitBlt(x, y, width, height, &colorDc, 0, 0, SRCCOPY);
 }

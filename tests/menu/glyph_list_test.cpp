@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <tuple>
 
 namespace {
 
@@ -173,24 +172,6 @@ TEST_F(GlyphList, ShadowIsLightenedWhenNotThemed) {
     }
 }
 
-TEST(GlyphBitmaps, DibColourCount) {
-    struct Case {
-        WORD bits;
-        DWORD used;
-        WORD expected;
-    };
-    const Case cases[] = {
-        {1, 0, 2},  {4, 0, 16},  {8, 0, 256}, {24, 0, 0},
-        {32, 0, 0}, {8, 16, 16}, {4, 5, 5},   {8, 0x10010, 16}, // a 16-bit value
-    };
-    for (const Case& c : cases) {
-        BITMAPINFOHEADER header{};
-        header.biBitCount = c.bits;
-        header.biClrUsed = c.used;
-        EXPECT_EQ(GlyphMenu::DibColourCount(&header), c.expected) << c.bits << " " << c.used;
-    }
-}
-
 TEST(GlyphBitmaps, MappedLoadTakesSixteenColourResourcesOnly) {
     SysColourScope colours{{COLOR_BTNFACE, RGB(1, 2, 3)},
                            {COLOR_BTNSHADOW, RGB(4, 5, 6)},
@@ -252,25 +233,6 @@ TEST(GlyphBitmaps, EmbossedGlyph) {
     EXPECT_EQ(canvas.Pixel(27, 20), RGB(0, 0, 0));
     EXPECT_EQ(canvas.Count(CRect(0, 0, 40, 40), shadow), 16);
     EXPECT_EQ(canvas.Count(CRect(0, 0, 40, 40), highlight), 7);
-}
-
-// Which image each command takes is checked through ToolbarImageIndex below.
-TEST(ToolBar, ReadsTheToolbarResource) {
-    CToolBar bar;
-    ASSERT_TRUE(bar.Create(CWnd::FromHandle(::GetDesktopWindow())));
-    EXPECT_EQ(bar.GetBarStyle(), CBRS_TOP);
-    ASSERT_TRUE(bar.LoadToolBar(IDR_GLYPHS));
-    EXPECT_EQ(bar.SendMessage(TB_BUTTONCOUNT), 4);
-    EXPECT_EQ(bar.CommandToIndex(ID_GLYPH_C), 3);
-    EXPECT_EQ(bar.CommandToIndex(ID_NOT_ON_TOOLBAR), -1);
-    UINT id = 7, style = 7;
-    int image = 7;
-    bar.GetButtonInfo(-1, id, style, image);
-    EXPECT_EQ(std::tie(id, style, image), std::make_tuple(0u, 0u, 0)) << "no such index";
-
-    EXPECT_FALSE(bar.LoadToolBar(IDR_BAD_VERSION));
-    EXPECT_FALSE(bar.LoadToolBar(IDR_TRUNCATED));
-    EXPECT_FALSE(bar.LoadToolBar(IDR_NO_SUCH_GLYPHS));
 }
 
 TEST(ToolBar, ImageIndexOfACommand) {

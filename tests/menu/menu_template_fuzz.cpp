@@ -1,6 +1,8 @@
-// Fuzz target of the menu-template reader: any input must be read without a
-// fault, and an accepted template must describe a well-formed tree.
+// Fuzz target of the menu-template reader: any input is read without a fault, and
+// an accepted template describes a well-formed tree.
+#include "FuzzDriver.h"
 #include "MenuTemplate.h"
+#include "MenuTemplateBuilder.h"
 
 #include <cstdlib>
 
@@ -8,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto items = ReadMenuTemplate(std::span<const std::uint8_t>(data, size));
     if (!items)
         return 0;
-    // Every popup opens a level and the outermost one is open from the start;
-    // every level must be closed exactly once, by the last item.
+    // The outermost level is open from the start and every popup opens one; each
+    // must be closed exactly once, the outermost by the last item.
     int open = 1;
     for (const MenuTemplateItem& item : *items) {
         if (open <= 0 || item.levelsClosed < 0 || (item.popup && item.levelsClosed != 0))
@@ -21,4 +23,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (open != 0 || items->empty() || items->back().levelsClosed == 0)
         std::abort();
     return 0;
+}
+
+std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
+    constexpr std::uint16_t kEnd = MenuTemplateBuilder::kEnd;
+    return {
+        MenuTemplateBuilder().Item(kEnd, 1, u"One").Bytes(),
+        MenuTemplateBuilder()
+            .Popup(0, u"&File")
+            .Item(0, 10, u"&Open\tCtrl+O")
+            .Item(0, 0, u"")
+            .Popup(kEnd, u"&Recent")
+            .Item(kEnd, 11, u"a")
+            .Popup(kEnd, u"&Help")
+            .Item(kEnd | 0x01, 12, u"关于")
+            .Bytes(),
+        MenuTemplateBuilder(8).Popup(kEnd, u"A").Popup(kEnd, u"B").Item(kEnd, 2, u"b").Bytes(),
+    };
 }

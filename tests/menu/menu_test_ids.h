@@ -5,7 +5,6 @@
 #define IDM_TEST_DUPLICATES 103
 #define IDM_TEST_CHINESE 104
 #define IDM_TEST_UNCLOSED 110
-#define IDM_TEST_TRUNCATED 111
 
 #define ID_ONLY 1001
 #define ID_OPEN 2001
@@ -20,10 +19,12 @@
 #define ID_CN_OPEN 3001
 #define ID_CN_CLOSE 3002
 
-#define IDR_GLYPHS 201      // toolbar and its 16-colour bitmap
-#define IDB_GLYPH256 202    // a 256-colour bitmap
-#define IDR_BAD_VERSION 203 // toolbar resource of an unknown version
-#define IDR_TRUNCATED 204   // toolbar resource shorter than its count
+#define IDR_GLYPHS 201         // toolbar and its 16-colour bitmap
+#define IDB_GLYPH256 202       // a 256-colour bitmap
+#define IDB_V4_HEADER 203      // 16 colours behind a 108-byte header
+#define IDB_8BIT_16COLORS 204  // 8 bits per pixel, a 16-entry colour table
+#define IDB_SHORT 205          // 16 colours, one byte of pixels missing
+#define IDB_HEADER_ONLY 206    // a header and nothing else
 #define IDR_NO_SUCH_GLYPHS 299
 
 #define ID_GLYPH_A 4001
