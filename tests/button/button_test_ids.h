@@ -1,13 +1,16 @@
 #pragma once
-// Ids of the test dialog: the button tests' own template.
+// Ids of the button tests' own dialog and menu. The menu's commands follow the controls,
+// so one handler range logs both.
 
 #define IDD_BUTTONS 100
+#define IDM_DROPDOWN 101
+#define IDC_SB_EDIT 1000
 #define IDC_SB_PLAIN 1001
 #define IDC_SB_DEFAULT 1002
 #define IDC_SB_CHECK 1003
 #define IDC_SB_FLAT 1004
 #define IDC_SB_LINK 1005
 #define IDC_SB_IMAGE 1006
-#define IDC_SB_DISABLED 1007
-#define IDC_SB_NEXT 1008
-#define IDC_SB_EDIT 1009
+#define IDC_SB_NEXT 1007
+#define ID_DD_OPEN 1008
+#define ID_DD_SAVE 1009

@@ -1,16 +1,20 @@
-// Stands in for a document behind a button's link: records that it was opened.
+// Stands in for the program behind a button's link: appends the verb it was started for and
+// its show command to "<document>.out".
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
-int main() {
-    char path[MAX_PATH];
-    if (::GetEnvironmentVariableA("KESTREL_LINK_PROBE_OUT", path, sizeof(path)) == 0)
+int main(int argc, char** argv) {
+    if (argc < 3)
         return 1;
-    std::FILE* file = std::fopen(path, "w");
+    STARTUPINFOA si{};
+    ::GetStartupInfoA(&si);
+    std::FILE* file = std::fopen((std::string(argv[1]) + ".out").c_str(), "a");
     if (file == nullptr)
         return 1;
-    std::fputs("opened\n", file);
+    std::fprintf(file, "%s %d\n", argv[2],
+                 (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : -1);
     std::fclose(file);
     return 0;
 }
