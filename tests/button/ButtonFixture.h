@@ -1,6 +1,6 @@
 #pragma once
 // One real dialog from the test template with its push buttons bound to CStyledButton,
-// painting DrawItem into a DIB section, and input through the system's own queue.
+// DrawItem painted into a DIB section, and the system calls the button makes watched.
 
 #include "CDialog.h"
 #include "CStyledButton.h"
@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 // Reads and sets the state that no operation of the button reports.
@@ -27,14 +28,12 @@ class StyledButtonProbe {
     static HDC ParentCopyDc(const CStyledButton& b) { return b.m_dcParentCopy.GetSafeHdc(); }
 };
 
-// Counts what shows that the system double-clicked or erased the button.
+// Counts the background erases the system asks of the button.
 class CountingButton : public CStyledButton {
   public:
-    int doubleClicks = 0;
     int erases = 0;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        doubleClicks += message == WM_LBUTTONDBLCLK;
         erases += message == WM_ERASEBKGND;
         return CStyledButton::WindowProc(message, wParam, lParam);
     }
@@ -44,7 +43,7 @@ class ButtonDialog : public CDialog {
   public:
     ButtonDialog() : CDialog(IDD_BUTTONS) {}
 
-    CountingButton m_plain, m_default, m_check, m_flat, m_link, m_image, m_next;
+    CountingButton m_plain, m_default, m_check, m_flat, m_next;
     // Ids of the clicks and menu commands that reached the dialog's own handler, in order.
     std::vector<UINT> log;
     std::function<void()> onInit;
@@ -70,9 +69,9 @@ class ButtonDialogTest : public ::testing::Test {
 // canvas of the button's client size (or the size given) filled with RGB(1, 2, 3).
 std::unique_ptr<DibCanvas> PaintButton(CStyledButton& button, UINT state, bool hovering = false,
                                        int width = 0, int height = 0);
-// The smallest rectangle holding every pixel of one colour; empty when there is none.
-RECT InkBox(const DibCanvas& canvas, COLORREF color);
-RECT Offset(RECT rc, int dx, int dy);
+// The smallest rectangle holding every pixel of one colour, moved by (dx, dy); empty when
+// there is none.
+RECT InkBox(const DibCanvas& canvas, COLORREF color, int dx = 0, int dy = 0);
 inline bool operator==(const RECT& a, const RECT& b) {
     return ::EqualRect(&a, &b) != FALSE;
 }
@@ -80,12 +79,13 @@ inline void PrintTo(const RECT& rc, std::ostream* os) {
     *os << "{" << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom << "}";
 }
 
-// A 16 by 16 bitmap painted pixel by pixel: screen-compatible, or monochrome (white sets
-// a bit, which a mask makes transparent).
-HBITMAP MakeBitmap(bool mono, const std::function<COLORREF(int x, int y)>& color);
-
-// Input as the user gives it: the pointer to a window's centre, left clicks where it is,
-// a key.
+// Moves the real pointer to the centre of a window.
 void MovePointerTo(HWND hWnd);
-void ClickLeft(int times);
-void PressKey(WORD vk);
+
+// Points one of this program's import slots (the framework and the button call the system
+// through them) at a stand-in that watches the calls; gives back what the slot held.
+template <class Function> Function ReplaceImport(Function* slot, Function standIn) {
+    DWORD protect = 0;
+    ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protect);
+    return std::exchange(*slot, standIn);
+}

@@ -3,22 +3,14 @@
 
 #include "ButtonFixture.h"
 
-#include <windows.h>
-
 // The import slot through which the framework deletes its DCs.
 extern "C" BOOL(WINAPI* __imp_DeleteDC)(HDC);
 
 namespace {
 
-const COLORREF kSlots[SBC_COUNT] = {
-    RGB(200, 0, 0),   // face hot
-    RGB(0, 0, 200),   // text hot
-    RGB(0, 160, 0),   // face normal
-    RGB(255, 255, 0), // text normal
-    RGB(0, 200, 200), // face focus
-    RGB(255, 0, 255), // text focus: never painted
-};
-constexpr COLORREF kBlack = RGB(0, 0, 0);
+// Face hot, text hot, face normal, text normal, face focus, text focus (never painted).
+const COLORREF kSlots[SBC_COUNT] = {RGB(200, 0, 0),   RGB(0, 0, 200),   RGB(0, 160, 0),
+                                    RGB(255, 255, 0), RGB(0, 200, 200), RGB(255, 0, 255)};
 
 COLORREF Sys(int index) {
     return ::GetSysColor(index);
@@ -36,55 +28,51 @@ class ButtonPaint : public ButtonDialogTest {
   protected:
     void SetUp() override {
         ButtonDialogTest::SetUp();
-        for (CStyledButton* b : {&m_dlg->m_plain, &m_dlg->m_default, &m_dlg->m_check,
-                                 &m_dlg->m_flat, &m_dlg->m_image}) {
+        ButtonDialog& d = *m_dlg;
+        for (CStyledButton* b : {&d.m_plain, &d.m_default, &d.m_check, &d.m_flat, &d.m_next}) {
             for (BYTE slot = 0; slot < SBC_COUNT; ++slot)
                 b->SetSlotColor(slot, kSlots[slot], FALSE);
             b->SetWindowText("Kestrel");
-            b->SetFlatLook(b == &m_dlg->m_flat || b == &m_dlg->m_image, FALSE);
+            b->SetFlatLook(b == &d.m_flat || b == &d.m_next, FALSE);
         }
-        m_dlg->m_image.SetFlatEdge(FALSE, FALSE);
-        m_dlg->m_image.SetFlatFocusRect(TRUE, FALSE);
-        m_dlg->m_check.SetCheckState(1, FALSE);
+        d.m_next.SetFlatEdge(FALSE, FALSE);
+        d.m_next.SetFlatFocusRect(TRUE, FALSE);
+        d.m_check.SetCheckState(1, FALSE);
     }
 };
 
 // Each look at its defining pixels: the outer corner, the one inside it, the far corner
 // and the one inside that, the face, the caption's slot, and the dotted focus rectangle.
-TEST_F(ButtonPaint, EachLookHasItsColours) {
+TEST_F(ButtonPaint, EachLookHasItsColors) {
     const COLORREF hl = Sys(COLOR_BTNHIGHLIGHT), lt = Sys(COLOR_3DLIGHT),
-                   dk = Sys(COLOR_3DDKSHADOW), sh = Sys(COLOR_BTNSHADOW);
-    const COLORREF hot = kSlots[SBC_FACE_HOT], normal = kSlots[SBC_FACE_NORMAL],
+                   dk = Sys(COLOR_3DDKSHADOW), sh = Sys(COLOR_BTNSHADOW), black = RGB(0, 0, 0);
+    const COLORREF hot = kSlots[SBC_FACE_HOT], face = kSlots[SBC_FACE_NORMAL],
                    focus = kSlots[SBC_FACE_FOCUS];
+    const int hotText = SBC_TEXT_HOT, text = SBC_TEXT_NORMAL;
     ButtonDialog& d = *m_dlg;
     const struct {
-        const char* name;
         CStyledButton& button;
         UINT state;
         bool hovering;
         COLORREF corner, inner, farCorner, farInner, face;
-        int text;       // caption slot, or -1 for none of the slots
+        int text;       // the caption's slot, or -1 for none of them
         int focusInset; // where the focus rectangle is drawn, or 0 for none
     } looks[] = {
-        {"3-D", d.m_plain, 0, false, hl, lt, dk, sh, normal, SBC_TEXT_NORMAL, 0},
-        {"3-D focused", d.m_plain, ODS_FOCUS, false, kBlack, hl, kBlack, dk, focus, SBC_TEXT_NORMAL,
-         4},
-        {"3-D default", d.m_default, 0, false, kBlack, hl, kBlack, dk, normal, SBC_TEXT_NORMAL, 0},
-        {"3-D pressed", d.m_plain, ODS_SELECTED, false, sh, hot, sh, hot, hot, SBC_TEXT_HOT, 0},
-        {"3-D pressed focused", d.m_plain, ODS_SELECTED | ODS_FOCUS, false, kBlack, sh, kBlack, sh,
-         hot, SBC_TEXT_HOT, 4},
-        {"checked", d.m_check, 0, false, sh, hot, sh, hot, hot, SBC_TEXT_HOT, 0},
-        {"3-D disabled", d.m_plain, ODS_DISABLED, false, hl, lt, dk, sh, normal, -1, 0},
-        {"flat", d.m_flat, 0, false, normal, normal, normal, normal, normal, SBC_TEXT_NORMAL, 0},
-        {"flat focused", d.m_flat, ODS_FOCUS, false, focus, focus, focus, focus, focus,
-         SBC_TEXT_NORMAL, 0},
-        {"flat hovered", d.m_flat, ODS_FOCUS, true, hl, hot, sh, hot, hot, SBC_TEXT_HOT, 0},
-        {"flat pressed", d.m_flat, ODS_SELECTED, false, sh, hot, hl, hot, hot, SBC_TEXT_HOT, 0},
-        {"flat, no edge, focus rectangle", d.m_image, ODS_FOCUS, true, hot, hot, hot, hot, hot,
-         SBC_TEXT_HOT, 3},
+        {d.m_plain, 0, false, hl, lt, dk, sh, face, text, 0},
+        {d.m_plain, ODS_FOCUS, false, black, hl, black, dk, focus, text, 4},
+        {d.m_default, 0, false, black, hl, black, dk, face, text, 0},
+        {d.m_plain, ODS_SELECTED, false, sh, hot, sh, hot, hot, hotText, 0},
+        {d.m_plain, ODS_SELECTED | ODS_FOCUS, false, black, sh, black, sh, hot, hotText, 4},
+        {d.m_check, 0, false, sh, hot, sh, hot, hot, hotText, 0},
+        {d.m_plain, ODS_DISABLED, false, hl, lt, dk, sh, face, -1, 0},
+        {d.m_flat, 0, false, face, face, face, face, face, text, 0},
+        {d.m_flat, ODS_FOCUS, false, focus, focus, focus, focus, focus, text, 0},
+        {d.m_flat, ODS_FOCUS, true, hl, hot, sh, hot, hot, hotText, 0},
+        {d.m_flat, ODS_SELECTED, false, sh, hot, hl, hot, hot, hotText, 0},
+        {d.m_next, ODS_FOCUS, true, hot, hot, hot, hot, hot, hotText, 3},
     };
     for (const auto& k : looks) {
-        SCOPED_TRACE(k.name);
+        SCOPED_TRACE(testing::Message() << "look " << &k - looks);
         auto c = PaintButton(k.button, k.state, k.hovering);
         const int W = c->Width(), H = c->Height();
         EXPECT_EQ(k.corner, c->Pixel(0, 0));
@@ -92,89 +80,53 @@ TEST_F(ButtonPaint, EachLookHasItsColours) {
         EXPECT_EQ(k.farCorner, c->Pixel(W - 1, H - 1));
         EXPECT_EQ(k.farInner, c->Pixel(W - 2, H - 2));
         EXPECT_EQ(k.face, c->Pixel(5, H / 2));
-        const RECT all{0, 0, W, H};
         for (int slot : {SBC_TEXT_HOT, SBC_TEXT_NORMAL, SBC_TEXT_FOCUS})
-            EXPECT_EQ(slot == k.text, c->Count(all, kSlots[slot]) > 10) << "caption slot " << slot;
+            EXPECT_EQ(slot == k.text, c->Count({0, 0, W, H}, kSlots[slot]) > 10) << slot;
         EXPECT_EQ(k.focusInset != 0, DottedRow(*c, k.focusInset ? k.focusInset : 3));
     }
-}
-
-// The raised bevel's four polylines, each without its end point, in their drawing order.
-TEST_F(ButtonPaint, RaisedBevelLiesOnItsExactPixels) {
-    auto c = PaintButton(m_dlg->m_plain, 0);
+    // The raised bevel's polylines leave out their end points and overlap in drawing order.
+    auto c = PaintButton(d.m_plain, 0);
     const int W = c->Width(), H = c->Height();
-    const std::pair<int, std::vector<POINT>> bevel[] = {
-        {COLOR_BTNHIGHLIGHT, {{0, 0}, {W - 2, 0}, {0, H - 2}}},
-        {COLOR_3DDKSHADOW, {{W - 1, 0}, {0, H - 1}, {W / 2, H - 1}, {W - 1, H / 2}}},
-        {COLOR_3DLIGHT, {{1, 1}, {W - 3, 1}, {1, H - 3}}},
-        {COLOR_BTNSHADOW, {{W - 2, 2}, {1, H - 2}, {W / 2, H - 2}, {W - 2, H / 2}}},
-    };
-    for (const auto& [color, points] : bevel)
-        for (POINT p : points)
-            EXPECT_EQ(Sys(color), c->Pixel(p.x, p.y)) << "at " << p.x << "," << p.y;
+    const std::tuple<int, int, COLORREF> bevel[] = {{W - 2, 0, hl}, {0, H - 2, hl}, {W - 1, 0, dk},
+                                                    {0, H - 1, dk}, {W - 3, 1, lt}, {W - 2, 1, sh},
+                                                    {1, H - 2, sh}};
+    for (auto [x, y, color] : bevel)
+        EXPECT_EQ(color, c->Pixel(x, y)) << x << "," << y;
 }
 
 // Centred both ways and wrapped at words; a pressed push button moves it by one pixel,
 // a checked check box does not.
 TEST_F(ButtonPaint, CaptionIsCentredMovedWhenPressedAndWrapped) {
-    const COLORREF normal = kSlots[SBC_TEXT_NORMAL], hot = kSlots[SBC_TEXT_HOT];
+    const COLORREF text = kSlots[SBC_TEXT_NORMAL], hot = kSlots[SBC_TEXT_HOT];
     CStyledButton& b = m_dlg->m_plain;
-    const RECT at = InkBox(*PaintButton(b, 0), normal);
-    ASSERT_FALSE(::IsRectEmpty(&at));
-    EXPECT_EQ(Offset(at, 1, 1), InkBox(*PaintButton(b, ODS_SELECTED), hot));
-    EXPECT_EQ(at, InkBox(*PaintButton(m_dlg->m_check, ODS_SELECTED), hot));
-    RECT rc;
-    ::GetClientRect(b.m_hWnd, &rc);
-    EXPECT_EQ(Offset(at, 20, 10),
-              InkBox(*PaintButton(b, 0, false, rc.right + 40, rc.bottom + 20), normal));
+    auto normal = PaintButton(b, 0);
+    EXPECT_EQ(InkBox(*normal, text, 1, 1), InkBox(*PaintButton(b, ODS_SELECTED), hot));
+    EXPECT_EQ(InkBox(*normal, text), InkBox(*PaintButton(m_dlg->m_check, ODS_SELECTED), hot));
+    const int W = normal->Width(), H = normal->Height();
+    EXPECT_EQ(InkBox(*normal, text, 20, 10),
+              InkBox(*PaintButton(b, 0, false, W + 40, H + 20), text));
 
     b.SetWindowText("alpha beta gamma");
     auto c = PaintButton(b, 0, false, 60, 60);
     ASSERT_GT(c->Dc().GetTextExtent("alpha beta gamma", 16).cx, 60) << "must not fit on a line";
-    const RECT block = InkBox(*c, normal);
+    const RECT block = InkBox(*c, text);
     EXPECT_GT(block.bottom - block.top, 2 * c->Dc().GetTextExtent("a", 1).cy) << "three lines";
     EXPECT_LE(std::abs(block.left - (60 - block.right)), 2);
-    EXPECT_EQ(Offset(block, 0, 10), InkBox(*PaintButton(b, 0, false, 60, 80), normal));
+    EXPECT_EQ(InkBox(*c, text, 0, 10), InkBox(*PaintButton(b, 0, false, 60, 80), text));
 }
 
 // A highlight copy one pixel right and down under a shadow copy, whatever the slots.
 TEST_F(ButtonPaint, DisabledCaptionIsEmbossed) {
     auto c = PaintButton(m_dlg->m_flat, ODS_DISABLED);
-    const RECT light = InkBox(*c, Sys(COLOR_BTNHIGHLIGHT));
-    const RECT dark = InkBox(*c, Sys(COLOR_BTNSHADOW));
+    const RECT light = InkBox(*c, Sys(COLOR_BTNHIGHLIGHT)), dark = InkBox(*c, Sys(COLOR_BTNSHADOW));
     ASSERT_FALSE(::IsRectEmpty(&dark));
     EXPECT_EQ(dark.right + 1, light.right);
     EXPECT_EQ(dark.bottom + 1, light.bottom);
 }
 
-// The parent's pixels are copied once and served until the system colours change.
-TEST_F(ButtonPaint, ParentBackgroundIsCopiedOnceUntilSystemColorsChange) {
-    CStyledButton& b = m_dlg->m_plain;
-    b.SetWindowText("");
-    b.SetParentBackground(TRUE, FALSE);
-    RECT rc;
-    ::GetWindowRect(b.m_hWnd, &rc);
-    ::MapWindowPoints(nullptr, m_dlg->m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-    auto middleAfterFill = [&](COLORREF color) {
-        HDC hdc = ::GetDC(m_dlg->m_hWnd);
-        CDC::FromHandle(hdc)->FillSolidRect(&rc, color);
-        ::ReleaseDC(m_dlg->m_hWnd, hdc);
-        ::GdiFlush();
-        auto c = PaintButton(b, 0);
-        return c->Pixel(c->Width() / 2, c->Height() / 2);
-    };
-    const COLORREF first = RGB(250, 0, 250), second = RGB(0, 250, 250);
-    ::ValidateRect(m_dlg->m_hWnd, nullptr);
-    ::ValidateRect(b.m_hWnd, nullptr);
-    EXPECT_EQ(first, middleAfterFill(first));
-    EXPECT_EQ(first, middleAfterFill(second)) << "served from the copy";
-    b.SendMessage(WM_SYSCOLORCHANGE);
-    EXPECT_EQ(second, middleAfterFill(second)) << "a fresh copy";
-}
-
-// Wine deletes a bitmap that is still selected once its DC goes, so the bitmap that a
-// button without the select-back would leak on Windows leaves no trace in the handle
-// table here. The parent copy's DC is looked at as it is deleted instead.
+// When the button goes, its parent copy's DC gets back the bitmap it came with before it
+// is deleted. Wine deletes a bitmap that is still selected when its DC goes, so the bitmap
+// Windows would leak leaves no trace in the handle table here: the DC is looked at instead.
 HDC g_watchedDc = nullptr;
 HGDIOBJ g_bitmapAtDeletion = nullptr;
 BOOL(WINAPI* g_deleteDC)(HDC) = __imp_DeleteDC;
@@ -184,20 +136,37 @@ BOOL WINAPI WatchingDeleteDC(HDC hdc) {
     return g_deleteDC(hdc);
 }
 
-TEST_F(ButtonPaint, ParentCopyDcGetsItsOwnBitmapBackBeforeItIsDeleted) {
-    m_dlg->m_next.SetParentBackground(TRUE, FALSE);
-    PaintButton(m_dlg->m_next, 0);
-    g_watchedDc = StyledButtonProbe::ParentCopyDc(m_dlg->m_next);
-    ASSERT_NE(nullptr, g_watchedDc);
-    CDC fresh;
-    fresh.CreateCompatibleDC(nullptr);
-    const HGDIOBJ defaultBitmap = ::GetCurrentObject(fresh.GetSafeHdc(), OBJ_BITMAP);
-    DWORD protect = 0;
-    ::VirtualProtect(&__imp_DeleteDC, sizeof(void*), PAGE_READWRITE, &protect);
-    __imp_DeleteDC = &WatchingDeleteDC;
+// The parent's pixels are copied once and served until the system colours change.
+TEST_F(ButtonPaint, ParentBackgroundIsCopiedOnceAndReleased) {
+    CStyledButton& b = m_dlg->m_plain;
+    b.SetWindowText("");
+    b.SetParentBackground(TRUE, FALSE);
+    RECT rc;
+    ::GetWindowRect(b.m_hWnd, &rc);
+    ::MapWindowPoints(nullptr, m_dlg->m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+    auto middleAfterFill = [&](COLORREF color) {
+        HDC hdc = ::GetDC(m_dlg->m_hWnd);
+        ::SetBkColor(hdc, color);
+        ::ExtTextOutA(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+        ::ReleaseDC(m_dlg->m_hWnd, hdc);
+        auto c = PaintButton(b, 0);
+        return c->Pixel(c->Width() / 2, c->Height() / 2);
+    };
+    ::ValidateRect(m_dlg->m_hWnd, nullptr);
+    ::ValidateRect(b.m_hWnd, nullptr);
+    EXPECT_EQ(RGB(250, 0, 250), middleAfterFill(RGB(250, 0, 250)));
+    EXPECT_EQ(RGB(250, 0, 250), middleAfterFill(RGB(0, 250, 250))) << "served from the copy";
+    b.SendMessage(WM_SYSCOLORCHANGE);
+    EXPECT_EQ(RGB(0, 250, 250), middleAfterFill(RGB(0, 250, 250))) << "a fresh copy";
+
+    g_watchedDc = StyledButtonProbe::ParentCopyDc(b);
+    HDC fresh = ::CreateCompatibleDC(nullptr);
+    const HGDIOBJ defaultBitmap = ::GetCurrentObject(fresh, OBJ_BITMAP);
+    ::DeleteDC(fresh);
+    ReplaceImport(&__imp_DeleteDC, &WatchingDeleteDC);
     m_dlg->DestroyWindow();
     m_dlg.reset();
-    __imp_DeleteDC = g_deleteDC;
+    ReplaceImport(&__imp_DeleteDC, g_deleteDC);
     EXPECT_EQ(defaultBitmap, g_bitmapAtDeletion);
 }
 

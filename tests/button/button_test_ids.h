@@ -1,6 +1,6 @@
 #pragma once
-// Ids of the button tests' own dialog and menu. The menu's commands follow the controls,
-// so one handler range logs both.
+// Ids of the button tests' dialog and menu. The menu's commands follow the buttons, so one
+// handler range logs both.
 
 #define IDD_BUTTONS 100
 #define IDM_DROPDOWN 101
@@ -9,8 +9,6 @@
 #define IDC_SB_DEFAULT 1002
 #define IDC_SB_CHECK 1003
 #define IDC_SB_FLAT 1004
-#define IDC_SB_LINK 1005
-#define IDC_SB_IMAGE 1006
-#define IDC_SB_NEXT 1007
-#define ID_DD_OPEN 1008
-#define ID_DD_SAVE 1009
+#define IDC_SB_NEXT 1005
+#define ID_DD_OPEN 1006
+#define ID_DD_SAVE 1007
