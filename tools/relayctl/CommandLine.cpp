@@ -88,9 +88,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& err
         } else if (arg == "--timeout" || arg == "--ms" || arg == "--interval") {
             if (!number(arg == "--ms" ? 0 : 1, 3600000))
                 return false;
-            (arg == "--timeout" ? line.timeoutMs
-             : arg == "--ms"    ? line.pulseMs
-                                : line.intervalMs) = static_cast<int>(n);
+            int& milliseconds = arg == "--timeout" ? line.timeoutMs
+                                : arg == "--ms"    ? line.pulseMs
+                                                   : line.intervalMs;
+            milliseconds = static_cast<int>(n);
             pulseOption |= arg == "--ms";
             intervalOption |= arg == "--interval";
         } else if (arg.starts_with("--")) {
