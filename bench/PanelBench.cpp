@@ -17,6 +17,7 @@
 #include "CRelayDlg.h"
 #include "CWinApp.h"
 #include "LoopbackBoard.h"
+#include "MessageBoxWatcher.h"
 #include "SocketStart.h"
 #include "resource.h"
 
@@ -92,30 +93,19 @@ void WriteSettings(unsigned port) {
     std::fclose(ini);
 }
 
+// Spins (yielding) rather than sleeps, so the moment a condition holds is seen at once.
 bool WaitUntil(DWORD timeoutMs, const auto& condition) {
     const ULONGLONG end = ::GetTickCount64() + timeoutMs;
     while (!condition()) {
         if (::GetTickCount64() > end)
             return false;
-        ::Sleep(2);
+        std::this_thread::yield();
     }
     return true;
 }
 
-struct FindBox {
-    HWND panel;
-    HWND box = nullptr;
-};
-
-BOOL CALLBACK FindMessageBox(HWND hWnd, LPARAM param) {
-    auto* find = reinterpret_cast<FindBox*>(param);
-    char name[16] = {};
-    ::GetClassNameA(hWnd, name, sizeof name);
-    if (hWnd != find->panel && ::IsWindowVisible(hWnd) && std::string(name) == "#32770") {
-        find->box = hWnd;
-        return FALSE;
-    }
-    return TRUE;
+Bytes FrameBytes(const RelayFrame& frame) {
+    return Bytes(frame.begin(), frame.end());
 }
 
 // Presses Connect as a click would and answers the success message. False (with the
@@ -132,21 +122,15 @@ bool Connect(CBenchRelayDlg& dlg, LoopbackBoard* board) {
     }
     ::PostMessageA(panel, WM_COMMAND, MAKEWPARAM(IDC_CONNECT, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(panel, IDC_CONNECT)));
-    if (board && !board->Accept(kWaitMs)) {
+    if (board && !WaitUntil(kWaitMs, [&] { return board->ConnectionCount() == 1; })) {
         std::fprintf(stderr, "kestrel_bench: the panel did not connect\n");
         return false;
     }
-    FindBox find{panel};
-    const DWORD uiThread = ::GetWindowThreadProcessId(panel, nullptr);
-    if (!WaitUntil(kWaitMs, [&] {
-            ::EnumThreadWindows(uiThread, &FindMessageBox, reinterpret_cast<LPARAM>(&find));
-            return find.box != nullptr;
-        })) {
+    if (AnswerMessageBox(kWaitMs).text.empty()) {
         std::fprintf(stderr, "kestrel_bench: no message after Connect\n");
         return false;
     }
-    ::PostMessageA(find.box, WM_COMMAND, IDOK, 0);
-    return !board || board->WaitQuery(kWaitMs);
+    return !board || WaitUntil(kWaitMs, [&] { return board->Received(0).size() >= 8; });
 }
 
 void Report(const char* name, const std::vector<double>& samples) {
@@ -163,7 +147,8 @@ void Latency(CBenchRelayDlg& dlg, LoopbackBoard& board, int count) {
                                                  static_cast<BYTE>(~bits));
         ::ResetEvent(dlg.painted);
         const double sentAt = NowUs();
-        if (!board.Send(frame) || ::WaitForSingleObject(dlg.painted, 2000) != WAIT_OBJECT_0)
+        if (!board.Send(0, FrameBytes(frame)) ||
+            ::WaitForSingleObject(dlg.painted, 2000) != WAIT_OBJECT_0)
             break;
         toApply.push_back(dlg.appliedAt - sentAt);
         toScreen.push_back(dlg.paintedAt - sentAt);
@@ -175,17 +160,25 @@ void Latency(CBenchRelayDlg& dlg, LoopbackBoard& board, int count) {
 
 void Click(CBenchRelayDlg& dlg, LoopbackBoard& board, int count) {
     std::vector<double> toWire;
+    // Command frames the board has read so far; the periodic queries do not count.
+    auto commands = [&] {
+        const Bytes received = board.Received(0);
+        size_t n = 0;
+        for (size_t at = 2; at < received.size(); at += RELAY_FRAME_SIZE)
+            n += received[at] != RELAY_CMD_QUERY;
+        return n;
+    };
     for (int i = 0; i < count; ++i) {
         HWND button = ::GetDlgItem(dlg.shown, IDC_CHANNEL1 + i % RELAY_CHANNEL_COUNT);
         RECT rect;
         ::GetClientRect(button, &rect);
         const LPARAM centre = MAKELPARAM(rect.right / 2, rect.bottom / 2);
+        const size_t before = commands();
         ::PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, centre);
         ::PostMessageA(button, WM_LBUTTONUP, 0, centre);
-        const double wireAt = board.WaitCommand(2000);
-        if (wireAt < 0)
+        if (!WaitUntil(2000, [&] { return commands() > before; }))
             break;
-        toWire.push_back(wireAt - dlg.clickAt);
+        toWire.push_back(NowUs() - dlg.clickAt);
         ::Sleep(15);
     }
     Report("click_to_wire_us", toWire);
@@ -247,9 +240,9 @@ int Loopback(int count) {
     address.sin_family = AF_INET;
     address.sin_port = ::htons(board.Port());
     address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
-    if (!board.Listening() ||
+    if (board.Port() == 0 ||
         ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        !board.Accept(kWaitMs))
+        !WaitUntil(kWaitMs, [&] { return board.ConnectionCount() == 1; }))
         return 1;
     std::atomic<double> receivedAt{0};
     HANDLE received = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -266,7 +259,8 @@ int Loopback(int count) {
     const RelayFrame frame = BuildRelayCommand(RELAY_CMD_QUERY, 0);
     for (int i = 0; i < count; ++i) {
         const double sentAt = NowUs();
-        if (!board.Send(frame) || ::WaitForSingleObject(received, 2000) != WAIT_OBJECT_0)
+        if (!board.Send(0, FrameBytes(frame)) ||
+            ::WaitForSingleObject(received, 2000) != WAIT_OBJECT_0)
             break;
         samples.push_back(receivedAt - sentAt);
         ::Sleep(5);
@@ -303,7 +297,7 @@ class CBenchApp : public CWinApp {
         AfxSocketInit();
         LoopbackBoard board;
         if (mode != "throughput") {
-            if (!board.Listening())
+            if (board.Port() == 0)
                 return 1;
             port = board.Port();
         }

@@ -4,7 +4,7 @@
 
 BOOL CRelayApp::InitInstance() {
     CRelayDlg dialog;
-    m_pMainWnd = &dialog; // the receive thread finds the dialog here
+    m_pMainWnd = &dialog; // owner of the About box and of menus shown without a window
     dialog.DoModal();
     m_pMainWnd = nullptr;
     return FALSE;

@@ -3,6 +3,7 @@
 #include "CAboutDlg.h"
 #include "CDC.h"
 #include "CPaintDC.h"
+#include "SettingsFile.h"
 #include "SocketStart.h"
 #include "resource.h"
 
@@ -19,7 +20,7 @@ constexpr BYTE kPollEveryTicks = 20;
 // One entry per channel button; the handler reads the channel from the id.
 #define ON_CHANNEL_CLICKED(id) ON_CONTROL_RANGE(BN_CLICKED, id, id, &CRelayDlg::OnChannelClicked)
 
-BEGIN_MESSAGE_MAP(CRelayDlg, CRelayLinkDlg)
+BEGIN_MESSAGE_MAP(CRelayDlg, CDialog)
 ON_WM_SYSCOMMAND()
 ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
@@ -52,11 +53,11 @@ ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
 
 CRelayDlg::CRelayDlg(CWnd* parent)
-    : CRelayLinkDlg(IDD_RELAY_PANEL, parent),
+    : CDialog(IDD_RELAY_PANEL, parent),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 void CRelayDlg::DoDataExchange(CDataExchange* dx) {
-    CRelayLinkDlg::DoDataExchange(dx);
+    CDialog::DoDataExchange(dx);
     DDX_Control(dx, IDC_CONNECT, m_btnConnect);
     for (int id = IDC_CHANNEL9; id >= IDC_CHANNEL2; --id)
         DDX_Control(dx, id, m_btnChannel[id - IDC_CHANNEL1]);
@@ -71,7 +72,7 @@ void CRelayDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 BOOL CRelayDlg::OnInitDialog() {
-    CRelayLinkDlg::OnInitDialog();
+    CDialog::OnInitDialog();
 
     if (HMENU systemMenu = GetSystemMenu(FALSE)) {
         CString about;
@@ -85,7 +86,7 @@ BOOL CRelayDlg::OnInitDialog() {
     SetIcon(m_hIcon, FALSE);
 
     m_bConnected = 0;
-    LoadConnectionSettings();
+    settings::LoadConnectionSettings(m_savedIp, m_savedPort);
     m_strIp = m_savedIp;
     m_nPort = m_savedPort;
     UpdateData(FALSE);
@@ -97,7 +98,7 @@ BOOL CRelayDlg::OnInitDialog() {
 
     AfxSocketInit();
     SetTimer(IDT_POLL, 30);
-    m_rxTimeout = 0;
+    m_rx.m_rxTimeout = 0;
     return TRUE;
 }
 
@@ -125,13 +126,42 @@ void CRelayDlg::InitButtonLook(CStyledButton& button, BYTE r, BYTE g, BYTE b) {
     button.SetTipText(kButtonTip, TRUE);
     SetButtonColors(button, r, g, b);
     ++s_nextButtonNumber;
-    button.SetWindowText(GetButtonCaption(s_nextButtonNumber));
+    button.SetWindowText(settings::GetButtonCaption(s_nextButtonNumber));
+}
+
+int CRelayDlg::SendFrame(BYTE address, BYTE command, BYTE data0, BYTE data1, BYTE data2,
+                         BYTE data3) {
+    return m_link.SendFrame(BuildRelayFrame(address, command, data0, data1, data2, data3));
+}
+
+void CRelayDlg::OnConnect() {
+    m_link.Open();
+    if (m_strIp.Compare(m_savedIp) != 0 || m_nPort != m_savedPort) {
+        m_savedIp = m_strIp;
+        m_savedPort = m_nPort;
+        settings::SaveConnectionSettings(m_savedIp, m_savedPort);
+    }
+    if (!m_link.Connect(m_strIp, m_nPort)) {
+        MessageBox("建立连接失败");
+        m_bConnected = 0;
+        return;
+    }
+    MessageBox("建立连接成功");
+    m_bConnected = 1;
+    m_link.StartReceiving(m_hWnd);
+    SendFrame(RELAY_BOARD_ADDRESS, RELAY_CMD_QUERY, 0, 0, 0, 0);
+}
+
+LRESULT CRelayDlg::OnRxByte(WPARAM wParam, LPARAM) {
+    if (m_rx.PushRxByte(static_cast<std::uint8_t>(wParam & 0xFF)))
+        ApplyStatusFrame();
+    return 0;
 }
 
 void CRelayDlg::ApplyStatusFrame() {
     for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
         CStyledButton& button = m_btnChannel[channel - 1];
-        if (RelayStatusChannelOn(m_rxFrame, channel))
+        if (RelayStatusChannelOn(m_rx.m_rxFrame, channel))
             ShowChannelState(button, 0, 255, 0, CHANNEL_ON);
         else
             ShowChannelState(button, 255, 0, 0, CHANNEL_OFF);
@@ -166,7 +196,7 @@ void CRelayDlg::OnAddressChange() {
 
 void CRelayDlg::OnTimer(UINT_PTR id) {
     if (id == IDT_POLL) {
-        TickRxTimeout();
+        m_rx.TickRxTimeout();
         if (m_bConnected) {
             if (++s_pollTicks >= kPollEveryTicks) {
                 s_pollTicks = 0;

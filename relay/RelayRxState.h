@@ -1,6 +1,5 @@
 // Reassembly of the board's byte stream into 8-byte status frames, with the time-out
-// that drops a partial frame after a pause. The main dialog owns this state through
-// its link base class.
+// that drops a partial frame after a pause. The main dialog owns one.
 #pragma once
 
 #include "RelayFrame.h"

@@ -1,6 +1,6 @@
-// The settings members of CRelayLinkDlg: each call opens, reads or writes and
-// closes "canshu.ini" through the private-profile functions.
-#include "CRelayLinkDlg.h"
+#include "SettingsFile.h"
+
+#include <windows.h>
 
 #include <vector>
 
@@ -14,7 +14,9 @@ const DWORD kDirectoryBuffer = 500;
 
 } // namespace
 
-CString CRelayLinkDlg::GetSettingsPath() const {
+namespace settings {
+
+CString GetSettingsPath() {
     char buffer[kDirectoryBuffer];
     DWORD length = ::GetCurrentDirectoryA(kDirectoryBuffer, buffer);
     if (length > 0 && length < kDirectoryBuffer)
@@ -33,47 +35,47 @@ CString CRelayLinkDlg::GetSettingsPath() const {
     return ".\\canshu.ini";
 }
 
-CString CRelayLinkDlg::GetProfileText(const char* section, const char* key,
-                                      const char* path) const {
+CString GetProfileText(const char* section, const char* key,
+                                      const char* path) {
     char value[kValueBuffer] = {};
     DWORD length = ::GetPrivateProfileStringA(section, key, "", value, kValueBuffer, path);
     return CString(value, static_cast<int>(length < kValueBuffer ? length : kValueBuffer - 1));
 }
 
-CString CRelayLinkDlg::ReadProfileString(const char* key, const char* defaultValue) const {
+CString ReadProfileString(const char* key, const char* defaultValue) {
     CString value = GetProfileText(kSection, key, GetSettingsPath());
     return value.IsEmpty() ? CString(defaultValue) : value;
 }
 
-UINT CRelayLinkDlg::ReadProfileUInt(const char* key, UINT defaultValue) const {
+UINT ReadProfileUInt(const char* key, UINT defaultValue) {
     CString path = GetSettingsPath();
     if (GetProfileText(kSection, key, path).IsEmpty())
         return defaultValue;
     return ::GetPrivateProfileIntA(kSection, key, static_cast<INT>(defaultValue), path);
 }
 
-void CRelayLinkDlg::WriteProfileString(const char* key, const char* value) const {
+void WriteProfileString(const char* key, const char* value) {
     const char* written = value && *value ? value : kDefaultIp;
     ::WritePrivateProfileStringA(kSection, key, written, GetSettingsPath());
 }
 
-void CRelayLinkDlg::WriteProfileUInt(const char* key, UINT value) const {
+void WriteProfileUInt(const char* key, UINT value) {
     CString text;
     text.Format("%u", value);
     ::WritePrivateProfileStringA(kSection, key, text, GetSettingsPath());
 }
 
-void CRelayLinkDlg::LoadConnectionSettings() {
-    m_savedPort = ReadProfileUInt("socket_port", 6000);
-    m_savedIp = ReadProfileString("socket_ip", kDefaultIp);
+void LoadConnectionSettings(CString& ip, UINT& port) {
+    port = ReadProfileUInt("socket_port", 6000);
+    ip = ReadProfileString("socket_ip", kDefaultIp);
 }
 
-void CRelayLinkDlg::SaveConnectionSettings() const {
-    WriteProfileUInt("socket_port", m_savedPort);
-    WriteProfileString("socket_ip", m_savedIp);
+void SaveConnectionSettings(const CString& ip, UINT port) {
+    WriteProfileUInt("socket_port", port);
+    WriteProfileString("socket_ip", ip);
 }
 
-CString CRelayLinkDlg::GetButtonCaption(int number) const {
+CString GetButtonCaption(int number) {
     CString key;
     key.Format("按钮名称%d", number);
     CString caption = GetProfileText(kCaptionSection, key, GetSettingsPath());
@@ -81,3 +83,5 @@ CString CRelayLinkDlg::GetButtonCaption(int number) const {
         caption.Format("第%d路", number);
     return caption;
 }
+
+} // namespace settings

@@ -1,0 +1,276 @@
+// CRelayDlg from its template on a thread of its own; the test thread plays
+// the user, the timer and the receive thread with the dialog's own messages.
+#include "CRelayDlg.h"
+#include "LoopbackBoard.h"
+#include "MessageBoxWatcher.h"
+#include "OwnThreadCount.h"
+#include "TempDirectory.h"
+#include "WaitFor.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+// Reads the colour slots that the button keeps to itself.
+class StyledButtonProbe {
+  public:
+    static COLORREF Slot(const CStyledButton& button, int slot) { return button.m_colors[slot]; }
+};
+
+namespace {
+
+class PanelUnderTest : public CRelayDlg {
+  public:
+    using CRelayDlg::m_btnAllOff, CRelayDlg::m_btnAllOn, CRelayDlg::m_btnChannel;
+    using CRelayDlg::m_nPort, CRelayDlg::m_strIp;
+    std::atomic<HWND> shown{nullptr};
+    BOOL timerStarted = FALSE;
+
+  protected:
+    BOOL OnInitDialog() override {
+        BOOL focus = CRelayDlg::OnInitDialog();
+        timerStarted = ::KillTimer(m_hWnd, IDT_POLL); // the test ticks by hand
+        shown = m_hWnd;
+        return focus;
+    }
+};
+
+Bytes Join(std::initializer_list<Bytes> frames) {
+    Bytes all;
+    for (const Bytes& frame : frames)
+        all.insert(all.end(), frame.begin(), frame.end());
+    return all;
+}
+
+const Bytes kQuery = {0x55, 0x01, 0x10, 0x00, 0x00, 0x00, 0x00, 0x66};
+const Bytes kAllOn = {0x55, 0x01, 0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0x65};
+const Bytes kAllOff = {0x55, 0x01, 0x13, 0x00, 0x00, 0x00, 0x00, 0x69};
+const char kOutOfRange[] = "“请填入一个在0和10000之间的整数。”";
+
+// Y yellow face and unset, G green and on, R red and off, W white and unused;
+// each with its text in the complement on all three slots, else '?'.
+char Look(const CStyledButton& button) {
+    const COLORREF face = StyledButtonProbe::Slot(button, SBC_FACE_NORMAL);
+    const COLORREF text = RGB(255 - GetRValue(face), 255 - GetGValue(face), 255 - GetBValue(face));
+    for (int slot = 0; slot < SBC_COUNT; ++slot)
+        if (StyledButtonProbe::Slot(button, slot) != (slot % 2 ? text : face))
+            return '?';
+    const std::pair<COLORREF, BYTE> looks[] = {{RGB(255, 255, 0), CHANNEL_UNSET},
+                                               {RGB(0, 255, 0), CHANNEL_ON},
+                                               {RGB(255, 0, 0), CHANNEL_OFF},
+                                               {RGB(255, 255, 255), CHANNEL_UNSET}};
+    for (int i = 0; i < 4; ++i)
+        if (looks[i] == std::make_pair(face, button.m_byOwnerValue))
+            return "YGRW"[i];
+    return '?';
+}
+
+class RelayDlgTest : public ::testing::Test {
+  protected:
+    void Start(const std::string& ini) {
+        ASSERT_TRUE(directory.IsCurrent());
+        ASSERT_TRUE(WriteWholeFile("canshu.ini", ini));
+        CRelayDlg::s_nextButtonNumber = 0;
+        dialog = std::make_unique<PanelUnderTest>();
+        done = false;
+        ui = std::thread([this] {
+            result = dialog->DoModal();
+            done = true;
+        });
+        ASSERT_TRUE(WaitFor([&] { return dialog->shown != nullptr; }));
+        hwnd = dialog->shown;
+    }
+    void TearDown() override {
+        // A box a failed case left open is answered, so the dialog can close.
+        for (int tries = 0; ui.joinable() && !done && tries < 20; ++tries) {
+            ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+            if (!WaitFor([&] { return done.load(); }, 100))
+                AnswerMessageBox(100);
+        }
+        if (ui.joinable())
+            ui.join();
+    }
+    std::string Local() {
+        return "[canshu_v2]\r\nsocket_ip=127.0.0.1\r\nsocket_port=" + std::to_string(board.Port()) +
+               "\r\n";
+    }
+
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return ::SendMessageA(hwnd, message, wParam, lParam);
+    }
+    LPARAM Item(int id) { return reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, id)); }
+    void Click(int id) { Send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), Item(id)); }
+    void Tick(int ticks) {
+        while (ticks-- > 0)
+            Send(WM_TIMER, IDT_POLL);
+    }
+    void Feed(const Bytes& bytes) {
+        for (std::uint8_t b : bytes)
+            Send(WM_RELAY_RXBYTE, static_cast<WPARAM>(static_cast<signed char>(b)), 1);
+    }
+    std::string Text(int id) {
+        char text[64] = {};
+        ::GetDlgItemTextA(hwnd, id, text, sizeof text);
+        return text;
+    }
+    std::string Channels() {
+        std::string looks;
+        for (const CStyledButton& button : dialog->m_btnChannel)
+            looks += Look(button);
+        return looks;
+    }
+    SeenMessageBox Connect(const std::function<void()>& whileOpen = {}) {
+        ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDC_CONNECT, BN_CLICKED), Item(IDC_CONNECT));
+        return AnswerMessageBox(20000, whileOpen);
+    }
+    // What the board has read on a connection, once that is at least size bytes.
+    Bytes Wire(size_t size, size_t connection = 0) {
+        WaitFor([&] { return board.Received(connection).size() >= size; });
+        return board.Received(connection);
+    }
+
+    TempDirectory directory;
+    LoopbackBoard board;
+    std::unique_ptr<PanelUnderTest> dialog;
+    std::thread ui;
+    std::atomic<INT_PTR> result{0};
+    std::atomic<bool> done{false};
+    HWND hwnd = nullptr;
+};
+
+TEST_F(RelayDlgTest, StartUpShowsTheStoredValuesAndNumbersTheButtons) {
+    const struct {
+        std::string ini, ip, port, caption3, caption18;
+    } cases[] = {
+        {"", "192.168.1.110", "6000", "第3路", "第18路"},
+        {"[canshu_v2]\r\nsocket_ip=\r\nsocket_port=70000abc\r\n", "192.168.1.110", "70000",
+         "第3路", "第18路"},
+        {Local() + "[canshu]\r\n按钮名称3=水泵\r\n按钮名称18=全关\r\n", "127.0.0.1",
+         std::to_string(board.Port()), "水泵", "全关"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        Start(c.ini);
+        EXPECT_EQ(Text(IDC_IP), c.ip);
+        EXPECT_EQ(Text(IDC_PORT), c.port);
+        EXPECT_EQ(Channels(), std::string(16, 'Y'));
+        EXPECT_EQ(std::string() + Look(dialog->m_btnAllOn) + Look(dialog->m_btnAllOff), "WW");
+        for (int n = 1; n <= 18; ++n) {
+            const int id = n <= 16 ? IDC_CHANNEL1 + n - 1 : n == 17 ? IDC_ALL_ON : IDC_ALL_OFF;
+            const std::string numbered = "第" + std::to_string(n) + "路";
+            EXPECT_EQ(Text(id), n == 3 ? c.caption3 : n == 18 ? c.caption18 : numbered);
+        }
+        EXPECT_TRUE(dialog->timerStarted);
+        TearDown();
+    }
+    EXPECT_EQ(AnswerMessageBox(100).text, "") << "a value from the file is not checked";
+}
+
+TEST_F(RelayDlgTest, ConnectWritesTheSettingsOnlyWhenChanged) {
+    Start(Local());
+    const std::optional<std::string> file = ReadWholeFile("canshu.ini");
+    size_t sentWhileOpen = 1;
+    const SeenMessageBox connected = Connect([&] { sentWhileOpen = board.Received(0).size(); });
+    EXPECT_EQ(connected.text, "建立连接成功");
+    EXPECT_FALSE(connected.hasIcon);
+    EXPECT_EQ(sentWhileOpen, 0u) << "the query waits for the message to be answered";
+    EXPECT_EQ(Wire(8), kQuery);
+    EXPECT_EQ(ReadWholeFile("canshu.ini"), file);
+
+    // A changed value is stored before connecting, whether or not that succeeds.
+    ::SetDlgItemTextA(hwnd, IDC_PORT, "0"); // nothing listens on port 0
+    EXPECT_EQ(Connect().text, "建立连接失败");
+    EXPECT_TRUE(WaitFor([&] { return board.Ended(0); })) << "the old link stayed open";
+    EXPECT_NE(ReadWholeFile("canshu.ini")->find("socket_port=0\r\n"), std::string::npos);
+}
+
+TEST_F(RelayDlgTest, StatusFramesRecolourTheChannelsAndRewriteTheBoxes) {
+    Start(Local());
+    Feed({0x55, 0x01, 0x10, 0x00, 0x00, 0x80, 0x05, 0xEB});
+    EXPECT_EQ(Channels(), "GRGRRRRRRRRRRRRG");
+    EXPECT_EQ(std::string() + Look(dialog->m_btnAllOn) + Look(dialog->m_btnAllOff), "WW");
+
+    dialog->m_strIp = "127.0.0.2";
+    dialog->m_nPort = 4321;
+    Feed({0x55, 0x01, 0x10, 0x00, 0x00, 0x00, 0x02, 0x69}); // checksum one off
+    EXPECT_EQ(Channels(), "GRGRRRRRRRRRRRRG");
+    EXPECT_EQ(Text(IDC_IP), "127.0.0.1");
+
+    // Pauses of up to 9 ticks keep a partial frame, 10 drop it.
+    const Bytes channel2 = {0x55, 0x01, 0x10, 0x00, 0x00, 0x00, 0x02, 0x68};
+    Feed({channel2.begin(), channel2.begin() + 4});
+    Tick(9);
+    Feed({channel2.begin() + 4, channel2.end()});
+    EXPECT_EQ(Channels(), "RGRRRRRRRRRRRRRR");
+    EXPECT_EQ(Text(IDC_IP) + ":" + Text(IDC_PORT), "127.0.0.2:4321");
+    Feed({kAllOn.begin(), kAllOn.begin() + 4});
+    Tick(10);
+    Feed({0x55, 0x01, 0x10, 0x00, 0x00, 0x80, 0x00, 0xE6});
+    EXPECT_EQ(Channels(), "RRRRRRRRRRRRRRRG");
+}
+
+TEST_F(RelayDlgTest, TheQueryGoesOutOnceEvery20TicksWhileConnected) {
+    Start(Local());
+    CRelayDlg::s_pollTicks = 7;
+    Tick(1);
+    EXPECT_EQ(CRelayDlg::s_pollTicks, 0) << "not connected: the count starts again";
+    Connect();
+    Tick(19);
+    Click(IDC_ALL_ON); // marks the place in the stream
+    Tick(1);
+    Tick(19);
+    Click(IDC_ALL_OFF);
+    Tick(1);
+    EXPECT_EQ(Wire(40), Join({kQuery, kAllOn, kQuery, kAllOff, kQuery}));
+}
+
+TEST_F(RelayDlgTest, ClicksSendTheirFramesAndChangeNothingHere) {
+    Start(Local());
+    Connect();
+    Click(IDC_CHANNEL5); // not yet known: off
+    EXPECT_EQ(Channels(), std::string(16, 'Y'));
+    Feed({0x55, 0x01, 0x10, 0x00, 0x00, 0x00, 0x04, 0x6A});
+    for (int id : {IDC_CHANNEL3, IDC_CHANNEL2, IDC_CHANNEL16, IDC_REFRESH})
+        Click(id);
+    EXPECT_EQ(Channels(), "RRGRRRRRRRRRRRRR") << "the colour follows the next status frame";
+    EXPECT_EQ(Wire(48), Join({kQuery,
+                              {0x55, 0x01, 0x11, 0x00, 0x00, 0x00, 0x05, 0x6C},
+                              {0x55, 0x01, 0x11, 0x00, 0x00, 0x00, 0x03, 0x6A},
+                              {0x55, 0x01, 0x12, 0x00, 0x00, 0x00, 0x02, 0x6A},
+                              {0x55, 0x01, 0x12, 0x00, 0x00, 0x00, 0x10, 0x78},
+                              kQuery}));
+}
+
+TEST_F(RelayDlgTest, EnterClosesTheDialogOnlyOnAValidPort) {
+    Start(Local());
+    std::thread typing([&] { ::SetDlgItemTextA(hwnd, IDC_PORT, "20000"); });
+    EXPECT_EQ(AnswerMessageBox().text, kOutOfRange) << "every change reads the boxes";
+    typing.join();
+    ::PostMessageA(::GetDlgItem(hwnd, IDC_PORT), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(AnswerMessageBox().text, kOutOfRange);
+    ::SetDlgItemTextA(hwnd, IDC_PORT, "10000");
+    ::PostMessageA(::GetDlgItem(hwnd, IDC_PORT), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(WaitFor([&] { return done.load(); }));
+    EXPECT_EQ(result, IDOK);
+}
+
+TEST_F(RelayDlgTest, AReconnectEndsTheOldLinkAndTheBoardMayEndTheNew) {
+    Start(Local());
+    const int idle = OwnThreadCount();
+    Connect();
+    Connect();
+    EXPECT_TRUE(WaitFor([&] { return board.Ended(0) && OwnThreadCount() == idle + 1; }));
+    EXPECT_EQ(Wire(8, 1), kQuery);
+    board.Send(1, {0x55, 0x01, 0x10, 0x00, 0x00, 0x00, 0x01, 0x67});
+    EXPECT_TRUE(WaitFor([&] { return Channels() == "GRRRRRRRRRRRRRRR"; }));
+
+    board.Close(1);
+    EXPECT_TRUE(WaitFor([&] { return OwnThreadCount() == idle; })) << "the thread kept on";
+    Tick(20); // still connected as far as the dialog knows
+    EXPECT_EQ(Wire(16, 1), Join({kQuery, kQuery}));
+    EXPECT_EQ(AnswerMessageBox(100).text, "");
+    EXPECT_EQ(Channels(), "GRRRRRRRRRRRRRRR");
+}
+
+} // namespace

@@ -1,2 +1,0 @@
-#pragma once
-#define IDD_RELAY_LINK_TEST 100
