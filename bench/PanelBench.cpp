@@ -6,6 +6,9 @@
 //   kestrel_bench latency N            status frame to screen, board on a thread of this process
 //   kestrel_bench click N              click to wire, same board
 //   kestrel_bench throughput N PORT    frames applied from "boardsim --flood N" on PORT
+//   kestrel_bench badframes N          N bad-checksum frames from the in-process board, handed
+//                                      off and reassembled (no repaint)
+//   kestrel_bench badfloor N           the same into a plain window procedure
 //   kestrel_bench rawread N PORT BYTES raw reading of the same stream, BYTES per recv
 //   kestrel_bench loopback N           8 bytes from one thread to another over loopback
 //
@@ -37,6 +40,8 @@ class CBenchRelayDlg : public CRelayDlg {
     std::atomic<HWND> shown{nullptr};
     std::atomic<int> applied{0};
     std::atomic<double> firstByteAt{0};
+    std::atomic<long> bytesHandled{0};
+    std::atomic<double> lastByteAt{0};
     std::atomic<double> appliedAt{0};
     std::atomic<double> paintedAt{0};
     std::atomic<double> clickAt{0};
@@ -62,6 +67,10 @@ class CBenchRelayDlg : public CRelayDlg {
         if (message == WM_RELAY_RXBYTE && firstByteAt == 0)
             firstByteAt = NowUs();
         LRESULT result = CRelayDlg::WindowProc(message, wParam, lParam);
+        if (message == WM_RELAY_RXBYTE) {
+            lastByteAt = NowUs();
+            ++bytesHandled;
+        }
         // One bit per channel button drawn since the last frame was applied.
         if (message == WM_DRAWITEM && wParam >= IDC_CHANNEL1 && wParam <= IDC_CHANNEL16) {
             m_drawn |= 1u << (wParam - IDC_CHANNEL1);
@@ -201,6 +210,80 @@ void Throughput(CBenchRelayDlg& dlg, int count) {
                 count, dlg.applied.load(), seconds, seconds > 0 ? dlg.applied / seconds : 0);
 }
 
+// Sends count frames whose checksum is one off in one go and reports how fast the
+// receiver took them: first byte handled to last.
+void BadFrames(const std::atomic<long>& bytes, const std::atomic<double>& firstAt,
+               const std::atomic<double>& lastAt, LoopbackBoard& board, int count,
+               const char* name) {
+    Bytes stream;
+    for (int i = 0; i < count; ++i) {
+        RelayFrame frame = BuildRelayCommand(RELAY_CMD_QUERY, static_cast<std::uint32_t>(i));
+        ++frame[7];
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    const long before = bytes;
+    board.Send(0, stream);
+    WaitUntil(60000, [&] { return bytes - before >= static_cast<long>(stream.size()); });
+    const double seconds = (lastAt - firstAt) / 1e6;
+    std::printf("%s_bad_frames %ld\n%s_bad_frames_per_s %.0f\n", name, (bytes - before) / 8,
+                name, seconds > 0 ? count / seconds : 0);
+}
+
+// The floor of the bad-frame row: a plain window procedure that runs the same
+// reassembly on WM_RELAY_RXBYTE, sent by a plain thread reading a byte at a time.
+std::atomic<long> g_floorBytes{0};
+std::atomic<double> g_floorFirstAt{0};
+std::atomic<double> g_floorLastAt{0};
+CRelayRxState g_floorRx;
+
+LRESULT CALLBACK FloorProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_RELAY_RXBYTE)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    if (g_floorFirstAt == 0)
+        g_floorFirstAt = NowUs();
+    g_floorRx.PushRxByte(static_cast<std::uint8_t>(wParam & 0xFF));
+    g_floorLastAt = NowUs();
+    ++g_floorBytes;
+    return 0;
+}
+
+int BadFloor(int count) {
+    AfxSocketInit();
+    LoopbackBoard board;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &FloorProc;
+    wc.lpszClassName = "KestrelBenchFloor";
+    ::RegisterClassA(&wc);
+    HWND window = ::CreateWindowA(wc.lpszClassName, "floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                  0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(board.Port());
+    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+    if (!window || ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        !WaitUntil(kWaitMs, [&] { return board.ConnectionCount() == 1; }))
+        return 1;
+    std::thread reader([&] {
+        char byte;
+        while (::recv(s, &byte, 1, 0) == 1)
+            ::SendMessageA(window, WM_RELAY_RXBYTE,
+                           static_cast<WPARAM>(static_cast<signed char>(byte)), 1);
+    });
+    std::thread driver([&] {
+        BadFrames(g_floorBytes, g_floorFirstAt, g_floorLastAt, board, count, "floor");
+        ::PostMessageA(window, WM_CLOSE, 0, 0);
+    });
+    MSG msg;
+    while (::IsWindow(window) && ::GetMessageA(&msg, nullptr, 0, 0) > 0)
+        ::DispatchMessageA(&msg);
+    driver.join();
+    board.Close(0);
+    reader.join();
+    ::closesocket(s);
+    return 0;
+}
+
 // Reads what "boardsim --flood N" sends, with no hand-off, reassembly or painting.
 int RawRead(int count, unsigned port, int chunk) {
     AfxSocketInit();
@@ -284,7 +367,10 @@ class CBenchApp : public CWinApp {
             status = RawRead(count, port, std::atoi(__argv[4]));
         else if (mode == "loopback")
             status = Loopback(count);
-        else if (mode == "latency" || mode == "click" || (mode == "throughput" && port != 0))
+        else if (mode == "badfloor")
+            status = BadFloor(count);
+        else if (mode == "latency" || mode == "click" || mode == "badframes" ||
+                 (mode == "throughput" && port != 0))
             status = RunPanel(mode, count, port);
         else
             std::fprintf(stderr, "kestrel_bench: unknown scenario\n");
@@ -310,6 +396,9 @@ class CBenchApp : public CWinApp {
             ok = Connect(dialog, inProcess);
             if (ok && mode == "latency")
                 Latency(dialog, board, count);
+            else if (ok && mode == "badframes")
+                BadFrames(dialog.bytesHandled, dialog.firstByteAt, dialog.lastByteAt, board,
+                          count, "panel");
             else if (ok && mode == "click")
                 Click(dialog, board, count);
             else if (ok)
