@@ -1,12 +1,22 @@
-// A real styled button on a real dialog, driven with its own messages: styles, clicks,
-// check state, focus on disabling, what repaints, hover, the cursor, the tooltip's tool,
-// the colour slots and the link text.
+// A real styled button on a real dialog, driven with its own messages and with the system
+// around it: styles, clicks, check state, focus, what repaints, hover, the cursor, the
+// tooltip, the colour slots, the link, and what a click opens.
 
 #include "ButtonFixture.h"
 
-#include <commctrl.h>
+#include "MessageBoxWatcher.h"
+#include "WaitFor.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <atomic>
 #include <string>
+#include <thread>
+
+// The import slots through which the button tracks its menu and opens its link.
+extern "C" BOOL(WINAPI* __imp_ShellExecuteExA)(SHELLEXECUTEINFOA*);
+extern "C" BOOL(WINAPI* __imp_TrackPopupMenu)(HMENU, UINT, int, int, int, HWND, LPCRECT);
 
 namespace {
 
@@ -49,8 +59,9 @@ TEST_F(ButtonBehaviour, StylesKeepOwnerDrawAndTrackTheDefaultState) {
 }
 
 // A click toggles the check box and still reaches the parent; a double click is a second
-// click. BM_SETCHECK counts checked and indeterminate as checked.
-TEST_F(ButtonBehaviour, ClicksAndSetCheckToggleTheCheckBox) {
+// click. BM_SETCHECK counts checked and indeterminate as checked. Disabling a button moves
+// the focus to the next tab stop, whether it had the focus or not.
+TEST_F(ButtonBehaviour, ClicksCheckStateAndFocus) {
     for (CStyledButton* b : {&m_dlg->m_check, &m_dlg->m_plain})
         for (UINT down : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
             b->SendMessage(down, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -59,19 +70,16 @@ TEST_F(ButtonBehaviour, ClicksAndSetCheckToggleTheCheckBox) {
     EXPECT_EQ((std::vector<UINT>{IDC_SB_CHECK, IDC_SB_CHECK, IDC_SB_PLAIN, IDC_SB_PLAIN}),
               m_dlg->log);
     EXPECT_EQ(0, m_dlg->m_check.GetCheckState()) << "toggled twice";
-    for (auto [value, state] :
-         {std::pair{2, 1}, std::pair{3, 0}, std::pair{1, 1}, std::pair{0x10, 0}}) {
+    for (auto [value, state] : {std::pair{2, 1}, {3, 0}, {1, 1}, {0x10, 0}}) {
         EXPECT_EQ(0, m_dlg->m_check.SendMessage(BM_SETCHECK, value));
         EXPECT_EQ(state, m_dlg->m_check.SendMessage(BM_GETCHECK)) << value;
     }
     m_dlg->m_plain.SendMessage(BM_SETCHECK, 1);
     EXPECT_EQ(0, m_dlg->m_plain.SendMessage(BM_GETCHECK)) << "not in check-box mode";
-}
 
-TEST_F(ButtonBehaviour, DisablingMovesTheFocusToTheNextTabStop) {
     ::SetFocus(::GetDlgItem(m_dlg->m_hWnd, IDC_SB_EDIT));
     m_dlg->m_plain.EnableWindow(FALSE);
-    EXPECT_EQ(m_dlg->m_default.m_hWnd, ::GetFocus()) << "even without having had the focus";
+    EXPECT_EQ(m_dlg->m_default.m_hWnd, ::GetFocus());
     m_dlg->m_check.SetFocus();
     m_dlg->m_check.EnableWindow(FALSE);
     EXPECT_EQ(m_dlg->m_flat.m_hWnd, ::GetFocus());
@@ -110,7 +118,8 @@ TEST_F(ButtonBehaviour, SettersRepaintOnlyWhenAsked) {
 }
 
 // The flat look hovers when the pointer is over the button and repaints on the way in and
-// on each way out; the 3-D look and a press that started elsewhere never hover.
+// on each way out; the 3-D look and a press that started elsewhere never hover. Over the
+// button, its cursor shows.
 TEST_F(ButtonBehaviour, HoverRepaintsOnEnterAndOnEachWayOut) {
     CountingButton& b = m_dlg->m_flat;
     const LPARAM inside = MAKELPARAM(10, 10);
@@ -139,14 +148,21 @@ TEST_F(ButtonBehaviour, HoverRepaintsOnEnterAndOnEachWayOut) {
     m_dlg->m_plain.SetFlatLook(FALSE);
     m_dlg->m_plain.SendMessage(WM_MOUSEMOVE, 0, inside);
     EXPECT_FALSE(StyledButtonProbe::Hovering(m_dlg->m_plain)) << "the 3-D look";
-}
 
-TEST_F(ButtonBehaviour, HoverCursorIsShownOverTheButton) {
-    CStyledButton& b = m_dlg->m_plain;
-    EXPECT_FALSE(b.SendMessage(WM_SETCURSOR, WPARAM(b.m_hWnd), HTCLIENT)) << "default";
+    EXPECT_FALSE(b.SendMessage(WM_SETCURSOR, WPARAM(b.m_hWnd), HTCLIENT)) << "no cursor of its own";
     b.SetHoverCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));
     EXPECT_TRUE(b.SendMessage(WM_SETCURSOR, WPARAM(b.m_hWnd), HTCLIENT));
     EXPECT_EQ(StyledButtonProbe::HoverCursor(b), ::GetCursor());
+}
+
+// When the real pointer moves on to another window, only the platform's leave notice can
+// end the hovering.
+TEST_F(ButtonBehaviour, HoverEndsWhenThePointerLeaves) {
+    auto hovering = [&] { return StyledButtonProbe::Hovering(m_dlg->m_flat) != FALSE; };
+    MovePointerTo(m_dlg->m_flat.m_hWnd);
+    ASSERT_TRUE(WaitFor(hovering));
+    MovePointerTo(::GetDlgItem(m_dlg->m_hWnd, IDC_SB_EDIT));
+    EXPECT_TRUE(WaitFor([&] { return !hovering(); }));
 }
 
 // One tool for the client rectangle of the first call; later texts replace its text. The
@@ -155,13 +171,10 @@ TEST_F(ButtonBehaviour, TipTextKeepsOneToolAndSlotsTakeSixColors) {
     CStyledButton& b = m_dlg->m_plain;
     char text[80] = {};
     TOOLINFOA tool{};
-    auto describe = [&] {
-        tool = TOOLINFOA{};
+    auto describe = [&] { // the first tool, and how many there are
         tool.cbSize = sizeof(tool);
-        tool.hwnd = b.m_hWnd;
-        tool.uId = 1;
         tool.lpszText = text;
-        ::SendMessageA(StyledButtonProbe::Tip(b), TTM_GETTOOLINFOA, 0, LPARAM(&tool));
+        ::SendMessageA(StyledButtonProbe::Tip(b), TTM_ENUMTOOLSA, 0, LPARAM(&tool));
         return std::to_string(::SendMessageA(StyledButtonProbe::Tip(b), TTM_GETTOOLCOUNT, 0, 0)) +
                " " + text;
     };
@@ -188,6 +201,29 @@ TEST_F(ButtonBehaviour, TipTextKeepsOneToolAndSlotsTakeSixColors) {
                   StyledButtonProbe::Color(b, slot));
 }
 
+// The framework's modal loop hands the pointer's messages to the button, which relays them
+// to its tooltip: the tip shows.
+TEST(ButtonModal, TipShowsThroughTheModalLoop) {
+    ButtonDialog dlg;
+    std::atomic<HWND> button{nullptr}, tip{nullptr};
+    dlg.onInit = [&] {
+        dlg.m_plain.SetTipText("tip");
+        tip = StyledButtonProbe::Tip(dlg.m_plain);
+        button = dlg.m_plain.m_hWnd;
+    };
+    std::atomic<bool> shown{false};
+    std::thread driver([&] {
+        if (WaitFor([&] { return button && ::IsWindowVisible(button); })) {
+            MovePointerTo(button);
+            shown = WaitFor([&] { return ::IsWindowVisible(tip) != FALSE; });
+        }
+        ::PostMessageA(::GetParent(button), WM_COMMAND, IDCANCEL, 0);
+    });
+    dlg.DoModal();
+    driver.join();
+    EXPECT_TRUE(shown);
+}
+
 // Cut to 259 bytes of whole characters ("通" is one double-byte GBK character); the rest of
 // the buffer is cleared.
 TEST_F(ButtonBehaviour, LinkIsCutOnACharacterBoundary) {
@@ -207,6 +243,65 @@ TEST_F(ButtonBehaviour, LinkIsCutOnACharacterBoundary) {
         EXPECT_EQ(link.substr(0, kept) + std::string(260 - kept, '\0'),
                   std::string(StyledButtonProbe::Link(m_dlg->m_plain), 260));
     }
+}
+
+// What the button asked of the popup tracking and of the shell, and whether it looked
+// pressed while the menu was up. The tracking chooses "&Save" by its mnemonic.
+std::vector<std::string> g_calls;
+bool g_pressedWhileOpen = false;
+bool Pressed(HWND button) { // the flat look's sunken edge
+    ::UpdateWindow(button);
+    HDC dc = ::GetDC(button);
+    const COLORREF corner = ::GetPixel(dc, 0, 0);
+    ::ReleaseDC(button, dc);
+    return corner == ::GetSysColor(COLOR_BTNSHADOW);
+}
+auto g_track = __imp_TrackPopupMenu;
+BOOL WINAPI WatchingTrack(HMENU menu, UINT flags, int x, int y, int zero, HWND owner, LPCRECT rc) {
+    g_pressedWhileOpen = Pressed(owner);
+    g_calls.push_back("track " + std::to_string(flags) + " " + std::to_string(x) + "," +
+                      std::to_string(y));
+    ::PostMessageA(owner, WM_CHAR, 's', 0);
+    return g_track(menu, flags, x, y, zero, owner, rc);
+}
+auto g_shellExecuteEx = __imp_ShellExecuteExA;
+BOOL WINAPI WatchingShellExecuteEx(SHELLEXECUTEINFOA* sei) {
+    g_calls.push_back("open " + std::to_string(sei->cbSize) + " " + std::to_string(sei->fMask) +
+                      " " + (sei->lpVerb ? sei->lpVerb : "(none)") + " " + sei->lpFile + " " +
+                      std::to_string(sei->nShow));
+    return g_shellExecuteEx(sei);
+}
+
+// A click serves check-box mode first, then the drop-down menu, then the link. The menu's
+// first popup opens under the button, which looks pressed meanwhile, and the chosen command
+// reaches the target after the click has reached the parent. The link is opened silently
+// with "open", maximized, through a record of its real size (112 bytes on x64).
+TEST_F(ButtonBehaviour, ClickServesCheckBoxThenDropDownThenLink) {
+    ButtonDialog& d = *m_dlg;
+    const std::string link = "Z:\\no\\such\\document.txt";
+    for (CStyledButton* b : {&d.m_check, &d.m_next, &d.m_plain})
+        b->SetLink(link.c_str());
+    ASSERT_TRUE(d.m_check.SetDropDownMenu(IDM_DROPDOWN, d.m_hWnd));
+    ASSERT_TRUE(d.m_next.SetDropDownMenu(IDM_DROPDOWN, d.m_hWnd));
+    RECT under;
+    ::GetWindowRect(d.m_next.m_hWnd, &under);
+    ReplaceImport(&__imp_TrackPopupMenu, &WatchingTrack);
+    ReplaceImport(&__imp_ShellExecuteExA, &WatchingShellExecuteEx);
+    MessageBoxWatcher watcher; // a failure box would hold the click up
+    for (CStyledButton* b : {&d.m_check, &d.m_next, &d.m_plain})
+        b->SendMessage(BM_CLICK);
+    ReplaceImport(&__imp_TrackPopupMenu, g_track);
+    ReplaceImport(&__imp_ShellExecuteExA, g_shellExecuteEx);
+
+    EXPECT_EQ(1, d.m_check.GetCheckState());
+    const std::vector<std::string> calls = {"track 386 " + std::to_string(under.left) + "," +
+                                                std::to_string(under.bottom),
+                                            "open 112 1024 open " + link + " 3"};
+    EXPECT_EQ(calls, g_calls);
+    EXPECT_TRUE(g_pressedWhileOpen && !Pressed(d.m_next.m_hWnd));
+    EXPECT_TRUE(watcher.Seen().empty());
+    ASSERT_TRUE(WaitFor([&] { return d.log.size() >= 4; }));
+    EXPECT_EQ((std::vector<UINT>{IDC_SB_CHECK, IDC_SB_NEXT, IDC_SB_PLAIN, ID_DD_SAVE}), d.log);
 }
 
 } // namespace
