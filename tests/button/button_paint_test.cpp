@@ -153,4 +153,102 @@ TEST_F(ButtonPaint, ParentBackgroundIsCopiedOnceAndReleased) {
     EXPECT_EQ(defaultBitmap, g_bitmapAtDeletion);
 }
 
+// 16 by 16, the left half in the colour and the right half black, which the mask's set
+// bits make transparent.
+HBITMAP MakeImage(COLORREF color) {
+    std::vector<DWORD> bits(16 * 16);
+    for (size_t i = 0; i < bits.size(); ++i)
+        bits[i] = i % 16 < 8 ? RGB(GetBValue(color), GetGValue(color), GetRValue(color)) : 0;
+    return ::CreateBitmap(16, 16, 1, 32, bits.data());
+}
+HBITMAP MakeMask() {
+    const std::vector<WORD> rows(16, 0xFF00);
+    return ::CreateBitmap(16, 16, 1, 1, rows.data());
+}
+HICON MakeIcon(COLORREF color) {
+    ICONINFO ii{TRUE, 0, 0, MakeMask(), MakeImage(color)};
+    HICON icon = ::CreateIconIndirect(&ii);
+    ::DeleteObject(ii.hbmMask);
+    ::DeleteObject(ii.hbmColor);
+    return icon;
+}
+constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+
+using ButtonImage = ButtonDialogTest;
+
+// Bitmaps and icons alike, hot one red and normal one blue: the coloured half lies where the
+// alignment puts the image; the normal image shows unless the button is hot (pressed or
+// hovered, or checked in check-box mode), the press of a push button moves it, and disabled
+// it is greyed.
+TEST_F(ButtonImage, AlignmentAndStatePlaceAndChooseTheImage) {
+    CStyledButton &b = m_dlg->m_next, &check = m_dlg->m_check;
+    RECT rc;
+    ::GetClientRect(b.m_hWnd, &rc);
+    const int W = rc.right, x = (W - 16) / 2, y = (rc.bottom - 16) / 2;
+    const struct {
+        CStyledButton& button;
+        BYTE align;
+        const char* caption;
+        UINT state;
+        bool hovering;
+        COLORREF ink; // none where the image is greyed
+        int left, top;
+    } cases[] = {
+        {b, SBA_BESIDE, "", 0, false, kBlue, x, y},
+        {b, SBA_BESIDE, "Kestrel", 0, false, kBlue, 3, y},
+        {b, SBA_ABOVE, "", 0, false, kBlue, x, y},
+        {b, SBA_ABOVE, "Kestrel", 0, false, kBlue, x, 3},
+        {b, SBA_RIGHT_EDGE, "", 0, false, kBlue, x, 0},
+        {b, SBA_RIGHT_EDGE, "Kestrel", 0, false, kBlue, W - 16 - 3, y},
+        {b, 7, "Kestrel", 0, false, kBlue, 0, 0},
+        {b, SBA_BESIDE, "", ODS_SELECTED, false, kRed, x + 1, y + 1},
+        {b, SBA_BESIDE, "", 0, true, kRed, x, y},
+        {b, SBA_BESIDE, "", ODS_DISABLED, false, CLR_NONE, 0, 0},
+        {check, SBA_BESIDE, "", 0, true, kBlue, x, y},
+        {check, SBA_BESIDE, "", ODS_SELECTED, false, kRed, x, y},
+    };
+    for (auto give :
+         {+[](CStyledButton& button) {
+              button.SetBitmaps(MakeImage(kRed), MakeMask(), MakeImage(kBlue), MakeMask(), FALSE);
+          },
+          +[](CStyledButton& button) { button.SetIcons(MakeIcon(kRed), MakeIcon(kBlue), FALSE); }})
+        for (const auto& k : cases) {
+            SCOPED_TRACE(testing::Message() << "case " << &k - cases);
+            give(k.button);
+            k.button.SetImageAlign(k.align, FALSE);
+            k.button.SetWindowText(k.caption);
+            auto c = PaintButton(k.button, k.state, k.hovering);
+            if (k.ink == CLR_NONE) {
+                EXPECT_EQ(0, c->Count(rc, kRed) + c->Count(rc, kBlue)) << "greyed";
+                continue;
+            }
+            EXPECT_EQ((RECT{k.left, k.top, k.left + 8, k.top + 16}), InkBox(*c, k.ink));
+            EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), c->Pixel(k.left + 12, k.top + 8)) << "masked";
+        }
+}
+
+// The button releases what it held when given new images and when it goes; a handle it
+// is given again stays alive and is painted.
+TEST_F(ButtonImage, ButtonOwnsItsImagesAndKeepsHandlesGivenAgain) {
+    CStyledButton& b = m_dlg->m_next;
+    HBITMAP image = MakeImage(kBlue), mask = MakeMask(), other = MakeImage(kRed);
+    HICON icon = MakeIcon(kBlue);
+    ICONINFO info{};
+    auto paintsBlue = [&] { return InkBox(*PaintButton(b, 0), kBlue).right > 0; };
+    b.SetBitmaps(image, mask, nullptr, nullptr, FALSE);
+    b.SetBitmaps(image, mask, nullptr, nullptr, FALSE);
+    EXPECT_TRUE(::GetObjectType(image) && ::GetObjectType(mask) && paintsBlue());
+    b.SetBitmaps(other, nullptr, image, nullptr, FALSE);
+    EXPECT_FALSE(::GetObjectType(mask)) << "released when replaced";
+    b.SetIcons(icon, icon, FALSE);
+    b.SetIcons(icon, nullptr, FALSE);
+    EXPECT_FALSE(::GetObjectType(image) || ::GetObjectType(other));
+    EXPECT_TRUE(::GetIconInfo(icon, &info) && paintsBlue());
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    m_dlg->DestroyWindow();
+    m_dlg.reset();
+    EXPECT_FALSE(::GetIconInfo(icon, &info)) << "released with the button";
+}
+
 } // namespace
