@@ -23,8 +23,6 @@ class StyledButtonProbe {
     static COLORREF Color(const CStyledButton& b, int slot) { return b.m_colors[slot]; }
     static const char* Link(const CStyledButton& b) { return b.m_szLink; }
     static HWND Tip(const CStyledButton& b) { return b.m_tip.m_hWnd; }
-    static HCURSOR HoverCursor(const CStyledButton& b) { return b.m_hHoverCursor; }
-    static HBITMAP Mask(const CStyledButton& b, int slot) { return b.m_bitmaps[slot].hMask; }
     static HDC ParentCopyDc(const CStyledButton& b) { return b.m_dcParentCopy.GetSafeHdc(); }
 };
 
