@@ -1,77 +1,11 @@
 #include "CDC.h"
 
-#include "CBitmap.h"
-#include "CBrush.h"
-#include "CFont.h"
-#include "CPen.h"
-#include "ViewCache.h"
-
 #include <utility>
 
-CDC::CDC(CDC&& other) noexcept
-    : m_hDC(std::exchange(other.m_hDC, nullptr)), m_bOwner(std::exchange(other.m_bOwner, FALSE)) {}
-
-CDC& CDC::operator=(CDC&& other) noexcept {
-    if (this != &other) {
-        DeleteDC();
-        m_hDC = std::exchange(other.m_hDC, nullptr);
-        m_bOwner = std::exchange(other.m_bOwner, FALSE);
-    }
-    return *this;
-}
-
-CDC* CDC::FromHandle(HDC hDC) {
-    return CachedView<CDC>(hDC, [](CDC& view, HDC h) {
-        if (view.m_hDC != h)
-            view.AttachView(h);
-    });
-}
-
-BOOL CDC::Attach(HDC hDC) {
-    DeleteDC();
-    m_hDC = hDC;
-    m_bOwner = hDC != nullptr;
-    return hDC != nullptr;
-}
-
-HDC CDC::Detach() {
-    m_bOwner = FALSE;
-    return std::exchange(m_hDC, nullptr);
-}
-
-BOOL CDC::CreateCompatibleDC(CDC* pDC) {
-    return Attach(::CreateCompatibleDC(pDC != nullptr ? pDC->m_hDC : nullptr));
-}
-
-BOOL CDC::DeleteDC() {
-    HDC hDC = std::exchange(m_hDC, nullptr);
-    BOOL bOwner = std::exchange(m_bOwner, FALSE);
-    if (hDC == nullptr)
-        return FALSE;
-    return bOwner ? ::DeleteDC(hDC) : TRUE;
-}
-
-void CDC::AttachView(HDC hDC) {
-    DeleteDC();
-    m_hDC = hDC;
-}
-
-CPen* CDC::SelectObject(CPen* pPen) {
-    return CPen::FromHandle(static_cast<HPEN>(::SelectObject(m_hDC, pPen->GetSafeHandle())));
-}
-
-CBrush* CDC::SelectObject(CBrush* pBrush) {
-    return CBrush::FromHandle(static_cast<HBRUSH>(::SelectObject(m_hDC, pBrush->GetSafeHandle())));
-}
-
-CFont* CDC::SelectObject(CFont* pFont) {
-    return CFont::FromHandle(static_cast<HFONT>(::SelectObject(m_hDC, pFont->GetSafeHandle())));
-}
-
 // A failed selection of a bitmap gives null rather than HGDI_ERROR.
-CBitmap* CDC::SelectObject(CBitmap* pBitmap) {
+HBITMAP CDC::SelectObject(CBitmap* pBitmap) {
     HGDIOBJ hOld = ::SelectObject(m_hDC, pBitmap->GetSafeHandle());
-    return hOld == HGDI_ERROR ? nullptr : CBitmap::FromHandle(static_cast<HBITMAP>(hOld));
+    return hOld == HGDI_ERROR ? nullptr : static_cast<HBITMAP>(hOld);
 }
 
 void CDC::FillSolidRect(LPCRECT pRect, COLORREF crColor) {
@@ -83,14 +17,6 @@ void CDC::FillSolidRect(LPCRECT pRect, COLORREF crColor) {
 void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF crColor) {
     RECT rc{x, y, x + cx, y + cy};
     FillSolidRect(&rc, crColor);
-}
-
-void CDC::FillRect(LPCRECT pRect, const CBrush* pBrush) {
-    ::FillRect(m_hDC, pRect, pBrush->GetSafeHandle());
-}
-
-void CDC::FrameRect(LPCRECT pRect, const CBrush* pBrush) {
-    ::FrameRect(m_hDC, pRect, pBrush->GetSafeHandle());
 }
 
 void CDC::Draw3dRect(LPCRECT pRect, COLORREF crTopLeft, COLORREF crBottomRight) {
@@ -127,8 +53,46 @@ BOOL CDC::DrawState(POINT pt, SIZE size, HBITMAP hBitmap, UINT nFlags, HBRUSH hB
                         size.cx, size.cy, nFlags | DST_BITMAP);
 }
 
-BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, const CDC* pSrcDC, int xSrc, int ySrc,
-                 DWORD dwRop) {
-    return ::BitBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC != nullptr ? pSrcDC->m_hDC : nullptr, xSrc,
-                    ySrc, dwRop);
+CMemoryDC& CMemoryDC::operator=(CMemoryDC&& other) noexcept {
+    if (this != &other) {
+        DeleteDC();
+        m_hDC = other.Detach();
+    }
+    return *this;
+}
+
+BOOL CMemoryDC::CreateCompatibleDC(const CDC* pDC) {
+    DeleteDC();
+    m_hDC = ::CreateCompatibleDC(pDC ? pDC->GetSafeHdc() : nullptr);
+    return m_hDC != nullptr;
+}
+
+HDC CMemoryDC::Detach() {
+    return std::exchange(m_hDC, nullptr);
+}
+
+BOOL CMemoryDC::DeleteDC() {
+    HDC hDC = Detach();
+    return hDC != nullptr && ::DeleteDC(hDC);
+}
+
+COffscreenDC::COffscreenDC(CDC* pTarget, const RECT& rect) : m_pTarget(pTarget), m_rect(rect) {
+    if (pTarget->GetDeviceCaps(TECHNOLOGY) == DT_RASPRINTER) {
+        m_hDC = pTarget->GetSafeHdc();
+        return;
+    }
+    m_memory.CreateCompatibleDC(pTarget);
+    m_bitmap.CreateCompatibleBitmap(pTarget, m_rect.Width(), m_rect.Height());
+    m_hOldBitmap = m_memory.SelectObject(m_bitmap.GetSafeHandle());
+    m_hDC = m_memory.GetSafeHdc();
+    ::SetWindowOrgEx(m_hDC, m_rect.left, m_rect.top, nullptr);
+}
+
+COffscreenDC::~COffscreenDC() {
+    if (m_memory.GetSafeHdc() == nullptr)
+        return;
+    m_pTarget->BitBlt(m_rect.left, m_rect.top, m_rect.Width(), m_rect.Height(), this, m_rect.left,
+                      m_rect.top, SRCCOPY);
+    if (m_hOldBitmap != nullptr && m_hOldBitmap != HGDI_ERROR)
+        m_memory.SelectObject(m_hOldBitmap);
 }

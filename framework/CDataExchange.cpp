@@ -65,14 +65,24 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
         control.SubclassWindow(hWnd);
 }
 
+namespace {
+
+// Writing the same text again would put the caret back at the start.
+void SetTextIfChanged(HWND control, const char* text) {
+    if (WindowText(control) != text)
+        ::SetWindowTextA(control, text);
+}
+
+} // namespace
+
 void DDX_Text(CDataExchange* dx, int id, CString& value) {
     if (dx->m_bFailed)
         return;
     HWND control = dx->PrepareEditCtrl(id);
     if (dx->m_bSaveAndValidate)
-        CWnd::FromHandle(control)->GetWindowText(value);
+        value = WindowText(control);
     else
-        ::SetWindowTextA(control, value);
+        SetTextIfChanged(control, value);
 }
 
 bool ParseUnsigned(const char* text, UINT& value) {
@@ -102,7 +112,7 @@ void DDX_Text(CDataExchange* dx, int id, UINT& value) {
     if (!dx->m_bSaveAndValidate) {
         char text[32];
         std::snprintf(text, sizeof text, "%u", value);
-        ::SetWindowTextA(control, text);
+        SetTextIfChanged(control, text);
         return;
     }
     char text[32] = {};

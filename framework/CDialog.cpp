@@ -11,9 +11,6 @@ END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pParentWnd(parent) {}
 
-CDialog::CDialog(const DLGTEMPLATE* dialogTemplate, CWnd* parent)
-    : m_template(dialogTemplate), m_pParentWnd(parent) {}
-
 // Until WM_INITDIALOG the dialog has no object; then it is attached and its
 // window procedure replaced, so later messages go through the message map and
 // reach this procedure only as the dialog class's default handling.
@@ -32,17 +29,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM, LPARAM lPa
 
 HWND CDialog::CreateFromTemplate(HWND owner) {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    auto param = reinterpret_cast<LPARAM>(this);
-    if (m_template)
-        return ::CreateDialogIndirectParamA(instance, m_template, owner, &DialogProc, param);
     return ::CreateDialogParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, &DialogProc,
-                                param);
-}
-
-BOOL CDialog::Create(CWnd* parent) {
-    if (parent)
-        m_pParentWnd = parent;
-    return CreateFromTemplate(m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr) != nullptr;
+                                reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CDialog::DoModal() {
@@ -96,7 +84,7 @@ void CDialog::RunModalLoop() {
             return;
         bool translated = false;
         for (HWND h = msg.hwnd; h && !translated; h = ::GetParent(h)) {
-            CWnd* wnd = FromHandlePermanent(h);
+            CWnd* wnd = FromHandle(h);
             if (wnd && wnd->PreTranslateMessage(&msg))
                 translated = true;
             if (h == m_hWnd)
@@ -121,6 +109,18 @@ void CDialog::EndDialog(int result) {
 
 BOOL CDialog::PreTranslateMessage(MSG*) {
     return FALSE;
+}
+
+BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    BOOL handled = CWnd::OnWndMsg(message, wParam, lParam, result);
+    if (message == WM_SYSCOLORCHANGE)
+        ::EnumChildWindows(m_hWnd, &SendSysColorChange, 0);
+    return handled;
+}
+
+BOOL CALLBACK CDialog::SendSysColorChange(HWND descendant, LPARAM) {
+    ::SendMessageA(descendant, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate) {

@@ -11,12 +11,8 @@ class CDialog : public CWnd {
 
   public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
-    // An in-memory template; it must outlive the dialog's window.
-    explicit CDialog(const DLGTEMPLATE* dialogTemplate, CWnd* parent = nullptr);
 
     virtual INT_PTR DoModal();
-    // Modeless creation, for dialogs that live alongside others.
-    BOOL Create(CWnd* parent = nullptr);
     void EndDialog(int result);
 
     // Exchanges the bound values with the controls; FALSE when a value was
@@ -30,16 +26,19 @@ class CDialog : public CWnd {
   protected:
     virtual void DoDataExchange(CDataExchange*) {}
     BOOL PreTranslateMessage(MSG* msg) override;
+    // Passes WM_SYSCOLORCHANGE on to every descendant: Windows sends it to
+    // top-level windows only, and controls keep copies of system colours too.
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     DECLARE_MESSAGE_MAP()
 
   private:
+    static BOOL CALLBACK SendSysColorChange(HWND descendant, LPARAM);
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     HWND CreateFromTemplate(HWND owner);
     void RunModalLoop();
 
     UINT m_templateId = 0;
-    const DLGTEMPLATE* m_template = nullptr; // not owned
     CWnd* m_pParentWnd = nullptr;            // not owned
     BOOL m_bModal = FALSE;
     BOOL m_bModalDone = FALSE;

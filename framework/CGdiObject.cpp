@@ -1,60 +1,48 @@
 #include "CGdiObject.h"
 
-#include "ViewCache.h"
+#include "CDC.h"
 
 #include <utility>
 
 CGdiObject::CGdiObject(CGdiObject&& other) noexcept
-    : m_hObject(std::exchange(other.m_hObject, nullptr)),
-      m_bOwner(std::exchange(other.m_bOwner, FALSE)) {}
+    : m_hObject(std::exchange(other.m_hObject, nullptr)) {}
 
 CGdiObject& CGdiObject::operator=(CGdiObject&& other) noexcept {
-    if (this != &other) {
-        DeleteObject();
-        m_hObject = std::exchange(other.m_hObject, nullptr);
-        m_bOwner = std::exchange(other.m_bOwner, FALSE);
-    }
+    if (this != &other)
+        Attach(other.Detach());
     return *this;
-}
-
-CGdiObject* CGdiObject::FromHandle(HGDIOBJ hObject) {
-    return CachedView<CGdiObject>(hObject, [](CGdiObject& view, HGDIOBJ h) {
-        if (view.GetSafeHandle() != h)
-            view.AttachView(h);
-    });
 }
 
 BOOL CGdiObject::Attach(HGDIOBJ hObject) {
     DeleteObject();
     m_hObject = hObject;
-    m_bOwner = hObject != nullptr;
     return hObject != nullptr;
 }
 
 HGDIOBJ CGdiObject::Detach() {
-    m_bOwner = FALSE;
     return std::exchange(m_hObject, nullptr);
 }
 
 BOOL CGdiObject::DeleteObject() {
-    HGDIOBJ hObject = std::exchange(m_hObject, nullptr);
-    BOOL bOwner = std::exchange(m_bOwner, FALSE);
-    if (hObject == nullptr)
-        return FALSE;
-    return bOwner ? ::DeleteObject(hObject) : TRUE;
+    HGDIOBJ hObject = Detach();
+    return hObject != nullptr && ::DeleteObject(hObject);
 }
 
 int CGdiObject::GetObject(int nCount, LPVOID pObject) const {
     return m_hObject ? ::GetObjectA(m_hObject, nCount, pObject) : 0;
 }
 
-// Stock objects belong to the system, so they are held as views.
-BOOL CGdiObject::CreateStockObject(int nIndex) {
-    AttachView(::GetStockObject(nIndex));
-    return m_hObject != nullptr;
+BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight) {
+    return Attach(::CreateCompatibleBitmap(pDC->GetSafeHdc(), nWidth, nHeight));
 }
 
-void CGdiObject::AttachView(HGDIOBJ hObject) {
-    DeleteObject();
-    m_hObject = hObject;
+BOOL CBitmap::LoadBitmap(LPCSTR pszResourceName) {
+    return Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), pszResourceName));
+}
+
+SIZE CBitmap::GetSize() const {
+    BITMAP bm{};
+    if (GetBitmap(&bm) == 0)
+        return SIZE{0, 0};
+    return SIZE{bm.bmWidth, bm.bmHeight};
 }

@@ -1,7 +1,10 @@
 #pragma once
-// Owner of one GDI object handle, or a view of one (FromHandle) that never deletes it.
+// The GDI objects: owners of one pen, brush, font or bitmap each (see
+// HandleMap.h). A view of a GDI object is its handle.
 
 #include <windows.h>
+
+class CDC;
 
 class CGdiObject {
   public:
@@ -12,25 +15,57 @@ class CGdiObject {
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
 
-    // A view of an object owned elsewhere; null for a null handle.
-    static CGdiObject* FromHandle(HGDIOBJ hObject);
-
-    // Takes ownership; whatever was held before is released first.
+    // Takes ownership; whatever was held before is deleted first.
     BOOL Attach(HGDIOBJ hObject);
     HGDIOBJ Detach();
-    // Deletes an owned object; a view merely forgets its handle.
+    // FALSE when there was no object.
     BOOL DeleteObject();
 
     HGDIOBJ GetSafeHandle() const { return m_hObject; }
-    BOOL IsOwner() const { return m_bOwner; }
     int GetObject(int nCount, LPVOID pObject) const;
-    UINT GetObjectType() const { return ::GetObjectType(m_hObject); }
-    BOOL CreateStockObject(int nIndex);
-
-  protected:
-    void AttachView(HGDIOBJ hObject);
 
   private:
     HGDIOBJ m_hObject = nullptr;
-    BOOL m_bOwner = FALSE;
+};
+
+class CPen : public CGdiObject {
+  public:
+    CPen() = default;
+    CPen(int nPenStyle, int nWidth, COLORREF crColor) { CreatePen(nPenStyle, nWidth, crColor); }
+
+    BOOL CreatePen(int nPenStyle, int nWidth, COLORREF crColor) {
+        return Attach(::CreatePen(nPenStyle, nWidth, crColor));
+    }
+    HPEN GetSafeHandle() const { return static_cast<HPEN>(CGdiObject::GetSafeHandle()); }
+};
+
+class CBrush : public CGdiObject {
+  public:
+    CBrush() = default;
+    explicit CBrush(COLORREF crColor) { CreateSolidBrush(crColor); }
+
+    BOOL CreateSolidBrush(COLORREF crColor) { return Attach(::CreateSolidBrush(crColor)); }
+    HBRUSH GetSafeHandle() const { return static_cast<HBRUSH>(CGdiObject::GetSafeHandle()); }
+};
+
+class CFont : public CGdiObject {
+  public:
+    BOOL CreateFontIndirect(const LOGFONTA* pLogFont) {
+        return Attach(::CreateFontIndirectA(pLogFont));
+    }
+    HFONT GetSafeHandle() const { return static_cast<HFONT>(CGdiObject::GetSafeHandle()); }
+};
+
+class CBitmap : public CGdiObject {
+  public:
+    BOOL CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight);
+    BOOL CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, const void* pBits) {
+        return Attach(::CreateBitmap(nWidth, nHeight, nPlanes, nBitCount, pBits));
+    }
+    BOOL LoadBitmap(LPCSTR pszResourceName);
+    BOOL LoadBitmap(UINT nIDResource) { return LoadBitmap(MAKEINTRESOURCEA(nIDResource)); }
+
+    int GetBitmap(BITMAP* pBitMap) const { return GetObject(sizeof(BITMAP), pBitMap); }
+    SIZE GetSize() const;
+    HBITMAP GetSafeHandle() const { return static_cast<HBITMAP>(CGdiObject::GetSafeHandle()); }
 };

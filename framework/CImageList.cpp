@@ -1,6 +1,6 @@
 #include "CImageList.h"
 
-#include "CBitmap.h"
+#include "CGdiObject.h"
 #include "CDC.h"
 
 #include <utility>

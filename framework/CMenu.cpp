@@ -1,27 +1,29 @@
 #include "CMenu.h"
 
-#include "ViewCache.h"
+#include "HandleMap.h"
 
-#include <unordered_map>
 #include <utility>
 
 IMPLEMENT_DYNAMIC(CMenu, CObject)
 
 namespace {
 
-// Menus live on the user-interface thread only, so the maps need no lock.
-std::unordered_map<HMENU, CMenu*>& PermanentMap() {
-    static std::unordered_map<HMENU, CMenu*> map;
+HandleMap<HMENU, CMenu>& MenuMap() {
+    static HandleMap<HMENU, CMenu> map;
     return map;
 }
 
-// A view of a menu that no object owns: it forgets the handle instead of
-// destroying the menu.
-class CTempMenu : public CMenu {
-  public:
-    ~CTempMenu() override { m_hMenu = nullptr; }
-    void Name(HMENU hMenu) { m_hMenu = hMenu; } // not owned
-};
+bool HasItemData(HMENU hMenu, ULONG_PTR itemData) {
+    for (int position = ::GetMenuItemCount(hMenu) - 1; position >= 0; --position) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_DATA;
+        if (::GetMenuItemInfoA(hMenu, static_cast<UINT>(position), TRUE, &info) &&
+            info.dwItemData == itemData)
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -41,34 +43,26 @@ CMenu& CMenu::operator=(CMenu&& other) noexcept {
     return *this;
 }
 
-CMenu* CMenu::FromHandlePermanent(HMENU hMenu) {
-    const auto found = PermanentMap().find(hMenu);
-    return found == PermanentMap().end() ? nullptr : found->second;
+CMenu* CMenu::FromHandle(HMENU hMenu) {
+    return MenuMap().Find(hMenu);
 }
 
-CMenu* CMenu::FromHandle(HMENU hMenu) {
-    if (hMenu == nullptr)
+CMenu* CMenu::HoldingItem(ULONG_PTR itemData) {
+    if (itemData == 0)
         return nullptr;
-    if (CMenu* attached = FromHandlePermanent(hMenu))
-        return attached;
-    return CachedView<CTempMenu>(hMenu, [](CTempMenu& view, HMENU h) { view.Name(h); });
+    return MenuMap().FindIf([itemData](HMENU hMenu) { return HasItemData(hMenu, itemData); });
 }
 
 BOOL CMenu::Attach(HMENU hMenu) {
-    if (hMenu == nullptr || m_hMenu != nullptr || FromHandlePermanent(hMenu) != nullptr)
+    if (hMenu == nullptr || m_hMenu != nullptr || !MenuMap().Add(hMenu, this))
         return FALSE;
     m_hMenu = hMenu;
-    PermanentMap()[hMenu] = this;
     return TRUE;
 }
 
 HMENU CMenu::Detach() {
     HMENU hMenu = std::exchange(m_hMenu, nullptr);
-    if (hMenu != nullptr) {
-        const auto found = PermanentMap().find(hMenu);
-        if (found != PermanentMap().end() && found->second == this)
-            PermanentMap().erase(found);
-    }
+    MenuMap().Remove(hMenu, this);
     return hMenu;
 }
 
@@ -87,8 +81,4 @@ int CMenu::GetMenuString(UINT id, CString& text, UINT flags) const {
     const int copied = ::GetMenuStringA(m_hMenu, id, text.GetBuffer(length), length + 1, flags);
     text.ReleaseBuffer(copied > 0 ? copied : 0);
     return copied;
-}
-
-CMenu* CMenu::GetSubMenu(int position) const {
-    return FromHandle(::GetSubMenu(m_hMenu, position));
 }

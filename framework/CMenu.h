@@ -1,9 +1,7 @@
 #pragma once
-// A menu. The object owns the menu handle attached to it and destroys that
-// menu on destruction; FromHandle gives views of menus nobody attached.
-//
-// Attached objects are found again through a handle map (HMENU -> object),
-// so a popup handle leads back to the object that manages it.
+// A menu: owns the menu handle attached to it (see HandleMap.h), found again
+// through the menu map, so a popup handle leads back to the object that
+// manages it. Views of other menus are plain HMENUs.
 
 #include "CObject.h"
 #include "CString.h"
@@ -19,17 +17,18 @@ class CMenu : public CObject {
     CMenu(const CMenu&) = delete;
     CMenu& operator=(const CMenu&) = delete;
 
-    // Owner-drawn items; a plain menu draws nothing itself.
+    // Owner-drawn items; the window that receives WM_DRAWITEM/WM_MEASUREITEM
+    // for an item passes it here. A plain menu draws nothing itself.
     virtual void DrawItem(LPDRAWITEMSTRUCT) {}
     virtual void MeasureItem(LPMEASUREITEMSTRUCT) {}
 
     HMENU GetSafeHmenu() const { return m_hMenu; }
 
     // The object attached to a handle, or null.
-    static CMenu* FromHandlePermanent(HMENU hMenu);
-    // The attached object, else a view kept for the life of the thread.
-    // Null for a null handle.
     static CMenu* FromHandle(HMENU hMenu);
+    // The object whose menu has an item with this item data, or null for none
+    // or no data.
+    static CMenu* HoldingItem(ULONG_PTR itemData);
 
     // Fails when this object already holds a menu or the handle is attached
     // to another object.
@@ -52,9 +51,8 @@ class CMenu : public CObject {
     UINT GetMenuItemID(int position) const { return ::GetMenuItemID(m_hMenu, position); }
     UINT GetMenuState(UINT id, UINT flags) const { return ::GetMenuState(m_hMenu, id, flags); }
     int GetMenuString(UINT id, CString& text, UINT flags) const;
-    // The menu object of the popup at a position, or null when the item there
-    // is not a popup.
-    CMenu* GetSubMenu(int position) const;
+    // The popup at a position, or null when the item there is not a popup.
+    HMENU GetSubMenu(int position) const { return ::GetSubMenu(m_hMenu, position); }
 
   protected:
     HMENU m_hMenu = nullptr;

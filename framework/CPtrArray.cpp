@@ -11,10 +11,6 @@ INT_PTR CPtrArray::Append(const CPtrArray& other) {
     return first;
 }
 
-void CPtrArray::InsertAt(INT_PTR index, void* element) {
-    m_data.insert(m_data.begin() + index, element);
-}
-
 void CPtrArray::RemoveAt(INT_PTR index, INT_PTR count) {
     m_data.erase(m_data.begin() + index, m_data.begin() + index + count);
 }

@@ -23,7 +23,6 @@ class CPtrArray {
     INT_PTR Add(void* element);
     // Appends every element of another array; returns the index of the first.
     INT_PTR Append(const CPtrArray& other);
-    void InsertAt(INT_PTR index, void* element);
     void RemoveAt(INT_PTR index, INT_PTR count = 1);
     void RemoveAll() { m_data.clear(); }
 

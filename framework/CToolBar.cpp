@@ -24,13 +24,12 @@ struct ToolbarResourceHeader {
 
 } // namespace
 
-BOOL CToolBar::Create(CWnd* pParent, DWORD dwStyle, UINT nID) {
+BOOL CToolBar::Create(HWND hParent, DWORD dwStyle, UINT nID) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
-    m_dwBarStyle = dwStyle & CBRS_ALIGN_TOP;
     const DWORD windowStyle =
         (dwStyle & ~CBRS_ALIGN_TOP) | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER;
-    return CreateEx(0, TOOLBARCLASSNAMEA, nullptr, windowStyle, RECT{0, 0, 0, 0}, pParent, nID);
+    return CreateEx(0, TOOLBARCLASSNAMEA, nullptr, windowStyle, RECT{0, 0, 0, 0}, hParent, nID);
 }
 
 BOOL CToolBar::LoadToolBar(UINT nIDResource) {

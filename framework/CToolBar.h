@@ -5,7 +5,7 @@
 
 #include "CWnd.h"
 
-// Bar alignment, kept by the object; the control itself never aligns or sizes itself.
+// Bar alignment; the control itself never aligns or sizes itself.
 constexpr DWORD CBRS_ALIGN_TOP = 0x2000;
 constexpr DWORD CBRS_TOP = CBRS_ALIGN_TOP;
 constexpr UINT AFX_IDW_TOOLBAR = 0xE800;
@@ -14,7 +14,7 @@ class CToolBar : public CWnd {
     DECLARE_DYNAMIC(CToolBar)
 
   public:
-    BOOL Create(CWnd* pParent, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_TOP,
+    BOOL Create(HWND hParent, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_TOP,
                 UINT nID = AFX_IDW_TOOLBAR);
     // Replaces the buttons. FALSE when the resource is missing, of another
     // version, or shorter than its item count says.
@@ -24,8 +24,4 @@ class CToolBar : public CWnd {
     int CommandToIndex(UINT nIDFind) const;
     // Zeroes for an index the bar does not have.
     void GetButtonInfo(int nIndex, UINT& nID, UINT& nStyle, int& iImage) const;
-    DWORD GetBarStyle() const { return m_dwBarStyle; }
-
-  private:
-    DWORD m_dwBarStyle = 0;
 };

@@ -1,7 +1,5 @@
 #include "CToolTipCtrl.h"
 
-#include <string>
-
 IMPLEMENT_DYNAMIC(CToolTipCtrl, CWnd)
 
 namespace {
@@ -21,7 +19,7 @@ BOOL CToolTipCtrl::Create(CWnd* pOwner, DWORD dwStyle) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&icc);
     CRect rc(CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
-    return CreateEx(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, rc, pOwner, 0);
+    return CreateEx(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, rc, pOwner->m_hWnd, 0);
 }
 
 BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCSTR pszText, LPCRECT pRect, UINT_PTR nIDTool) {
@@ -35,18 +33,4 @@ void CToolTipCtrl::UpdateTipText(LPCSTR pszText, CWnd* pWnd, UINT_PTR nIDTool) {
     TTTOOLINFOA ti = MakeToolInfo(pWnd, nIDTool);
     ti.lpszText = const_cast<LPSTR>(pszText);
     SendMessage(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
-BOOL CToolTipCtrl::GetToolInfo(CWnd* pWnd, UINT_PTR nIDTool, char* pszText, int nTextSize,
-                               LPRECT pRect) const {
-    TTTOOLINFOA ti = MakeToolInfo(pWnd, nIDTool);
-    if (!SendMessage(TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&ti)))
-        return FALSE;
-    *pRect = ti.rect;
-    // The ANSI TTM_GETTEXT takes no buffer size; give it room for the longest tip.
-    std::string text(INFOTIPSIZE, '\0');
-    ti.lpszText = text.data();
-    SendMessage(TTM_GETTEXTA, text.size(), reinterpret_cast<LPARAM>(&ti));
-    ::lstrcpynA(pszText, text.c_str(), nTextSize);
-    return TRUE;
 }

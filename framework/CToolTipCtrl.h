@@ -21,8 +21,5 @@ class CToolTipCtrl : public CWnd {
     // reach it through RelayEvent.
     BOOL AddTool(CWnd* pWnd, LPCSTR pszText, LPCRECT pRect, UINT_PTR nIDTool);
     void UpdateTipText(LPCSTR pszText, CWnd* pWnd, UINT_PTR nIDTool);
-    // The tool's text and rectangle; FALSE when there is no such tool.
-    BOOL GetToolInfo(CWnd* pWnd, UINT_PTR nIDTool, char* pszText, int nTextSize,
-                     LPRECT pRect) const;
     void RelayEvent(LPMSG pMsg) { SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(pMsg)); }
 };

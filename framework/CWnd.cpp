@@ -1,20 +1,15 @@
 #include "CWnd.h"
 
+#include "CMenu.h"
 #include "CWinApp.h"
-#include "ViewCache.h"
-
-#include <map>
-#include <mutex>
+#include "HandleMap.h"
 
 IMPLEMENT_DYNAMIC(CWnd, CObject)
 
-BOOL (*CWnd::s_menuItemHook)(UINT message, LPARAM lParam) = nullptr;
-
 namespace {
 
-std::mutex g_mapLock;
-std::map<HWND, CWnd*>& PermanentMap() {
-    static std::map<HWND, CWnd*> map;
+HandleMap<HWND, CWnd>& WindowMap() {
+    static HandleMap<HWND, CWnd> map;
     return map;
 }
 
@@ -25,8 +20,6 @@ struct CurrentMessage {
     LPARAM lParam;
 };
 thread_local CurrentMessage t_current{};
-
-const char kFrameworkClass[] = "KestrelWnd";
 
 bool IsCtlColor(UINT message) {
     return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
@@ -45,55 +38,25 @@ const MessageMap* CWnd::GetMessageMap() const {
 }
 
 CWnd::~CWnd() {
-    if (m_hWnd && m_bOwnsWindow)
-        DestroyWindow();
-    if (m_hWnd)
-        Detach();
-}
-
-CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    std::lock_guard lock(g_mapLock);
-    auto it = PermanentMap().find(hWnd);
-    return it == PermanentMap().end() ? nullptr : it->second;
+    DestroyWindow();
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
-    if (!hWnd)
-        return nullptr;
-    if (CWnd* wnd = FromHandlePermanent(hWnd))
-        return wnd;
-    return CachedView<CWnd>(hWnd, [](CWnd& view, HWND h) { view.m_hWnd = h; }); // not owned
+    return WindowMap().Find(hWnd);
 }
 
-BOOL CWnd::Attach(HWND hWnd) {
-    if (!hWnd || m_hWnd)
-        return FALSE;
-    m_hWnd = hWnd;
-    std::lock_guard lock(g_mapLock);
-    PermanentMap()[hWnd] = this;
-    return TRUE;
-}
-
-HWND CWnd::Detach() {
-    HWND hWnd = m_hWnd;
-    if (hWnd) {
-        std::lock_guard lock(g_mapLock);
-        auto it = PermanentMap().find(hWnd);
-        if (it != PermanentMap().end() && it->second == this)
-            PermanentMap().erase(it);
-    }
+void CWnd::Detach() {
+    WindowMap().Remove(m_hWnd, this);
     m_hWnd = nullptr;
-    m_bOwnsWindow = FALSE;
-    return hWnd;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
-    if (!Attach(hWnd))
+    if (!hWnd || m_hWnd || !WindowMap().Add(hWnd, this))
         return FALSE;
+    m_hWnd = hWnd;
     PreSubclassWindow();
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProcEntry)));
-    m_bOwnsWindow = TRUE;
     return TRUE;
 }
 
@@ -103,28 +66,11 @@ BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
-                    const RECT& rect, CWnd* parent, UINT id) {
+                    const RECT& rect, HWND parent, UINT id) {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    if (!className) {
-        WNDCLASSA wc{};
-        if (!::GetClassInfoA(instance, kFrameworkClass, &wc)) {
-            wc.style = CS_DBLCLKS;
-            wc.lpfnWndProc = &WindowProcEntry;
-            wc.hInstance = instance;
-            wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
-            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-            wc.lpszClassName = kFrameworkClass;
-            ::RegisterClassA(&wc);
-        }
-        HWND hWnd = ::CreateWindowExA(
-            exStyle, kFrameworkClass, windowName, style, rect.left, rect.top,
-            rect.right - rect.left, rect.bottom - rect.top, parent ? parent->m_hWnd : nullptr,
-            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, this);
-        return hWnd != nullptr;
-    }
     HWND hWnd = ::CreateWindowExA(
         exStyle, className, windowName, style, rect.left, rect.top, rect.right - rect.left,
-        rect.bottom - rect.top, parent ? parent->m_hWnd : nullptr,
+        rect.bottom - rect.top, parent,
         reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, nullptr);
     if (!hWnd)
         return FALSE;
@@ -147,15 +93,7 @@ BOOL CWnd::DestroyWindow() {
 }
 
 LRESULT CALLBACK CWnd::WindowProcEntry(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    CWnd* wnd = FromHandlePermanent(hWnd);
-    if (!wnd && message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        wnd = static_cast<CWnd*>(create->lpCreateParams);
-        if (wnd) {
-            wnd->Attach(hWnd);
-            wnd->m_bOwnsWindow = TRUE;
-        }
-    }
+    CWnd* wnd = FromHandle(hWnd);
     if (!wnd)
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
     // No C++ exception crosses into the system's window machinery.
@@ -183,6 +121,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (OnMenuItem(message, lParam))
+        return TRUE;
     if (m_pfnSuper)
         return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
     return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
@@ -263,14 +203,14 @@ BOOL CWnd::OnNotificationFromChild(UINT message, WPARAM wParam, LPARAM lParam, L
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_MENU)
-            return OnMenuItem(message, lParam, result);
+            return FALSE;
         child = item->hwndItem;
         break;
     }
     case WM_MEASUREITEM: {
         const auto* item = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_MENU)
-            return OnMenuItem(message, lParam, result);
+            return FALSE;
         child = ::GetDlgItem(m_hWnd, static_cast<int>(item->CtlID));
         break;
     }
@@ -282,15 +222,30 @@ BOOL CWnd::OnNotificationFromChild(UINT message, WPARAM wParam, LPARAM lParam, L
     }
     if (!child || child == m_hWnd)
         return FALSE;
-    CWnd* control = FromHandlePermanent(child);
+    CWnd* control = FromHandle(child);
     return control ? control->OnChildNotify(message, wParam, lParam, result) : FALSE;
 }
 
-BOOL CWnd::OnMenuItem(UINT message, LPARAM lParam, LRESULT* result) {
-    if (!s_menuItemHook || !s_menuItemHook(message, lParam))
-        return FALSE;
-    *result = TRUE;
-    return TRUE;
+// A draw request names its menu; a measure request only its item, so the menu
+// holding that item answers.
+BOOL CWnd::OnMenuItem(UINT message, LPARAM lParam) {
+    if (message == WM_DRAWITEM) {
+        auto* item = reinterpret_cast<LPDRAWITEMSTRUCT>(lParam);
+        CMenu* menu = item->CtlType == ODT_MENU
+                          ? CMenu::FromHandle(reinterpret_cast<HMENU>(item->hwndItem))
+                          : nullptr;
+        if (menu)
+            menu->DrawItem(item);
+        return menu != nullptr;
+    }
+    if (message == WM_MEASUREITEM) {
+        auto* item = reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam);
+        CMenu* menu = item->CtlType == ODT_MENU ? CMenu::HoldingItem(item->itemData) : nullptr;
+        if (menu)
+            menu->MeasureItem(item);
+        return menu != nullptr;
+    }
+    return FALSE;
 }
 
 BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -323,15 +278,12 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
 
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
-    return ::PostMessageA(m_hWnd, message, wParam, lParam);
-}
-
-void CWnd::GetWindowText(CString& text) const {
-    int length = ::GetWindowTextLengthA(m_hWnd);
+CString WindowText(HWND hWnd) {
+    CString text;
+    int length = ::GetWindowTextLengthA(hWnd);
     char* buffer = text.GetBuffer(length + 1);
-    int copied = ::GetWindowTextA(m_hWnd, buffer, length + 1);
-    text.ReleaseBuffer(copied);
+    text.ReleaseBuffer(::GetWindowTextA(hWnd, buffer, length + 1));
+    return text;
 }
 
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) {
@@ -341,10 +293,6 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) {
         return FALSE;
     ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
     return TRUE;
-}
-
-CWnd* CWnd::SetFocus() {
-    return FromHandle(::SetFocus(m_hWnd));
 }
 
 HICON CWnd::SetIcon(HICON icon, BOOL big) {

@@ -1,5 +1,6 @@
 #pragma once
-// A window object: one HWND, found again through the handle map.
+// A window object: owns one HWND (see HandleMap.h), found again through the
+// window map. Views of other windows are plain HWNDs.
 //
 // Messages reach OnWndMsg, which walks the class's message map (see
 // MessageMap.h) and falls back to the virtual DefWindowProc. Control
@@ -12,12 +13,15 @@
 #include "CString.h"
 #include "MessageMap.h"
 
+// The text of any window.
+CString WindowText(HWND hWnd);
+
 class CWnd : public CObject {
     DECLARE_DYNAMIC(CWnd)
 
   public:
     CWnd() = default;
-    ~CWnd() override; // destroys a window it created or subclassed
+    ~CWnd() override; // destroys its window
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
@@ -25,25 +29,22 @@ class CWnd : public CObject {
     operator HWND() const { return m_hWnd; }
 
     // The object attached to a window, or null.
-    static CWnd* FromHandlePermanent(HWND hWnd);
-    // The attached object, else a view kept for the life of the thread.
     static CWnd* FromHandle(HWND hWnd);
 
-    BOOL Attach(HWND hWnd);
-    HWND Detach();
     // Routes the window's messages through this object; PreSubclassWindow
     // runs first.
     BOOL SubclassWindow(HWND hWnd);
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
 
-    // Creates a window of the framework's own class (className null) or of a
-    // system class, subclassed at once.
+    // Creates a window of a system class, subclassed at once.
     BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
-                  const RECT& rect, CWnd* parent, UINT id);
+                  const RECT& rect, HWND parent, UINT id);
     BOOL DestroyWindow();
 
     virtual BOOL PreTranslateMessage(MSG* msg);
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Owner-drawn menu items go to the menu object that holds them (CMenu's
+    // DrawItem/MeasureItem); everything else to the window's own procedure.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // The current message, passed to DefWindowProc.
     LRESULT Default();
@@ -54,9 +55,8 @@ class CWnd : public CObject {
     // Thin calls of the Win32 functions of the same name.
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
-    void GetWindowText(CString& text) const;
+    void GetWindowText(CString& text) const { text = WindowText(m_hWnd); }
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
     BOOL ModifyStyle(DWORD remove, DWORD add);
     void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
@@ -64,16 +64,12 @@ class CWnd : public CObject {
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
-    CWnd* SetFocus();
+    HWND SetFocus() { return ::SetFocus(m_hWnd); }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     HMENU GetSystemMenu(BOOL revert) const { return ::GetSystemMenu(m_hWnd, revert); }
     HICON SetIcon(HICON icon, BOOL big);
     // Caption defaults to the application's title.
     int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
-
-    // Owner-drawn menu items: set by the menu class so WM_MEASUREITEM and
-    // WM_DRAWITEM for a menu reach its object. Returns TRUE when handled.
-    static BOOL (*s_menuItemHook)(UINT message, LPARAM lParam);
 
   protected:
     static const MessageMap* GetThisMessageMap();
@@ -96,8 +92,8 @@ class CWnd : public CObject {
     BOOL DispatchEntry(UINT message, UINT code, UINT id, WPARAM wParam, LPARAM lParam,
                        LRESULT* result);
     BOOL OnNotificationFromChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
-    static BOOL OnMenuItem(UINT message, LPARAM lParam, LRESULT* result);
+    static BOOL OnMenuItem(UINT message, LPARAM lParam);
+    void Detach();
 
     WNDPROC m_pfnSuper = nullptr; // the procedure we replaced when subclassing
-    BOOL m_bOwnsWindow = FALSE;   // created or subclassed through this object
 };

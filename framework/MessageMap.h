@@ -52,9 +52,10 @@ template <class C, class R, class... A> struct Params<R (C::*)(A...)> {
 template <auto H, size_t I>
 using Arg = std::tuple_element_t<I, typename Params<decltype(H)>::Tuple>;
 
-// Handle of a wParam/lParam turned into the framework object type the
-// handler asks for (CWnd*, CDC*, CMenu* ...): FromHandle gives a view.
-template <class Ptr, class HandleT> Ptr View(HandleT h) {
+// A window or menu handle of wParam/lParam turned into the object attached to
+// it (CWnd*, CMenu*), null when there is none. A DC comes as a CDC view that
+// lives for the call.
+template <class Ptr, class HandleT> Ptr Attached(HandleT h) {
     return std::remove_pointer_t<Ptr>::FromHandle(h);
 }
 
@@ -144,7 +145,7 @@ template <auto H> BOOL KillFocus(CWnd* w, WPARAM wp, LPARAM, LRESULT* r) {
     using C = ClassOf<H>;
     using P = Arg<H, 0>;
     static_assert(Is<H, void (C::*)(P)>, "handler must be void (CWnd*)");
-    (static_cast<C*>(w)->*H)(View<P>(reinterpret_cast<HWND>(wp)));
+    (static_cast<C*>(w)->*H)(Attached<P>(reinterpret_cast<HWND>(wp)));
     *r = 0;
     return TRUE;
 }
@@ -154,7 +155,7 @@ template <auto H> BOOL SetCursor(CWnd* w, WPARAM wp, LPARAM lp, LRESULT* r) {
     using C = ClassOf<H>;
     using P = Arg<H, 0>;
     static_assert(Is<H, BOOL (C::*)(P, UINT, UINT)>, "handler must be BOOL (CWnd*, UINT, UINT)");
-    *r = (static_cast<C*>(w)->*H)(View<P>(reinterpret_cast<HWND>(wp)), LOWORD(lp), HIWORD(lp));
+    *r = (static_cast<C*>(w)->*H)(Attached<P>(reinterpret_cast<HWND>(wp)), LOWORD(lp), HIWORD(lp));
     return TRUE;
 }
 
@@ -163,7 +164,7 @@ template <auto H> BOOL Activate(CWnd* w, WPARAM wp, LPARAM lp, LRESULT* r) {
     using C = ClassOf<H>;
     using P = Arg<H, 1>;
     static_assert(Is<H, void (C::*)(UINT, P, BOOL)>, "handler must be void (UINT, CWnd*, BOOL)");
-    (static_cast<C*>(w)->*H)(LOWORD(wp), View<P>(reinterpret_cast<HWND>(lp)), HIWORD(wp) != 0);
+    (static_cast<C*>(w)->*H)(LOWORD(wp), Attached<P>(reinterpret_cast<HWND>(lp)), HIWORD(wp) != 0);
     *r = 0;
     return TRUE;
 }
@@ -177,8 +178,8 @@ template <auto H> BOOL CtlColor(CWnd* w, WPARAM, LPARAM lp, LRESULT* r) {
     static_assert(Is<H, HBRUSH (C::*)(DC, Wnd, UINT)>,
                   "handler must be HBRUSH (CDC*, CWnd*, UINT)");
     const auto* msg = reinterpret_cast<const MSG*>(lp);
-    HBRUSH brush = (static_cast<C*>(w)->*H)(View<DC>(reinterpret_cast<HDC>(msg->wParam)),
-                                            View<Wnd>(reinterpret_cast<HWND>(msg->lParam)),
+    std::remove_pointer_t<DC> dc(reinterpret_cast<HDC>(msg->wParam));
+    HBRUSH brush = (static_cast<C*>(w)->*H)(&dc, Attached<Wnd>(reinterpret_cast<HWND>(msg->lParam)),
                                             msg->message - WM_CTLCOLORMSGBOX);
     *r = reinterpret_cast<LRESULT>(brush);
     return TRUE;
@@ -191,8 +192,8 @@ template <auto H> BOOL CtlColorReflect(CWnd* w, WPARAM, LPARAM lp, LRESULT* r) {
     using DC = Arg<H, 0>;
     static_assert(Is<H, HBRUSH (C::*)(DC, UINT)>, "handler must be HBRUSH (CDC*, UINT)");
     const auto* msg = reinterpret_cast<const MSG*>(lp);
-    HBRUSH brush = (static_cast<C*>(w)->*H)(View<DC>(reinterpret_cast<HDC>(msg->wParam)),
-                                            msg->message - WM_CTLCOLORMSGBOX);
+    std::remove_pointer_t<DC> dc(reinterpret_cast<HDC>(msg->wParam));
+    HBRUSH brush = (static_cast<C*>(w)->*H)(&dc, msg->message - WM_CTLCOLORMSGBOX);
     *r = reinterpret_cast<LRESULT>(brush);
     return brush != nullptr;
 }
@@ -203,7 +204,7 @@ template <auto H> BOOL MenuChar(CWnd* w, WPARAM wp, LPARAM lp, LRESULT* r) {
     using Menu = Arg<H, 2>;
     static_assert(Is<H, LRESULT (C::*)(UINT, UINT, Menu)>,
                   "handler must be LRESULT (UINT, UINT, CMenu*)");
-    *r = (static_cast<C*>(w)->*H)(LOWORD(wp), HIWORD(wp), View<Menu>(reinterpret_cast<HMENU>(lp)));
+    *r = (static_cast<C*>(w)->*H)(LOWORD(wp), HIWORD(wp), Attached<Menu>(reinterpret_cast<HMENU>(lp)));
     return TRUE;
 }
 

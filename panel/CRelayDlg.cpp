@@ -2,7 +2,6 @@
 
 #include "CAboutDlg.h"
 #include "CDC.h"
-#include "CPaintDC.h"
 #include "SettingsFile.h"
 #include "SocketStart.h"
 #include "resource.h"

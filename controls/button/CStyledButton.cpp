@@ -1,7 +1,7 @@
 #include "CStyledButton.h"
 
 #include "CMenu.h"
-#include "CSelectGuard.h"
+#include "CDC.h"
 #include "TrackMouseLeave.h"
 
 #include <shellapi.h>
@@ -70,7 +70,7 @@ HBITMAP OpaqueMask(SIZE size) {
 HBITMAP CopyMask(HBITMAP hMask) {
     SIZE size = BitmapSize(hMask);
     CBitmap copy;
-    CDC src, dst;
+    CMemoryDC src, dst;
     if (!copy.CreateBitmap(size.cx, size.cy, 1, 1, nullptr) || !src.CreateCompatibleDC(nullptr) ||
         !dst.CreateCompatibleDC(nullptr))
         return nullptr;
@@ -449,9 +449,9 @@ void CStyledButton::DropDown() {
     m_bMenuOpen = TRUE;
     Repaint(TRUE);
     UINT nCommand = 0;
-    if (CMenu* pPopup = m_dropMenu.GetSubMenu(0))
+    if (HMENU hPopup = m_dropMenu.GetSubMenu(0))
         nCommand = static_cast<UINT>(::TrackPopupMenu(
-            pPopup->GetSafeHmenu(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD,
+            hPopup, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD,
             rcWindow.left, rcWindow.bottom, 0, m_hWnd, nullptr));
     m_bMenuOpen = FALSE;
     Repaint(TRUE);

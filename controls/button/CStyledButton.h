@@ -3,7 +3,7 @@
 // tooltip, a check-box mode, icon or bitmap images and a link opened on click. Bind it to a
 // push button of a dialog template (DDX_Control); from then on it paints itself.
 
-#include "CBitmap.h"
+#include "CGdiObject.h"
 #include "CButton.h"
 #include "CDC.h"
 #include "CToolTipCtrl.h"
@@ -125,9 +125,9 @@ class CStyledButton : public CButton {
     GlyphMenu m_dropMenu;
     HCURSOR m_hHoverCursor;
     CToolTipCtrl m_tip;
-    CDC m_dcParentCopy;
+    CMemoryDC m_dcParentCopy;
     CBitmap m_bmpParentCopy;
-    CBitmap* m_pOldParentCopyBitmap; // not owned
+    HBITMAP m_pOldParentCopyBitmap; // not owned
     BOOL m_bHoverWhenInactive;
     int m_nCheckState;
     char m_szLink[260];

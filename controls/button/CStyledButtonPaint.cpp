@@ -1,10 +1,8 @@
 // The owner-draw pipeline of CStyledButton.
 #include "CStyledButton.h"
 
-#include "CBrush.h"
-#include "CClientDC.h"
-#include "CPen.h"
-#include "CSelectGuard.h"
+#include "CGdiObject.h"
+#include "CDC.h"
 
 namespace {
 
@@ -21,7 +19,8 @@ struct BevelLine {
 } // namespace
 
 void CStyledButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
-    CDC* pDC = CDC::FromHandle(lpDrawItemStruct->hDC);
+    CDC dc(lpDrawItemStruct->hDC);
+    CDC* pDC = &dc;
     const CRect rcItem = lpDrawItemStruct->rcItem;
     DerivePaintState(lpDrawItemStruct->itemState);
 
@@ -233,7 +232,7 @@ void CStyledButton::DrawBitmapImage(CDC* pDC, BOOL bHasCaption, const CRect& rcI
     CRect rcImage = LayoutImage(bHasCaption, rcItem, pCaption, bPressed, slot.cx, slot.cy);
     const int cx = static_cast<int>(slot.cx), cy = static_cast<int>(slot.cy);
 
-    CDC imageDC, maskDC;
+    CMemoryDC imageDC, maskDC;
     imageDC.CreateCompatibleDC(pDC);
     maskDC.CreateCompatibleDC(nullptr);
     CSelectGuard selectImage(imageDC.GetSafeHdc(), slot.hImage);
@@ -243,7 +242,7 @@ void CStyledButton::DrawBitmapImage(CDC* pDC, BOOL bHasCaption, const CRect& rcI
         CBitmap grey;
         grey.CreateCompatibleBitmap(pDC, cx, cy);
         {
-            CDC greyDC;
+            CMemoryDC greyDC;
             greyDC.CreateCompatibleDC(pDC);
             CSelectGuard selectGrey(greyDC, grey);
             greyDC.FillSolidRect(0, 0, rcImage.right + 1, rcImage.bottom + 1, kWhite);

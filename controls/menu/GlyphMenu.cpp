@@ -1,6 +1,5 @@
 #include "GlyphMenu.h"
 
-#include "CWnd.h"
 #include "ThemeSetting.h"
 
 IMPLEMENT_DYNAMIC(GlyphMenu, CMenu)
@@ -13,21 +12,11 @@ CPtrArray GlyphMenu::s_popupRegistry;
 INT32 GlyphMenu::s_osKind = GlyphMenu::ProbeOsKind();
 BOOL GlyphMenu::s_themeChecked = FALSE;
 BOOL GlyphMenu::s_themeClassic = FALSE;
-GlyphMenu* GlyphMenu::s_firstLive = nullptr;
 
-GlyphMenu::GlyphMenu() : m_pNextLive(s_firstLive) {
-    if (s_firstLive != nullptr)
-        s_firstLive->m_pPrevLive = this;
-    s_firstLive = this;
-    // Owner-drawn items exist only once some GlyphMenu does.
-    CWnd::s_menuItemHook = &RouteMenuItem;
-}
+GlyphMenu::GlyphMenu() = default;
 
 GlyphMenu::~GlyphMenu() {
     DestroyMenu();
-    (m_pPrevLive != nullptr ? m_pPrevLive->m_pNextLive : s_firstLive) = m_pNextLive;
-    if (m_pNextLive != nullptr)
-        m_pNextLive->m_pPrevLive = m_pPrevLive;
 }
 
 INT32 GlyphMenu::ProbeOsKind() {
@@ -47,7 +36,7 @@ BOOL GlyphMenu::DestroyMenu() {
         Unregister(hPopup);
         // A handle appended twice finds its object only the first time: the
         // deleted object has left the handle map.
-        CMenu* popup = CMenu::FromHandlePermanent(hPopup);
+        CMenu* popup = CMenu::FromHandle(hPopup);
         if (popup != nullptr && popup->IsKindOf(RUNTIME_CLASS(GlyphMenu)))
             delete popup;
     }

@@ -7,7 +7,7 @@
 // objects are found through the menu handle map, which is why a GlyphMenu is
 // neither copied nor moved.
 
-#include "CBitmap.h"
+#include "CGdiObject.h"
 #include "CImageList.h"
 #include "CMenu.h"
 #include "CPtrArray.h"
@@ -87,7 +87,7 @@ class GlyphMenu : public CMenu {
     // By position with MF_BYPOSITION, else by command id anywhere in the tree.
     BOOL GetItemText(UINT idOrPosition, CString& text, UINT flags);
     // Depth-first owner of a normal item with this id; position -1 and null if none.
-    CMenu* FindCommandOwner(UINT id, int* position);
+    HMENU FindCommandOwner(UINT id, int* position);
 
     // The answer to WM_MENUCHAR for a popup menu.
     static LRESULT HandleMenuChar(UINT character, UINT flags, GlyphMenu* menu);
@@ -143,9 +143,6 @@ class GlyphMenu : public CMenu {
     static constexpr BOOL s_flatGlyphVariants = TRUE;
 
   private:
-    // The live menu that lists a record, for measuring, whose message names no menu.
-    static GlyphMenu* OwnerOfRecord(const GlyphMenuItem* item);
-    static BOOL RouteMenuItem(UINT message, LPARAM lParam);
     // Steps of the two painters.
     COLORREF FillClassicBackground(CDC* pDC, const CRect& itemRect, const MenuItemLook& look,
                                    COLORREF crBackground) const;
@@ -164,10 +161,4 @@ class GlyphMenu : public CMenu {
 
     static BOOL s_themeChecked;
     static BOOL s_themeClassic;
-
-    // Every live GlyphMenu, linked through the objects themselves so that
-    // construction allocates nothing.
-    static GlyphMenu* s_firstLive;
-    GlyphMenu* m_pPrevLive = nullptr; // not owned
-    GlyphMenu* m_pNextLive = nullptr; // not owned
 };

@@ -1,12 +1,7 @@
-// Measuring and painting owner-drawn items in the classic and the flat style,
-// and the route by which a window's WM_MEASUREITEM/WM_DRAWITEM reach the menu.
+// Measuring and painting owner-drawn items in the classic and the flat style.
 #include "GlyphMenu.h"
 
-#include "CBrush.h"
-#include "CClientDC.h"
-#include "COffscreenDC.h"
-#include "CPen.h"
-#include "CSelectGuard.h"
+#include "CDC.h"
 #include "MenuHost.h"
 
 #include <algorithm>
@@ -77,36 +72,6 @@ MenuItemLook LookOf(const DRAWITEMSTRUCT* dis, const GlyphMenuItem* item, BOOL s
 
 } // namespace
 
-GlyphMenu* GlyphMenu::OwnerOfRecord(const GlyphMenuItem* item) {
-    for (GlyphMenu* menu = s_firstLive; menu != nullptr; menu = menu->m_pNextLive)
-        for (INT_PTR i = 0; i < menu->m_items.GetSize(); ++i)
-            if (menu->ItemAt(i) == item)
-                return menu;
-    return nullptr;
-}
-
-// A measure request names no menu, so the record's owner answers it; a draw
-// request names the menu handle.
-BOOL GlyphMenu::RouteMenuItem(UINT message, LPARAM lParam) {
-    if (message == WM_MEASUREITEM) {
-        auto* mis = reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam);
-        GlyphMenu* owner = OwnerOfRecord(reinterpret_cast<const GlyphMenuItem*>(mis->itemData));
-        if (owner == nullptr)
-            return FALSE;
-        owner->MeasureItem(mis);
-        return TRUE;
-    }
-    if (message == WM_DRAWITEM) {
-        auto* dis = reinterpret_cast<LPDRAWITEMSTRUCT>(lParam);
-        CMenu* menu = CMenu::FromHandlePermanent(reinterpret_cast<HMENU>(dis->hwndItem));
-        if (menu == nullptr || !menu->IsKindOf(RUNTIME_CLASS(GlyphMenu)) || dis->itemData == 0)
-            return FALSE;
-        menu->DrawItem(dis);
-        return TRUE;
-    }
-    return FALSE;
-}
-
 void GlyphMenu::MeasureItem(LPMEASUREITEMSTRUCT mis) {
     const auto* item = reinterpret_cast<const GlyphMenuItem*>(mis->itemData);
     const BOOL flat = IsFlatStyle();
@@ -147,8 +112,9 @@ void GlyphMenu::MeasureItem(LPMEASUREITEMSTRUCT mis) {
 }
 
 void GlyphMenu::DrawItem(LPDRAWITEMSTRUCT dis) {
-    CDC* dc = CDC::FromHandle(dis->hDC);
-    if (dc->GetDeviceCaps(RASTERCAPS) & RC_PALETTE)
+    if (dis->itemData == 0)
+        return; // not an item of ours
+    if (CDC(dis->hDC).GetDeviceCaps(RASTERCAPS) & RC_PALETTE)
         DrawItemClassic(dis);
     else if (IsFlatStyle())
         DrawItemFlat(dis);
@@ -158,7 +124,8 @@ void GlyphMenu::DrawItem(LPDRAWITEMSTRUCT dis) {
 
 void GlyphMenu::DrawItemClassic(LPDRAWITEMSTRUCT dis) {
     const auto* item = reinterpret_cast<const GlyphMenuItem*>(dis->itemData);
-    CDC* dc = CDC::FromHandle(dis->hDC);
+    CDC itemDC(dis->hDC);
+    CDC* dc = &itemDC;
     const CRect itemRect = dis->rcItem;
     const COLORREF background = SysColor(IsXpThemed() ? COLOR_BTNFACE : COLOR_MENU);
     if (item->m_flags & MF_SEPARATOR) {
@@ -248,7 +215,8 @@ void GlyphMenu::DrawClassicGlyph(CDC* pDC, const CRect& glyphFrame, const MenuIt
 
 void GlyphMenu::DrawItemFlat(LPDRAWITEMSTRUCT dis) {
     const auto* item = reinterpret_cast<const GlyphMenuItem*>(dis->itemData);
-    CDC* target = CDC::FromHandle(dis->hDC);
+    CDC targetDC(dis->hDC);
+    CDC* target = &targetDC;
     const CRect itemRect = dis->rcItem;
     const FlatMenuColors colors = FlatMenuColors::Current(IsXpThemed());
     const int spacing = s_flatGlyphVariants ? 7 : 4;

@@ -2,9 +2,8 @@
 // with the platform menu afterwards.
 #include "GlyphMenu.h"
 
-#include "CClientDC.h"
-#include "CFont.h"
-#include "CSelectGuard.h"
+#include "CDC.h"
+#include "CGdiObject.h"
 #include "MenuHost.h"
 #include "MenuTemplate.h"
 #include "ResourceBytes.h"
@@ -29,12 +28,12 @@ void LowerAnsi(CString& text) {
 
 // Depth-first over a menu tree, in position order; sub-menus need no
 // GlyphMenu behind them.
-CMenu* FindOwnerIn(CMenu* menu, UINT id, int* position) {
-    for (int p = 0; p < menu->GetMenuItemCount(); ++p) {
-        if (CMenu* popup = menu->GetSubMenu(p)) {
-            if (CMenu* owner = FindOwnerIn(popup, id, position))
+HMENU FindOwnerIn(HMENU menu, UINT id, int* position) {
+    for (int p = 0; p < ::GetMenuItemCount(menu); ++p) {
+        if (HMENU popup = ::GetSubMenu(menu, p)) {
+            if (HMENU owner = FindOwnerIn(popup, id, position))
                 return owner;
-        } else if (menu->GetMenuItemID(p) == id) {
+        } else if (::GetMenuItemID(menu, p) == id) {
             *position = p;
             return menu;
         }
@@ -97,9 +96,9 @@ BOOL GlyphMenu::LoadMenu(const char* resourceName) {
     for (int i = 0; i < GetMenuItemCount() && i < m_items.GetSize(); ++i) {
         GlyphMenuItem* item = ItemAt(i);
         const CString text = item->GetTextAnsi();
-        if (CMenu* popup = GetSubMenu(i)) {
+        if (HMENU popup = GetSubMenu(i)) {
             item->m_flags = MF_POPUP | MF_BYPOSITION;
-            ModifyMenu(i, item->m_flags, reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()), text);
+            ModifyMenu(i, item->m_flags, reinterpret_cast<UINT_PTR>(popup), text);
         } else {
             item->m_flags = MF_STRING | MF_BYPOSITION;
             ModifyMenu(i, item->m_flags, item->m_id, text);
@@ -166,13 +165,12 @@ void GlyphMenu::MakeTopLevelPlain() {
     const int offset = TopLevelOffset();
     for (int p = offset; p < GetMenuItemCount(); ++p) {
         const INT_PTR j = p - offset;
-        CMenu* popup = j < m_items.GetSize() ? GetSubMenu(p) : nullptr;
+        HMENU popup = j < m_items.GetSize() ? GetSubMenu(p) : nullptr;
         if (popup == nullptr)
             continue;
         GlyphMenuItem* item = ItemAt(j);
         item->m_flags = MF_POPUP | MF_BYPOSITION;
-        ModifyMenu(p, item->m_flags, reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()),
-                   item->GetTextAnsi());
+        ModifyMenu(p, item->m_flags, reinterpret_cast<UINT_PTR>(popup), item->GetTextAnsi());
     }
 }
 
@@ -266,14 +264,14 @@ BOOL GlyphMenu::GetItemText(UINT idOrPosition, CString& text, UINT flags) {
         return TRUE;
     }
     int position = -1;
-    CMenu* owner = FindCommandOwner(idOrPosition, &position);
+    CMenu* owner = CMenu::FromHandle(FindCommandOwner(idOrPosition, &position));
     if (owner == nullptr || !owner->IsKindOf(RUNTIME_CLASS(GlyphMenu)))
         return FALSE;
     return static_cast<GlyphMenu*>(owner)->GetItemText(position, text, MF_BYPOSITION);
 }
 
-CMenu* GlyphMenu::FindCommandOwner(UINT id, int* position) {
-    return FindOwnerIn(this, id, position);
+HMENU GlyphMenu::FindCommandOwner(UINT id, int* position) {
+    return FindOwnerIn(m_hMenu, id, position);
 }
 
 LRESULT GlyphMenu::HandleMenuChar(UINT character, UINT flags, GlyphMenu* menu) {

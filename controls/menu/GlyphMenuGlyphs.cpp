@@ -3,9 +3,7 @@
 // form of disabled glyphs.
 #include "GlyphMenu.h"
 
-#include "CBrush.h"
-#include "CClientDC.h"
-#include "CSelectGuard.h"
+#include "CDC.h"
 #include "CToolBar.h"
 #include "LightenColor.h"
 #include "MenuHost.h"
@@ -32,14 +30,14 @@ void PutColor(RGBQUAD& entry, int systemColor) {
 // Applies map to every pixel of a glyph that differs from the button face, as
 // the glyph's own format stores the face.
 template <class Map> void MapGlyphPixels(CBitmap& glyph, Map map) {
-    CDC dc;
+    CMemoryDC dc;
     dc.CreateCompatibleDC(nullptr);
     CSelectGuard selectGlyph(dc, glyph);
     const SIZE size = glyph.GetSize();
 
     CBitmap probe;
     probe.CreateCompatibleBitmap(&dc, size.cx, size.cy);
-    CDC probeDc;
+    CMemoryDC probeDc;
     probeDc.CreateCompatibleDC(&dc);
     COLORREF background;
     {
@@ -66,7 +64,7 @@ COLORREF GlyphMenu::LightenColor(COLORREF crColor, double fraction) {
 
 BOOL GlyphMenu::ToolbarImageIndex(UINT id, int toolbarResource, int* imageIndex) {
     CToolBar bar;
-    if (!bar.Create(CWnd::FromHandle(MainOrDesktopWindow()), WS_CHILD | WS_VISIBLE | CBRS_TOP,
+    if (!bar.Create(MainOrDesktopWindow(), WS_CHILD | WS_VISIBLE | CBRS_TOP,
                     AFX_IDW_TOOLBAR) ||
         !bar.LoadToolBar(static_cast<UINT>(toolbarResource)))
         return FALSE;
@@ -214,7 +212,7 @@ CBitmap GlyphMenu::LoadMappedBitmap(int resourceId) {
 
 BOOL GlyphMenu::RenderGlyph(CDC* pDC, CImageList& list, int imageIndex, CBitmap& glyph) {
     const HICON icon = list.ExtractIcon(imageIndex);
-    CDC memory;
+    CMemoryDC memory;
     memory.CreateCompatibleDC(pDC);
     glyph.CreateCompatibleBitmap(pDC, m_glyphWidth, m_glyphHeight);
     {
@@ -245,14 +243,14 @@ void GlyphMenu::ShadowGlyph(CBitmap& glyph) {
 
 void GlyphMenu::DrawEmbossedGlyph(CDC* pDC, int x, int y, int width, int height, CBitmap& glyph,
                                   int srcX, int srcY, COLORREF crBackground) {
-    CDC maskDc;
+    CMemoryDC maskDc;
     maskDc.CreateCompatibleDC(nullptr);
     CBitmap mask;
     mask.CreateBitmap(width, height, 1, 1, nullptr);
     CSelectGuard selectMask(maskDc, mask);
     ::PatBlt(maskDc.GetSafeHdc(), 0, 0, width, height, WHITENESS);
 
-    CDC colorDc;
+    CMemoryDC colorDc;
     colorDc.CreateCompatibleDC(pDC);
     CSelectGuard selectGlyph(colorDc, glyph);
     // Face and highlight pixels turn white in the mask; black is the silhouette.

@@ -1,5 +1,6 @@
 #include "ButtonFixture.h"
 
+#include "ModelessDialog.h"
 #include "WaitFor.h"
 
 #include <algorithm>
@@ -22,7 +23,7 @@ BOOL ButtonDialog::OnInitDialog() {
 }
 
 void ButtonDialogTest::SetUp() {
-    ASSERT_TRUE(m_dlg->Create()) << "no dialog: is an X display running?";
+    ASSERT_TRUE(CreateModeless(*m_dlg, IDD_BUTTONS)) << "no dialog: is an X display running?";
     ::SetWindowPos(m_dlg->m_hWnd, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     ::SetForegroundWindow(m_dlg->m_hWnd);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(m_dlg->m_hWnd) != FALSE; }));

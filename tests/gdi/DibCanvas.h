@@ -2,9 +2,7 @@
 // A 32-bit top-down DIB section selected into a memory DC, so tests can draw with the
 // real GDI and read back exact pixels.
 
-#include "CBitmap.h"
 #include "CDC.h"
-#include "CSelectGuard.h"
 
 #include <optional>
 
@@ -31,6 +29,6 @@ class DibCanvas {
     int m_height;
     const DWORD* m_bits = nullptr;
     CBitmap m_bitmap;
-    CDC m_dc;
+    CMemoryDC m_dc;
     std::optional<CSelectGuard> m_select;
 };

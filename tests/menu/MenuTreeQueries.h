@@ -2,8 +2,8 @@
 // What the platform holds for a menu item, the GlyphMenu objects of a tree and
 // text widths in the menu font, for checks independent of the records' own view.
 
-#include "CClientDC.h"
-#include "CFont.h"
+#include "CDC.h"
+#include "CGdiObject.h"
 #include "GlyphMenu.h"
 
 #include <cstddef>
@@ -59,7 +59,7 @@ inline std::string TextOf(const GlyphMenuItem* record) {
 
 // The GlyphMenu attached to the popup at a position, or null.
 inline GlyphMenu* GlyphSubMenu(const CMenu& menu, int position) {
-    CMenu* sub = CMenu::FromHandlePermanent(::GetSubMenu(menu.GetSafeHmenu(), position));
+    CMenu* sub = CMenu::FromHandle(::GetSubMenu(menu.GetSafeHmenu(), position));
     return sub != nullptr && sub->IsKindOf(RUNTIME_CLASS(GlyphMenu)) ? static_cast<GlyphMenu*>(sub)
                                                                      : nullptr;
 }
@@ -68,7 +68,7 @@ inline GlyphMenu* GlyphSubMenu(const CMenu& menu, int position) {
 inline void CollectTree(GlyphMenu* menu, std::vector<GlyphMenu*>& out) {
     out.push_back(menu);
     for (INT_PTR i = 0; i < menu->m_popupHandles.GetSize(); ++i) {
-        CMenu* sub = CMenu::FromHandlePermanent(static_cast<HMENU>(menu->m_popupHandles[i]));
+        CMenu* sub = CMenu::FromHandle(static_cast<HMENU>(menu->m_popupHandles[i]));
         if (sub != nullptr && sub->IsKindOf(RUNTIME_CLASS(GlyphMenu)))
             CollectTree(static_cast<GlyphMenu*>(sub), out);
     }

@@ -182,7 +182,7 @@ TEST(GlyphBitmaps, MappedLoadTakesSixteenColourResourcesOnly) {
     EXPECT_EQ(bitmap.GetSize().cx, 48);
     EXPECT_EQ(bitmap.GetSize().cy, 15);
     DibCanvas canvas(48, 15);
-    CDC source;
+    CMemoryDC source;
     source.CreateCompatibleDC(&canvas.Dc());
     {
         CSelectGuard select(source, bitmap);
@@ -208,7 +208,7 @@ TEST(GlyphBitmaps, EmbossedGlyph) {
     CBitmap glyph;
     ASSERT_TRUE(glyph.CreateCompatibleBitmap(&canvas.Dc(), 16, 15));
     {
-        CDC dc;
+        CMemoryDC dc;
         dc.CreateCompatibleDC(&canvas.Dc());
         CSelectGuard select(dc, glyph);
         dc.FillSolidRect(0, 0, 16, 15, RGB(200, 200, 200));

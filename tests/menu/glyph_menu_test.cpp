@@ -1,5 +1,5 @@
 // GlyphMenu's records, loading and editing on real platform menus under wine.
-#include "CFont.h"
+#include "CGdiObject.h"
 #include "CStyledButton.h"
 #include "FailingCreatePopupMenu.h"
 #include "GlyphMenu.h"
@@ -67,7 +67,7 @@ std::string TextOf(const GlyphMenuItem* record) {
 }
 
 GlyphMenu& SubMenu(const CMenu& menu, int position) {
-    CMenu* sub = menu.GetSubMenu(position);
+    CMenu* sub = CMenu::FromHandle(menu.GetSubMenu(position));
     EXPECT_TRUE(sub != nullptr && sub->IsKindOf(RUNTIME_CLASS(GlyphMenu))) << position;
     return *static_cast<GlyphMenu*>(sub);
 }
@@ -390,12 +390,12 @@ TEST(GlyphMenuItemText, ByPositionAndByCommandIdDepthFirst) {
     EXPECT_TRUE(menu.GetItemText(1, text, MF_BYPOSITION));
     EXPECT_EQ(text, "B");
     int position = -2;
-    EXPECT_EQ(menu.FindCommandOwner(ID_SECOND, &position), &a);
+    EXPECT_EQ(menu.FindCommandOwner(ID_SECOND, &position), a.GetSafeHmenu());
     EXPECT_EQ(position, 1);
     ASSERT_TRUE(::RemoveMenu(a.GetSafeHmenu(), 0, MF_BYPOSITION));
-    EXPECT_EQ(menu.FindCommandOwner(ID_SHARED, &position), &b);
+    EXPECT_EQ(menu.FindCommandOwner(ID_SHARED, &position), b.GetSafeHmenu());
     ASSERT_TRUE(::RemoveMenu(menu.GetSafeHmenu(), 1, MF_BYPOSITION));
-    EXPECT_EQ(menu.FindCommandOwner(ID_SHARED, &position), &menu);
+    EXPECT_EQ(menu.FindCommandOwner(ID_SHARED, &position), menu.GetSafeHmenu());
     EXPECT_EQ(position, 1);
     EXPECT_EQ(menu.FindCommandOwner(4242, &position), nullptr);
     EXPECT_EQ(position, -1);

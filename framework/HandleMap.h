@@ -1,0 +1,49 @@
+#pragma once
+// Owners and views, the one rule for every handle the framework wraps.
+//
+// An owner (CWnd, CMenu, the GDI objects, CMemoryDC, CPaintDC, CClientDC)
+// holds one handle and releases it in its destructor; it moves but does not
+// copy. A view only names a handle someone else owns and never releases it; it
+// is a plain value made on the spot: the handle itself, or for a device context
+// a CDC, which every DC owner derives from so drawing code takes either.
+//
+// A window and a menu must lead back to their object (a window's messages, a
+// menu's owner draw), so each kind has one map from handle to attached object,
+// kept by this class. A map may be read and changed from any thread: it locks.
+
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+
+template <class Handle, class Object> class HandleMap {
+  public:
+    // False when the handle already belongs to an object.
+    bool Add(Handle handle, Object* object) {
+        std::lock_guard lock(m_lock);
+        return m_objects.emplace(handle, object).second;
+    }
+    void Remove(Handle handle, const Object* object) {
+        std::lock_guard lock(m_lock);
+        auto found = m_objects.find(handle);
+        if (found != m_objects.end() && found->second == object)
+            m_objects.erase(found);
+    }
+    Object* Find(Handle handle) const {
+        std::lock_guard lock(m_lock);
+        auto found = m_objects.find(handle);
+        return found == m_objects.end() ? nullptr : found->second;
+    }
+    // The first object whose handle satisfies the test, or null.
+    template <class Test> Object* FindIf(Test test) const {
+        std::lock_guard lock(m_lock);
+        for (const auto& [handle, object] : m_objects)
+            if (test(handle))
+                return object;
+        return nullptr;
+    }
+
+  private:
+    mutable std::mutex m_lock;
+    std::map<Handle, Object*> m_objects;
+};

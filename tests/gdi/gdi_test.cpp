@@ -1,0 +1,113 @@
+// What the framework itself decides about device contexts and GDI objects: the
+// pixels of its own drawing helpers, selection guards, owners releasing exactly once.
+#include "DibCanvas.h"
+
+#include "CMenu.h"
+#include "FreeGdiHandles.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+
+TEST(DrawingHelpers, FillSolidRectFillsExactlyAndKeepsTheBackgroundColour) {
+    DibCanvas canvas(20, 20);
+    canvas.Dc().SetBkColor(kBlue);
+    canvas.Dc().FillSolidRect(2, 3, 5, 4, kRed);
+    EXPECT_EQ(::GetBkColor(canvas.Hdc()), kBlue);
+    EXPECT_EQ(canvas.Count({2, 3, 7, 7}, kRed), 20);
+    EXPECT_EQ(canvas.Count({0, 0, 20, 20}, kRed), 20);
+}
+
+// Top and left lose their far pixel to the second colour; right and bottom are full.
+TEST(DrawingHelpers, Draw3dRectPutsEachColourOnItsOwnSides) {
+    DibCanvas canvas(20, 20);
+    const RECT rc{2, 2, 12, 10};
+    canvas.Dc().Draw3dRect(&rc, kRed, kBlue);
+    const struct {
+        int x, y;
+        COLORREF expected;
+    } probes[] = {{2, 2, kRed},   {10, 2, kRed},   {11, 2, kBlue}, {2, 8, kRed},
+                  {2, 9, kBlue},  {11, 9, kBlue},  {3, 3, kWhite}, {12, 10, kWhite}};
+    for (const auto& p : probes)
+        EXPECT_EQ(canvas.Pixel(p.x, p.y), p.expected) << p.x << "," << p.y;
+    EXPECT_EQ(canvas.Count({0, 0, 20, 20}, kRed), 9 + 7 - 1);
+    EXPECT_EQ(canvas.Count({0, 0, 20, 20}, kBlue), 10 + 8 - 1);
+}
+
+TEST(SelectGuard, PutsBackWhatWasSelectedBefore) {
+    DibCanvas canvas(4, 4);
+    HDC hdc = canvas.Hdc();
+    const HGDIOBJ penBefore = ::GetCurrentObject(hdc, OBJ_PEN);
+    CPen red(PS_SOLID, 1, kRed), blue(PS_SOLID, 1, kBlue);
+    {
+        CSelectGuard outer(canvas.Dc(), red);
+        {
+            CSelectGuard inner(hdc, blue.GetSafeHandle());
+            EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), blue.GetSafeHandle());
+        }
+        EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), red.GetSafeHandle());
+    }
+    EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), penBefore);
+}
+
+// A move hands the handle over once; assigning releases what the target held.
+template <class Owner, class Make, class Alive, class Handle>
+void CheckMoves(Make make, Alive alive, Handle handle) {
+    Owner source, target;
+    ASSERT_TRUE(make(source) && make(target));
+    const auto moved = handle(source), replaced = handle(target);
+    target = std::move(source);
+    EXPECT_EQ(handle(source), nullptr);
+    EXPECT_EQ(handle(target), moved);
+    EXPECT_FALSE(alive(replaced));
+    {
+        Owner constructed(std::move(target));
+        EXPECT_EQ(handle(target), nullptr);
+    }
+    EXPECT_FALSE(alive(moved));
+}
+
+TEST(Ownership, OwnersMoveAndReleaseOnce) {
+    auto gdiAlive = [](auto h) { return ::GetObjectType(h) != 0; };
+    CheckMoves<CBitmap>([](CBitmap& b) { return b.CreateBitmap(2, 2, 1, 1, nullptr); }, gdiAlive,
+                        [](CBitmap& b) { return b.GetSafeHandle(); });
+    CheckMoves<CMemoryDC>([](CMemoryDC& dc) { return dc.CreateCompatibleDC(nullptr); }, gdiAlive,
+                          [](CMemoryDC& dc) { return dc.GetSafeHdc(); });
+    CheckMoves<CMenu>([](CMenu& m) { return m.CreatePopupMenu(); },
+                      [](HMENU h) { return ::IsMenu(h) != FALSE; },
+                      [](CMenu& m) { return m.GetSafeHmenu(); });
+}
+
+// Every owner and guard gives back what it took: a round that kept one object
+// would leave as many fewer free handles as there were rounds.
+TEST(Ownership, OwnersAndGuardsLeakNothing) {
+    const CRect area(1, 1, 3, 3);
+    auto round = [&](int i) {
+        CClientDC screen(nullptr);
+        CMemoryDC dc;
+        CBitmap bitmap;
+        CBrush brush(RGB(i & 0xFF, 0, 0));
+        CPen pen(PS_SOLID, 1, RGB(0, i & 0xFF, 0));
+        CFont font;
+        LOGFONTA lf{};
+        lf.lfHeight = -12;
+        if (!dc.CreateCompatibleDC(&screen) || !bitmap.CreateCompatibleBitmap(&screen, 4, 4) ||
+            !brush.GetSafeHandle() || !pen.GetSafeHandle() || !font.CreateFontIndirect(&lf))
+            return false;
+        CSelectGuard selectBitmap(dc, bitmap), selectPen(dc, pen), selectFont(dc, font);
+        COffscreenDC offscreen(&dc, area);
+        offscreen.FillRect(&area, &brush);
+        return true;
+    };
+    ASSERT_TRUE(round(0)); // wine fills its caches once
+    const int before = FreeGdiHandles();
+    for (int i = 1; i <= 50; ++i)
+        ASSERT_TRUE(round(i));
+    EXPECT_EQ(FreeGdiHandles(), before);
+}
+
+} // namespace
