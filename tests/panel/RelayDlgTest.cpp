@@ -188,8 +188,14 @@ TEST_F(RelayDlgTest, ConnectWritesTheSettingsOnlyWhenChanged) {
 
 TEST_F(RelayDlgTest, StatusFramesRecolourTheChannelsAndRewriteTheBoxes) {
     Start(Local());
+    const HWND ip = ::GetDlgItem(hwnd, IDC_IP);
+    ::SendMessageA(ip, EM_SETSEL, 4, 4); // the caret of someone typing there
     Feed({0x55, 0x01, 0x10, 0x00, 0x00, 0x80, 0x05, 0xEB});
     EXPECT_EQ(Channels(), "GRGRRRRRRRRRRRRG");
+    DWORD caret[2] = {};
+    ::SendMessageA(ip, EM_GETSEL, reinterpret_cast<WPARAM>(&caret[0]),
+                   reinterpret_cast<LPARAM>(&caret[1]));
+    EXPECT_EQ(caret[0] * 100 + caret[1], 404u) << "an unchanged box is left alone";
     EXPECT_EQ(std::string() + Look(dialog->m_btnAllOn) + Look(dialog->m_btnAllOff), "WW");
 
     dialog->m_strIp = "127.0.0.2";
