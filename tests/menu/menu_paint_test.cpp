@@ -1,261 +1,385 @@
-#include "MenuPaintSupport.h"
+// Measuring and painting menu items, and the glyph list they draw from, in
+// 32-bit DIB sections under wine.
+#include "CClientDC.h"
+#include "CFont.h"
+#include "DibCanvas.h"
+#include "GlyphMenu.h"
+#include "menu_test_ids.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-using namespace menu_colours;
+constexpr COLORREF kMenu = RGB(240, 230, 200), kFace = RGB(212, 208, 200),
+                   kShadow = RGB(128, 100, 90), kLight = RGB(250, 250, 240),
+                   kSelection = RGB(40, 80, 200), kSelText = RGB(255, 255, 0),
+                   kMenuText = RGB(10, 20, 30), kGray = RGB(120, 120, 120),
+                   kWindow = RGB(255, 255, 250), kButtonText = RGB(0, 0, 128),
+                   kUntouched = RGB(1, 2, 3), kRed = RGB(255, 0, 0), kMagenta = RGB(255, 0, 255);
+constexpr INT32 kFlat = OS_WINXP, kClassic3d = OS_WIN2000, kClassicPlain = OS_NT_OTHER;
+enum Item { OPEN, PLAIN, SEPARATOR, ABC, AC, RADIO };
 
-constexpr INT32 kFlat = OS_WINXP;        // themed XP: flat style
-constexpr INT32 kClassic3d = OS_WIN2000; // classic with 3-D frames
-constexpr INT32 kClassicPlain = OS_NT_OTHER;
+// Every colour rule told apart by its own system colour, and the OS kind that
+// picks the style; both come back after the test.
+class MenuPaint : public testing::Test {
+  protected:
+    MenuPaint() {
+        const COLORREF colors[] = {kMenu,     kFace,     kShadow, kLight,  kSelection,
+                                   kSelText,  kMenuText, kGray,   kWindow, kButtonText};
+        for (int i = 0; i < kColorCount; ++i)
+            m_old[i] = ::GetSysColor(kIndices[i]);
+        ::SetSysColors(kColorCount, kIndices, colors);
+    }
+    ~MenuPaint() override {
+        ::SetSysColors(kColorCount, kIndices, m_old);
+        GlyphMenu::s_osKind = m_osKind;
+        m_menu.reset();
+        GlyphMenu::s_sharedGlyphs.DeleteImageList();
+        GlyphMenu::s_sharedGlyphIds.clear();
+    }
+    static void SetColor(int index, COLORREF color) { ::SetSysColors(1, &index, &color); }
 
-// The seven strokes of the tick at (x, y), each three pixels tall.
-void ExpectTick(const DibCanvas& canvas, int x, int y) {
+    // Glyphs get their variants from the style in force when they are added.
+    GlyphMenu& Build(INT32 osKind) {
+        GlyphMenu::s_osKind = osKind;
+        m_menu.reset();
+        GlyphMenu::s_sharedGlyphs.DeleteImageList();
+        GlyphMenu::s_sharedGlyphIds.clear();
+        m_menu = std::make_unique<GlyphMenu>();
+        EXPECT_TRUE(m_menu->CreatePopupMenu());
+        m_menu->AppendItem(L"Open\tCtrl+O", MF_STRING, ID_GLYPH_A, IDR_GLYPHS);
+        m_menu->AppendItem(L"Plain", MF_STRING, 11);
+        m_menu->AppendItem(nullptr, MF_SEPARATOR, 0);
+        m_menu->AppendItem(L"a\tb\tc", MF_STRING, 12);
+        m_menu->AppendItem(L"a\tc", MF_STRING, 13);
+        m_menu->AppendItem(L"Radio", MF_STRING, 14);
+        // A checked-state bitmap, as the framework sets for radio items.
+        m_radioMark.DeleteObject();
+        m_radioMark.CreateBitmap(13, 13, 1, 1, nullptr);
+        ::SetMenuItemBitmaps(m_menu->GetSafeHmenu(), 14, MF_BYCOMMAND, nullptr,
+                             m_radioMark.GetSafeHandle());
+        return *m_menu;
+    }
+
+    DibCanvas& Paint(int item, UINT state, int height, bool flatPainter = false) {
+        m_canvas.emplace(150, height, kUntouched);
+        DRAWITEMSTRUCT dis{ODT_MENU, 0, m_menu->GetMenuItemID(item), ODA_DRAWENTIRE, state,
+                           reinterpret_cast<HWND>(m_menu->GetSafeHmenu()), m_canvas->Hdc(),
+                           CRect(0, 0, 150, height),
+                           reinterpret_cast<ULONG_PTR>(m_menu->m_items.GetAt(item))};
+        if (flatPainter)
+            m_menu->DrawItemFlat(&dis);
+        else
+            m_menu->DrawItem(&dis);
+        return *m_canvas;
+    }
+
+    MEASUREITEMSTRUCT Measure(int item) {
+        MEASUREITEMSTRUCT mis{ODT_MENU, 0, m_menu->GetMenuItemID(item), 0, 0,
+                              reinterpret_cast<ULONG_PTR>(m_menu->m_items.GetAt(item))};
+        m_menu->MeasureItem(&mis);
+        return mis;
+    }
+
+    static constexpr int kColorCount = 10;
+    static constexpr int kIndices[kColorCount] = {
+        COLOR_MENU,          COLOR_BTNFACE,  COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT, COLOR_HIGHLIGHT,
+        COLOR_HIGHLIGHTTEXT, COLOR_MENUTEXT, COLOR_GRAYTEXT,  COLOR_WINDOW,       COLOR_BTNTEXT};
+    COLORREF m_old[kColorCount];
+    INT32 m_osKind = GlyphMenu::s_osKind;
+    std::unique_ptr<GlyphMenu> m_menu;
+    CBitmap m_radioMark;
+    std::optional<DibCanvas> m_canvas;
+};
+
+// Every pixel of an area has the colour, some pixel has it, or none has it.
+enum Expect { EVERY, SOME, NONE };
+struct Probe {
+    CRect area;
+    COLORREF color;
+    Expect expect = EVERY;
+};
+Probe At(int x, int y, COLORREF color) {
+    return {CRect(x, y, x + 1, y + 1), color};
+}
+
+// The tick's seven strokes at (x, y), three pixels each, on its box's fill.
+std::vector<Probe> Tick(int x, int y, COLORREF fill) {
     static constexpr int kTop[7] = {2, 3, 4, 3, 2, 1, 0};
+    std::vector<Probe> probes;
     for (int k = 0; k < 7; ++k) {
-        SCOPED_TRACE(k);
-        for (int dy = 0; dy < 3; ++dy)
-            EXPECT_EQ(canvas.Pixel(x + k, y + kTop[k] + dy), kMenuText);
-        EXPECT_NE(canvas.Pixel(x + k, y + kTop[k] - 1), kMenuText);
-        EXPECT_NE(canvas.Pixel(x + k, y + kTop[k] + 3), kMenuText);
+        probes.push_back({CRect(x + k, y + kTop[k], x + k + 1, y + kTop[k] + 3), kMenuText});
+        probes.push_back(At(x + k, y + kTop[k] - 1, fill));
+        probes.push_back(At(x + k, y + kTop[k] + 3, fill));
     }
-    EXPECT_NE(canvas.Pixel(x + 7, y + 1), kMenuText);
+    return probes;
 }
 
-TEST_F(MenuDraw, Measure) {
-    const int menuBar = ::GetSystemMetrics(SM_CYMENU);
+TEST_F(MenuPaint, ItemsInEveryStateAndStyle) {
+    const COLORREF menuTint = GlyphMenu::LightenColor(kMenu, 0.6),
+                   selection = GlyphMenu::LightenColor(kSelection, 0.7),
+                   checkedTint = GlyphMenu::LightenColor(kSelection, 0.85);
     struct Case {
+        const char* name;
         INT32 kind;
-        int spacing;
-        int frame; // width beyond the text
-        int height;
+        int item;
+        UINT state;
+        std::vector<Probe> probes;
+        bool flatPainter = false;
     };
-    for (const Case& c :
-         {Case{kClassic3d, 4, 33, 19}, Case{kClassicPlain, 4, 33, 19}, Case{kFlat, 7, 31, 22}}) {
-        SCOPED_TRACE(c.kind);
+    const auto with = [](std::vector<Probe> a, const std::vector<Probe>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const UINT sel = ODS_SELECTED, chk = ODS_CHECKED, gray = ODS_GRAYED;
+    const Case cases[] = {
+        {"classic separator", kClassic3d, SEPARATOR, 0,
+         {At(0, 4, kShadow), At(149, 4, kShadow), At(50, 5, kLight), At(50, 2, kMenu)}},
+        {"classic selected glyph: bar after the slot, raised frame", kClassic3d, OPEN, sel,
+         {At(20, 9, kUntouched), At(21, 9, kSelection), At(149, 0, kSelection),
+          At(5, 5, kButtonText), At(0, 9, kLight), At(19, 9, kShadow),
+          {CRect(25, 0, 150, 19), kSelText, SOME}}},
+        {"no 3-D frames before 2000", kClassicPlain, OPEN, sel,
+         {At(0, 9, kUntouched), At(19, 9, kUntouched), At(21, 9, kSelection)}},
+        {"classic bar without glyph or check covers the item", kClassic3d, PLAIN, sel,
+         {At(0, 9, kSelection)}},
+        {"classic checked glyph: sunken, tinted, no tick", kClassic3d, OPEN, chk,
+         {At(0, 9, kShadow), At(19, 9, kLight), At(1, 9, menuTint), At(5, 5, kButtonText),
+          {CRect(0, 0, 21, 19), kMenuText, NONE}}},
+        {"classic tick in a sunken box", kClassic3d, PLAIN, chk,
+         with(Tick(5, 6, menuTint), {At(1, 2, kShadow), At(16, 16, kLight)})},
+        {"classic tick selected: box not tinted", kClassic3d, PLAIN, chk | sel,
+         with(Tick(5, 6, kMenu), {At(21, 9, kSelection)})},
+        {"no sunken box before 2000", kClassicPlain, PLAIN, chk, {At(1, 2, menuTint)}},
+        {"classic radio dot", kClassic3d, RADIO, chk,
+         {At(8, 8, kMenuText), At(9, 9, kMenuText), At(5, 8, menuTint)}},
+        {"classic disabled and hovered: bar, background text, embossed glyph", kClassic3d, OPEN,
+         gray | sel,
+         {At(21, 9, kSelection), {CRect(25, 0, 150, 19), kMenu, SOME},
+          {CRect(25, 0, 150, 19), kSelText, NONE}, At(5, 5, kShadow), At(8, 8, kLight),
+          {CRect(2, 2, 18, 17), kButtonText, NONE}}},
+        {"classic disabled text embossed", kClassic3d, PLAIN, gray,
+         {{CRect(25, 0, 150, 19), kGray, SOME}, {CRect(26, 1, 150, 19), kLight, SOME},
+          {CRect(0, 0, 150, 19), kMenuText, NONE}}},
+        {"flat separator after column and spacing", kFlat, SEPARATOR, 0,
+         {At(10, 5, kFace), At(26, 5, kWindow), At(30, 5, kShadow), At(149, 5, kShadow),
+          At(50, 6, kLight), At(50, 2, kWindow)}},
+        {"flat column", kFlat, PLAIN, 0, {At(0, 10, kFace), At(22, 10, kFace), At(23, 10, kWindow)}},
+        {"flat selection over the column, glyph lifted over its shadow", kFlat, OPEN, sel,
+         {At(0, 10, kSelection), At(75, 0, kSelection), At(149, 21, kSelection),
+          At(75, 10, selection), At(2, 18, selection), At(13, 6, kRed), At(15, 8, kShadow),
+          {CRect(31, 0, 150, 22), kMenuText, SOME}}},
+        {"flat glyph faded", kFlat, OPEN, 0, {At(14, 7, RGB(255, 76, 76)), At(4, 4, kFace)}},
+        {"flat checked glyph: framed, tinted, up and left", kFlat, OPEN, chk,
+         {At(1, 10, kSelection), At(21, 10, kSelection), At(2, 19, checkedTint), At(13, 6, kRed),
+          At(14, 7, checkedTint), {CRect(0, 0, 23, 22), kMenuText, NONE}}},
+        {"flat tick", kFlat, PLAIN, chk,
+         with(Tick(9, 7, checkedTint), {At(4, 3, kSelection), At(19, 18, kSelection)})},
+        {"flat radio dot", kFlat, RADIO, chk,
+         {At(11, 9, kMenuText), At(12, 10, kMenuText), At(8, 9, checkedTint)}},
+        {"flat disabled never selected", kFlat, OPEN, gray | sel,
+         {{CRect(0, 0, 150, 22), selection, NONE}, At(75, 0, kWindow), At(1, 20, kFace),
+          {CRect(31, 0, 150, 22), kGray, SOME}, At(7, 7, kShadow),
+          {CRect(0, 0, 150, 22), kButtonText, NONE}}},
+        {"flat painter unthemed: lighter selection", kClassic3d, PLAIN, sel,
+         {At(75, 10, checkedTint)}, true},
+        {"flat painter unthemed: lighter column and disabled text", kClassic3d, PLAIN, gray,
+         {At(10, 10, GlyphMenu::LightenColor(kFace, 0.25)),
+          {CRect(31, 0, 150, 22), GlyphMenu::LightenColor(kGray, 0.4), SOME}},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Build(c.kind);
-        const MEASUREITEMSTRUCT open = Measure(ITEM_OPEN);
-        EXPECT_EQ(open.itemHeight, static_cast<UINT>(std::max(menuBar, c.height)));
-        EXPECT_EQ(static_cast<int>(open.itemWidth), MenuFontRuler().Width("Open\tCtrl+O") + c.frame)
-            << "measured in the menu font";
-        const MEASUREITEMSTRUCT separator = Measure(ITEM_SEPARATOR);
-        EXPECT_EQ(separator.itemWidth, 0u);
-        EXPECT_EQ(separator.itemHeight,
-                  static_cast<UINT>(std::max(menuBar / 2, (15 + c.spacing) / 2)));
+        const int height = c.item == SEPARATOR ? (c.kind == kFlat ? 11 : 9)
+                                               : (c.kind == kFlat || c.flatPainter ? 22 : 19);
+        const DibCanvas& canvas = Paint(c.item, c.state, height, c.flatPainter);
+        for (const Probe& p : c.probes) {
+            const int count = canvas.Count(p.area, p.color);
+            const int expected = p.expect == EVERY ? p.area.Width() * p.area.Height() : 0;
+            if (p.expect == SOME)
+                EXPECT_GT(count, 0) << p.area.left << "," << p.area.top;
+            else
+                EXPECT_EQ(count, expected) << p.area.left << "," << p.area.top << " is "
+                                           << std::hex << canvas.Pixel(p.area.left, p.area.top);
+        }
     }
-    Build(kClassic3d);
-    RecordAt(*m_menu, ITEM_PLAIN)->SetTextWide(nullptr);
-    EXPECT_EQ(Measure(ITEM_PLAIN).itemWidth, 33u) << "no text, no text width";
 }
 
-TEST_F(MenuDraw, SeparatorIsAnEtchedLine) {
-    Build(kClassic3d);
-    DibCanvas& classic = Paint(ITEM_SEPARATOR, 0, 100, 9);
-    for (int x : {0, 50, 99}) {
-        EXPECT_EQ(classic.Pixel(x, 4), kShadow);
-        EXPECT_EQ(classic.Pixel(x, 5), kLight);
-        EXPECT_EQ(classic.Pixel(x, 2), kMenu);
+// The first column inside rc holding a pixel other than color, or the last one when
+// fromRight; -1 when none.
+int ColumnOfOther(const DibCanvas& canvas, const CRect& rc, COLORREF color, bool fromRight) {
+    for (int i = 0; i < rc.Width(); ++i) {
+        const int x = fromRight ? rc.right - 1 - i : rc.left + i;
+        for (int y = rc.top; y < rc.bottom; ++y)
+            if (canvas.Pixel(x, y) != color)
+                return x;
     }
-
-    Build(kFlat);
-    DibCanvas& flat = Paint(ITEM_SEPARATOR, 0, 100, 11);
-    EXPECT_EQ(flat.Pixel(10, 5), kFace) << "the glyph column";
-    EXPECT_EQ(flat.Pixel(26, 5), kWindow) << "the line starts after column and spacing";
-    EXPECT_EQ(flat.Pixel(30, 5), kShadow);
-    EXPECT_EQ(flat.Pixel(99, 5), kShadow);
-    EXPECT_EQ(flat.Pixel(50, 6), kLight);
-    EXPECT_EQ(flat.Pixel(50, 2), kWindow);
+    return -1;
 }
 
-TEST_F(MenuDraw, ClassicHighlightBarAndTextPlaces) {
-    for (INT32 kind : {kClassic3d, kClassicPlain}) {
+TEST_F(MenuPaint, TextPlacesAndTabs) {
+    for (const auto& [kind, textLeft, height] : {std::tuple{kClassic3d, 25, 19},
+                                                std::tuple{kFlat, 31, 22}}) {
         SCOPED_TRACE(kind);
         Build(kind);
-        DibCanvas& selected = Paint(ITEM_OPEN, ODS_SELECTED);
-        EXPECT_EQ(selected.Pixel(20, 9), kUntouched);
-        EXPECT_EQ(selected.Pixel(21, 9), kSelection);
-        EXPECT_EQ(selected.Pixel(149, 0), kSelection);
-        const int left = ColumnOfOther(selected, CRect(21, 0, 150, 19), kSelection);
-        EXPECT_GE(left, 25);
-        EXPECT_LE(left, 28);
-        EXPECT_GT(selected.Count(CRect(25, 0, 150, 19), kSelText), 0);
-        EXPECT_EQ(selected.Pixel(5, 5), kButtonText) << "the glyph at (2, 2)";
-        // Raised frame only where the system has 3-D menus.
-        EXPECT_EQ(selected.Pixel(0, 9), kind == kClassic3d ? kLight : kUntouched);
-        EXPECT_EQ(selected.Pixel(19, 9), kind == kClassic3d ? kShadow : kUntouched);
-
-        EXPECT_EQ(Paint(ITEM_PLAIN, ODS_SELECTED).Pixel(0, 9), kSelection)
-            << "no glyph, no check: the whole item";
-    }
-}
-
-TEST_F(MenuDraw, FlatSelectionAndTextPlaces) {
-    Build(kFlat);
-    const COLORREF tint = GlyphMenu::LightenColor(kSelection, 0.7);
-    DibCanvas& plain = Paint(ITEM_PLAIN, 0);
-    EXPECT_EQ(plain.Pixel(0, 10), kFace);
-    EXPECT_EQ(plain.Pixel(22, 10), kFace);
-    EXPECT_EQ(plain.Pixel(23, 10), kWindow);
-    const int left = ColumnOfOther(plain, CRect(23, 0, 150, 22), kWindow);
-    EXPECT_GE(left, 31);
-    EXPECT_LE(left, 34);
-
-    DibCanvas& selected = Paint(ITEM_OPEN, ODS_SELECTED);
-    EXPECT_EQ(selected.Pixel(0, 10), kSelection);
-    EXPECT_EQ(selected.Pixel(75, 0), kSelection);
-    EXPECT_EQ(selected.Pixel(149, 21), kSelection);
-    EXPECT_EQ(selected.Pixel(75, 10), tint);
-    EXPECT_EQ(selected.Pixel(2, 18), tint) << "the selection covers the column";
-    // Lifted glyph over its shadow: the red pixel (10, 3) of the glyph is
-    // drawn at (4, 4) - (1, 1), its shadow at (4, 4) + (1, 1).
-    EXPECT_EQ(selected.Pixel(13, 6), RGB(255, 0, 0));
-    EXPECT_EQ(selected.Pixel(15, 8), kShadow);
-    EXPECT_GT(selected.Count(CRect(31, 0, 150, 22), kMenuText), 0);
-
-    DibCanvas& faded = Paint(ITEM_OPEN, 0);
-    EXPECT_EQ(faded.Pixel(14, 7), RGB(255, 76, 76)) << "unselected glyphs are faded";
-    EXPECT_EQ(faded.Pixel(4, 4), kFace);
-}
-
-TEST_F(MenuDraw, TabSplitsTheText) {
-    for (INT32 kind : {kClassic3d, kFlat}) {
-        SCOPED_TRACE(kind);
-        Build(kind);
-        const COLORREF bg = kind == kFlat ? kWindow : kMenu;
-        const int textLeft = kind == kFlat ? 31 : 25;
-        DibCanvas& open = Paint(ITEM_OPEN, 0);
-        const int height = open.Height();
-        const int right = ColumnOfOther(open, CRect(textLeft, 0, 150, height), bg, true);
-        EXPECT_LE(right, 150 - 16 - 1) << "right part ends at the glyph width from the edge";
-        EXPECT_GE(right, 150 - 16 - 4);
-        const int left = ColumnOfOther(open, CRect(textLeft - 4, 0, 150, height), bg);
+        const COLORREF background = kind == kFlat ? kWindow : kMenu;
+        const CRect text(textLeft - 4, 0, 150, height);
+        const DibCanvas& open = Paint(OPEN, 0, height);
+        const int left = ColumnOfOther(open, text, background, false);
+        const int right = ColumnOfOther(open, text, background, true);
         EXPECT_GE(left, textLeft);
         EXPECT_LE(left, textLeft + 3);
-        // Somewhere between "Open" and "Ctrl+O" is a gap.
-        bool gap = false;
-        for (int x = left + 30; x < right - 40 && !gap; ++x)
-            gap = ColumnOfOther(open, CRect(x, 0, x + 1, height), bg) < 0;
-        EXPECT_TRUE(gap);
+        EXPECT_LE(right, 150 - 16 - 1) << "the right part ends the glyph width from the edge";
+        EXPECT_GE(right, 150 - 16 - 4);
 
-        auto pixels = [](const DibCanvas& canvas) {
-            std::vector<COLORREF> all;
-            for (int y = 0; y < canvas.Height(); ++y)
-                for (int x = 0; x < canvas.Width(); ++x)
-                    all.push_back(canvas.Pixel(x, y));
-            return all;
-        };
-        const std::vector<COLORREF> abc = pixels(Paint(ITEM_ABC, 0));
-        DibCanvas& second = Paint(ITEM_AC, 0);
-        EXPECT_EQ(abc, pixels(second)) << "b between the tabs is not drawn";
-        EXPECT_GT(ColumnOfOther(second, CRect(100, 0, 150, height), bg, true), 100);
+        // "b" between two tabs is not drawn.
+        const DibCanvas& abc = Paint(ABC, 0, height);
+        std::vector<COLORREF> first;
+        for (int x = 0; x < 150; ++x)
+            for (int y = 0; y < height; ++y)
+                first.push_back(abc.Pixel(x, y));
+        const DibCanvas& ac = Paint(AC, 0, height);
+        for (int x = 0, i = 0; x < 150; ++x)
+            for (int y = 0; y < height; ++y, ++i)
+                ASSERT_EQ(ac.Pixel(x, y), first[i]) << x << "," << y;
     }
 }
 
-TEST_F(MenuDraw, CheckedWithoutGlyphShowsTheTickOrTheDot) {
-    Build(kClassic3d);
-    DibCanvas& classic = Paint(ITEM_PLAIN, ODS_CHECKED);
-    ExpectTick(classic, 5, 6);
-    EXPECT_EQ(classic.Pixel(1, 2), kShadow) << "sunken border";
-    EXPECT_EQ(classic.Pixel(16, 16), kLight);
-    EXPECT_EQ(classic.Pixel(3, 4), GlyphMenu::LightenColor(kMenu, 0.6));
-    DibCanvas& selected = Paint(ITEM_PLAIN, ODS_CHECKED | ODS_SELECTED);
-    ExpectTick(selected, 5, 6);
-    EXPECT_EQ(selected.Pixel(3, 4), kMenu) << "not lightened when selected";
-    EXPECT_EQ(selected.Pixel(21, 9), kSelection) << "checked: the bar leaves the box free";
+TEST_F(MenuPaint, Measure) {
+    const int menuBar = ::GetSystemMetrics(SM_CYMENU);
+    for (const auto& [kind, spacing, frame, height] :
+         {std::tuple{kClassic3d, 4, 33, 19}, std::tuple{kFlat, 7, 31, 22}}) {
+        SCOPED_TRACE(kind);
+        Build(kind);
+        const CClientDC dc(::GetDesktopWindow());
+        CFont font;
+        NONCLIENTMETRICSA metrics = {};
+        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+        ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+        font.CreateFontIndirect(&metrics.lfMenuFont);
+        const HGDIOBJ old = ::SelectObject(dc.GetSafeHdc(), font.GetSafeHandle());
+        const LONG text = dc.GetTextExtent("Open\tCtrl+O", 11).cx;
+        ::SelectObject(dc.GetSafeHdc(), old);
 
-    Build(kClassicPlain);
-    DibCanvas& plain = Paint(ITEM_PLAIN, ODS_CHECKED);
-    ExpectTick(plain, 5, 6);
-    EXPECT_EQ(plain.Pixel(1, 2), GlyphMenu::LightenColor(kMenu, 0.6)) << "no border";
+        const MEASUREITEMSTRUCT open = Measure(OPEN);
+        EXPECT_EQ(open.itemHeight, static_cast<UINT>(std::max(menuBar, height)));
+        EXPECT_EQ(static_cast<LONG>(open.itemWidth), text + frame) << "in the menu font";
+        const MEASUREITEMSTRUCT separator = Measure(SEPARATOR);
+        EXPECT_EQ(separator.itemWidth, 0u);
+        EXPECT_EQ(separator.itemHeight, static_cast<UINT>(std::max(menuBar / 2, (15 + spacing) / 2)));
+    }
+    static_cast<GlyphMenuItem*>(m_menu->m_items.GetAt(PLAIN))->SetTextWide(nullptr);
+    EXPECT_EQ(Measure(PLAIN).itemWidth, 31u) << "no text, no text width";
+}
 
-    Build(kFlat);
-    DibCanvas& flat = Paint(ITEM_PLAIN, ODS_CHECKED);
-    ExpectTick(flat, 9, 7);
-    EXPECT_EQ(flat.Pixel(4, 3), kSelection);
-    EXPECT_EQ(flat.Pixel(19, 18), kSelection);
-    EXPECT_EQ(flat.Pixel(6, 5), GlyphMenu::LightenColor(kSelection, 0.85));
+// An image of a list drawn transparently over magenta.
+std::unique_ptr<DibCanvas> DrawImage(const CImageList& list, int index) {
+    auto canvas = std::make_unique<DibCanvas>(16, 15, kMagenta);
+    list.Draw(&canvas->Dc(), index, CPoint(0, 0), ILD_TRANSPARENT);
+    return canvas;
+}
 
-    // A checked-state bitmap, as set for radio items, gives the dot.
-    CBitmap mark;
-    ASSERT_TRUE(mark.CreateBitmap(13, 13, 1, 1, nullptr));
-    for (INT32 kind : {kClassic3d, kFlat}) {
+TEST_F(MenuPaint, GlyphSlotsPerStyleAndOneImagePerCommand) {
+    for (const auto& [kind, second, count] : {std::tuple{kFlat, 3, 6}, std::tuple{kClassic3d, 1, 2}}) {
         SCOPED_TRACE(kind);
         GlyphMenu& menu = Build(kind);
-        ASSERT_TRUE(::SetMenuItemBitmaps(menu.GetSafeHmenu(), ID_PLAIN, MF_BYCOMMAND, nullptr,
-                                         mark.GetSafeHandle()));
-        DibCanvas& radio = Paint(ITEM_PLAIN, ODS_CHECKED);
-        const CPoint dot = kind == kFlat ? CPoint(9, 7) : CPoint(6, 6);
-        EXPECT_EQ(radio.Pixel(dot.x + 2, dot.y + 2), kMenuText);
-        EXPECT_EQ(radio.Pixel(dot.x + 3, dot.y + 3), kMenuText);
-        EXPECT_EQ(radio.Count(CRect(dot.x, dot.y, dot.x + 6, dot.y + 6), kMenuText),
-                  radio.Count(CRect(0, 0, 23, radio.Height()), kMenuText))
-            << "every mark pixel inside the dot's box";
-        EXPECT_NE(radio.Pixel(dot.x - 1, dot.y + 2), kMenuText) << "no tick";
+        menu.AppendItem(L"b", MF_STRING, ID_GLYPH_B, IDR_GLYPHS);
+        menu.AppendItem(L"a again", MF_STRING, ID_GLYPH_A, IDR_GLYPHS);
+        menu.AppendItem(L"no bitmap", MF_STRING, ID_GLYPH_C, IDR_NO_SUCH_GLYPHS);
+        const auto image = [&](int i) {
+            return static_cast<GlyphMenuItem*>(menu.m_items.GetAt(i))->m_globalImage;
+        };
+        EXPECT_EQ(image(OPEN), 0);
+        EXPECT_EQ(image(6), second);
+        EXPECT_EQ(image(7), 0) << "the same command replaces its glyph in place";
+        EXPECT_EQ(image(8), -1);
+        ASSERT_EQ(GlyphMenu::s_sharedGlyphIds.size(), static_cast<size_t>(count));
+        EXPECT_EQ(GlyphMenu::s_sharedGlyphs.GetImageCount(), count);
+        EXPECT_EQ(GlyphMenu::HasGlyphVariants(second) != FALSE, kind == kFlat);
+        EXPECT_FALSE(GlyphMenu::HasGlyphVariants(count - 2));
+        EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, second)->Pixel(8, 7), kRed) << "image 1";
     }
+    // The toolbar's button for a command picks its image; no button, image 0.
+    Build(kClassic3d).AppendItem(L"c", MF_STRING, ID_GLYPH_C, IDR_GLYPHS);
+    m_menu->AppendItem(L"elsewhere", MF_STRING, ID_NOT_ON_TOOLBAR, IDR_GLYPHS);
+    EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, 1)->Pixel(8, 8), RGB(0, 0, 255));
+    EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, 2)->Pixel(3, 3), kButtonText);
 }
 
-TEST_F(MenuDraw, CheckedWithGlyphShowsTheGlyphFramed) {
-    Build(kClassic3d);
-    DibCanvas& classic = Paint(ITEM_OPEN, ODS_CHECKED);
-    EXPECT_EQ(classic.Pixel(0, 9), kShadow) << "sunken";
-    EXPECT_EQ(classic.Pixel(19, 9), kLight);
-    EXPECT_EQ(classic.Pixel(1, 9), GlyphMenu::LightenColor(kMenu, 0.6));
-    EXPECT_EQ(classic.Pixel(5, 5), kButtonText);
-    EXPECT_EQ(classic.Count(CRect(0, 0, 21, 19), kMenuText), 0) << "no tick";
-
-    Build(kFlat);
-    DibCanvas& flat = Paint(ITEM_OPEN, ODS_CHECKED);
-    EXPECT_EQ(flat.Pixel(1, 10), kSelection);
-    EXPECT_EQ(flat.Pixel(21, 10), kSelection);
-    EXPECT_EQ(flat.Pixel(2, 19), GlyphMenu::LightenColor(kSelection, 0.85));
-    EXPECT_EQ(flat.Pixel(13, 6), RGB(255, 0, 0)) << "shifted up and left";
-    EXPECT_NE(flat.Pixel(14, 7), RGB(255, 0, 0));
-    EXPECT_EQ(flat.Count(CRect(0, 0, 23, 22), kMenuText), 0) << "no tick";
-}
-
-TEST_F(MenuDraw, DisabledItems) {
-    Build(kClassic3d);
-    DibCanvas& hovered = Paint(ITEM_OPEN, ODS_GRAYED | ODS_SELECTED);
-    EXPECT_EQ(hovered.Pixel(21, 9), kSelection) << "classic shows the bar";
-    EXPECT_GT(hovered.Count(CRect(25, 0, 150, 19), kMenu), 0) << "text in the background colour";
-    EXPECT_EQ(hovered.Count(CRect(25, 0, 150, 19), kSelText), 0);
-    EXPECT_GT(hovered.Count(CRect(2, 2, 18, 17), kShadow), 0) << "embossed glyph";
-    EXPECT_EQ(hovered.Count(CRect(2, 2, 18, 17), kButtonText), 0);
-
-    DibCanvas& idle = Paint(ITEM_PLAIN, ODS_GRAYED);
-    EXPECT_GT(idle.Count(CRect(25, 0, 150, 19), kGray), 0);
-    EXPECT_GT(idle.Count(CRect(26, 1, 150, 19), kLight), 0) << "embossed text";
-    EXPECT_EQ(idle.Count(CRect(0, 0, 150, 19), kMenuText), 0);
-
-    Build(kFlat);
-    for (UINT state : {UINT{ODS_GRAYED}, UINT{ODS_GRAYED | ODS_SELECTED}}) {
-        SCOPED_TRACE(state);
-        DibCanvas& flat = Paint(ITEM_OPEN, state);
-        EXPECT_EQ(flat.Count(CRect(0, 0, 150, 22), GlyphMenu::LightenColor(kSelection, 0.7)), 0)
-            << "never shown selected";
-        EXPECT_EQ(flat.Pixel(75, 0), kWindow);
-        EXPECT_EQ(flat.Pixel(1, 20), kFace);
-        EXPECT_GT(flat.Count(CRect(31, 0, 150, 22), kGray), 0);
-        EXPECT_GT(flat.Count(CRect(4, 4, 20, 19), kShadow), 0) << "embossed glyph";
-        EXPECT_EQ(flat.Count(CRect(0, 0, 150, 22), kButtonText), 0);
+// Light grey in a 16-colour toolbar is the button face after mapping, so it is
+// see-through whatever the face; a 256-colour bitmap is not mapped.
+TEST_F(MenuPaint, GlyphBitmapsMappedToTheButtonColors) {
+    GlyphMenu menu;
+    for (COLORREF face : {RGB(255, 255, 255), RGB(10, 200, 30)}) {
+        SetColor(COLOR_BTNFACE, face);
+        CImageList list;
+        ASSERT_TRUE(list.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1));
+        ASSERT_TRUE(menu.AddGlyphBitmap(list, IDR_GLYPHS));
+        EXPECT_EQ(list.GetImageCount(), 3) << "cut into the list's width";
+        const auto glyph = DrawImage(list, 0);
+        EXPECT_EQ(glyph->Pixel(0, 0), kMagenta);
+        EXPECT_EQ(glyph->Pixel(3, 3), kButtonText);
+        EXPECT_EQ(glyph->Pixel(10, 3), kRed);
+        EXPECT_EQ(glyph->Pixel(12, 10), RGB(100, 100, 100));
     }
+    CImageList unmapped;
+    ASSERT_TRUE(unmapped.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1));
+    ASSERT_TRUE(menu.AddGlyphBitmap(unmapped, IDB_GLYPH256));
+    const auto glyph = DrawImage(unmapped, 0);
+    EXPECT_EQ(glyph->Pixel(0, 0), RGB(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(glyph->Pixel(5, 5), kMagenta) << "exactly the face colour";
+
+    // The header's size places the colour table and the bits; a 16-entry table
+    // of an 8-bit image is 16 entries long; short resources give nothing.
+    SetColor(COLOR_BTNFACE, kFace);
+    for (int resource : {IDB_V4_HEADER, IDB_8BIT_16COLORS}) {
+        SCOPED_TRACE(resource);
+        CBitmap bitmap = GlyphMenu::LoadMappedBitmap(resource);
+        ASSERT_NE(bitmap.GetSafeHandle(), nullptr);
+        DibCanvas canvas(4, 2);
+        CDC source;
+        source.CreateCompatibleDC(&canvas.Dc());
+        CSelectGuard select(source, bitmap);
+        canvas.Dc().BitBlt(0, 0, 4, 2, &source, 0, 0, SRCCOPY);
+        const COLORREF expected[2][4] = {{kButtonText, kShadow, kFace, kLight},
+                                         {kRed, kRed, kButtonText, kFace}};
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(canvas.Pixel(x, y), expected[y][x]) << x << "," << y;
+    }
+    for (int resource : {IDB_SHORT, IDB_HEADER_ONLY, IDB_GLYPH256, IDR_NO_SUCH_GLYPHS})
+        EXPECT_EQ(GlyphMenu::LoadMappedBitmap(resource).GetSafeHandle(), nullptr) << resource;
 }
 
-// The flat painter on its own, without the theme: lighter column, selection and
-// disabled text.
-TEST_F(MenuDraw, FlatPainterWithoutTheme) {
+TEST_F(MenuPaint, FadedAndShadowCopies) {
+    // 100 + 0.3 * 155 = 146.5: the dark grey pixel fades into the face colour.
+    SetColor(COLOR_BTNFACE, RGB(146, 146, 146));
+    Build(kFlat);
+    ASSERT_TRUE(GlyphMenu::HasGlyphVariants(0));
+    const auto faded = DrawImage(GlyphMenu::s_sharedGlyphs, 1);
+    EXPECT_EQ(faded->Pixel(12, 10), kMagenta);
+    EXPECT_EQ(faded->Pixel(3, 3), GlyphMenu::LightenColor(kButtonText, 0.3));
+    EXPECT_EQ(faded->Pixel(0, 0), kMagenta);
+    const auto shadow = DrawImage(GlyphMenu::s_sharedGlyphs, 2);
+    EXPECT_EQ(shadow->Pixel(3, 3), kShadow) << "themed: the plain button shadow";
+    EXPECT_EQ(shadow->Pixel(10, 3), kShadow);
+    EXPECT_EQ(shadow->Pixel(0, 0), kMagenta);
+
     GlyphMenu& menu = Build(kClassic3d);
-    m_canvas.emplace(150, 22, kUntouched);
-    DRAWITEMSTRUCT dis =
-        DrawRecord(menu, ITEM_PLAIN, ODS_SELECTED, m_canvas->Hdc(), CRect(0, 0, 150, 22));
-    menu.DrawItemFlat(&dis);
-    EXPECT_EQ(m_canvas->Pixel(75, 10), GlyphMenu::LightenColor(kSelection, 0.85));
-    dis.itemState = ODS_GRAYED;
-    menu.DrawItemFlat(&dis);
-    EXPECT_EQ(m_canvas->Pixel(10, 10), GlyphMenu::LightenColor(kFace, 0.25));
-    EXPECT_GT(m_canvas->Count(CRect(31, 0, 150, 22), GlyphMenu::LightenColor(kGray, 0.4)), 0);
+    DibCanvas canvas(16, 15);
+    CBitmap glyph;
+    ASSERT_TRUE(menu.RenderGlyph(&canvas.Dc(), GlyphMenu::s_sharedGlyphs, 0, glyph));
+    menu.ShadowGlyph(glyph);
+    CSelectGuard select(canvas.Dc(), glyph);
+    EXPECT_EQ(canvas.Dc().GetPixel(3, 3), GlyphMenu::LightenColor(kShadow, 0.49)) << "unthemed";
 }
 
 } // namespace
