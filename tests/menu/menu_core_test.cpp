@@ -13,27 +13,12 @@
 
 namespace {
 
-constexpr std::uint16_t kEnd = MenuTemplateBuilder::kEnd;
-
-// A copy of exactly the given size, so the sanitizers see any read past its end.
-std::optional<std::vector<MenuTemplateItem>> ReadExact(const std::vector<std::uint8_t>& bytes,
-                                                       std::size_t size) {
-    std::vector<std::uint8_t> exact(bytes.begin(), bytes.begin() + static_cast<long>(size));
-    exact.shrink_to_fit();
-    return ReadMenuTemplate(exact);
-}
-
-const std::vector<std::uint8_t> kNested = MenuTemplateBuilder()
-                                              .Popup(0x08, u"&File")
-                                              .Item(0, 101, u"&Open\tCtrl+O")
-                                              .Item(0, 0, u"")
-                                              .Popup(kEnd, u"&More")
-                                              .Popup(kEnd, u"&Deep")
-                                              .Item(kEnd | 0x01, 102, u"打开")
-                                              .Popup(kEnd, u"&Help")
-                                              .Item(kEnd, 103, u"&About")
-                                              .Raw(0xFF)
-                                              .Bytes();
+// Each level closes on its last normal item, several at once.
+// clang-format off
+const std::vector<std::uint8_t> kNested = MenuTemplate({
+    {0x18, 0, u"&File"}, {0, 101, u"&Open\tCtrl+O"}, {0, 0, u""}, {0x90, 0, u"&More"}, {0x90, 0, u"&Deep"},
+    {0x81, 102, u"打开"}, {0x90, 0, u"&Help"}, {0x80, 103, u"&About"}});
+// clang-format on
 
 TEST(MenuTemplateReader, ReadsEveryItemAndClosesSeveralLevelsAtOnce) {
     const auto items = ReadMenuTemplate(kNested);
@@ -46,28 +31,27 @@ TEST(MenuTemplateReader, ReadsEveryItemAndClosesSeveralLevelsAtOnce) {
     ASSERT_EQ(items->size(), std::size(expected));
     for (std::size_t i = 0; i < items->size(); ++i) {
         const MenuTemplateItem &got = (*items)[i], &want = expected[i];
-        SCOPED_TRACE(i);
         EXPECT_EQ(std::tie(got.flags, got.id, got.popup, got.levelsClosed, got.caption),
-                  std::tie(want.flags, want.id, want.popup, want.levelsClosed, want.caption));
+                  std::tie(want.flags, want.id, want.popup, want.levelsClosed, want.caption))
+            << i;
     }
-    const auto skipped = ReadMenuTemplate(MenuTemplateBuilder(6).Item(kEnd, 9, u"A").Bytes());
-    ASSERT_TRUE(skipped);
-    EXPECT_EQ(skipped->at(0).id, 9) << "the header's offset is skipped";
+    EXPECT_EQ(ReadMenuTemplate(MenuTemplate({{0x80, 9, u"A"}}, 6))->at(0).id, 9)
+        << "the header's offset is skipped";
 }
 
-TEST(MenuTemplateReader, RejectsEveryTruncationAndMalformedTemplates) {
-    const std::size_t full = kNested.size() - 1; // without the trailing byte
-    ASSERT_TRUE(ReadExact(kNested, full));
-    for (std::size_t size = 0; size < full; ++size)
-        EXPECT_FALSE(ReadExact(kNested, size)) << size;
-
-    auto offsetPastEnd = MenuTemplateBuilder().Item(kEnd, 1, u"a").Bytes();
-    offsetPastEnd[2] = 0xF0;
-    offsetPastEnd[3] = 0xFF;
-    for (const auto& bytes : {MenuTemplateBuilder().Popup(0, u"P").Item(kEnd, 1, u"a").Bytes(),
-                              MenuTemplateBuilder().Item(0, 1, u"a").Item(0, 2, u"b").Bytes(),
-                              offsetPastEnd})
-        EXPECT_FALSE(ReadExact(bytes, bytes.size()));
+// Every truncation (each copied to a buffer of exactly its size, so the sanitizers
+// see a read past the end), a level left open and an offset past the end fail.
+TEST(MenuTemplateReader, RejectsTruncatedAndMalformedTemplates) {
+    for (std::size_t size = 0; size <= kNested.size(); ++size) {
+        std::vector<std::uint8_t> exact(kNested.begin(), kNested.begin() + static_cast<long>(size));
+        exact.shrink_to_fit();
+        EXPECT_EQ(ReadMenuTemplate(exact).has_value(), size == kNested.size()) << size;
+    }
+    auto offsetPastEnd = MenuTemplate({{0x80, 1, u"a"}});
+    offsetPastEnd[2] = offsetPastEnd[3] = 0xFF;
+    for (const auto& bytes : {MenuTemplate({{0x10, 0, u"P"}, {0x80, 1, u"a"}}),
+                              MenuTemplate({{0, 1, u"a"}, {0, 2, u"b"}}), offsetPastEnd})
+        EXPECT_FALSE(ReadMenuTemplate(bytes));
 }
 
 // The version word has the major version in its low byte, the minor in the next
@@ -79,16 +63,14 @@ TEST(OsKindDecision, EveryKindAndItsEdges) {
         std::uint32_t major, minor, extMajor, extMinor;
         OsKind expected;
     };
+    // clang-format off
     const Case cases[] = {
-        {true, 3, 95, 3, 95, OS_WIN32S},  {true, 3, 10, 4, 10, OS_WIN32S},
-        {true, 4, 0, 4, 0, OS_WIN95},     {true, 5, 0, 5, 0, OS_WIN95},
-        {true, 4, 10, 4, 10, OS_WIN98},   {true, 4, 90, 4, 90, OS_WINME},
-        {true, 4, 10, 0, 0, OS_WIN95},    {false, 3, 51, 3, 51, OS_NT_OTHER},
-        {false, 4, 0, 4, 0, OS_NT4},      {false, 4, 90, 4, 90, OS_NT4},
-        {false, 5, 0, 5, 0, OS_WIN2000},  {false, 5, 1, 5, 1, OS_WINXP},
-        {false, 5, 2, 5, 2, OS_NT_OTHER}, {false, 6, 0, 6, 0, OS_NT_OTHER},
-        {false, 5, 1, 0, 0, OS_NT_OTHER},
-    };
+        {true, 3, 95, 3, 95, OS_WIN32S}, {true, 3, 10, 4, 10, OS_WIN32S}, {true, 4, 0, 4, 0, OS_WIN95},
+        {true, 5, 0, 5, 0, OS_WIN95}, {true, 4, 10, 4, 10, OS_WIN98}, {true, 4, 90, 4, 90, OS_WINME},
+        {true, 4, 10, 0, 0, OS_WIN95}, {false, 3, 51, 3, 51, OS_NT_OTHER}, {false, 4, 0, 4, 0, OS_NT4},
+        {false, 4, 90, 4, 90, OS_NT4}, {false, 5, 0, 5, 0, OS_WIN2000}, {false, 5, 1, 5, 1, OS_WINXP},
+        {false, 5, 2, 5, 2, OS_NT_OTHER}, {false, 6, 0, 6, 0, OS_NT_OTHER}, {false, 5, 1, 0, 0, OS_NT_OTHER}};
+    // clang-format on
     for (const Case& c : cases) {
         const std::uint32_t word = (c.nineX ? 0x80000000u : 0) | (c.minor << 8) | c.major;
         EXPECT_EQ(DecideOsKind(word, c.extMajor, c.extMinor), c.expected)
@@ -105,30 +87,14 @@ TEST(ClassicThemeName, TheClassicThemeFileInAnyCaseOnly) {
         EXPECT_FALSE(IsClassicThemeName(other)) << other;
 }
 
-constexpr std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
-    return r | (g << 8) | (b << 16);
-}
-
+// Colours are 0x00BBGGRR.
 TEST(LightenColor, EachChannelTruncatedAndFractionsOutsideTheRangeIgnored) {
-    struct Case {
-        std::uint32_t color;
-        double fraction;
-        std::uint32_t expected;
-    };
-    const Case cases[] = {
-        {Rgb(10, 20, 30), 0.0, Rgb(10, 20, 30)},
-        {Rgb(10, 20, 30), -0.5, Rgb(10, 20, 30)},
-        {Rgb(10, 20, 30), 1.5, Rgb(10, 20, 30)},
-        {Rgb(10, 20, 30), std::nan(""), Rgb(10, 20, 30)},
-        {Rgb(10, 20, 30), 1.0, Rgb(255, 255, 255)},
-        {Rgb(128, 0, 255), 0.5, Rgb(191, 127, 255)}, // 128 + 63.5, truncated
-        {Rgb(0, 128, 0), 0.5, Rgb(127, 191, 127)},
-        {Rgb(0, 0, 128), 0.5, Rgb(127, 127, 191)},
-        {0x02000000u | Rgb(100, 100, 100), 0.3, Rgb(146, 146, 146)}, // top byte cleared
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(LightenRgb(c.color, c.fraction), c.expected) << std::hex << c.color << " by "
-                                                               << c.fraction;
+    for (double fraction : {0.0, -0.5, 1.5, std::nan("")})
+        EXPECT_EQ(LightenRgb(0x1E140A, fraction), 0x1E140Au) << fraction;
+    EXPECT_EQ(LightenRgb(0x1E140A, 1.0), 0xFFFFFFu);
+    EXPECT_EQ(LightenRgb(0xFF0080, 0.5), 0xFF7FBFu) << "128 + 63.5, truncated";
+    EXPECT_EQ(LightenRgb(0x008000, 0.5), 0x7FBF7Fu);
+    EXPECT_EQ(LightenRgb(0x02646464, 0.3), 0x929292u) << "the top byte cleared";
 }
 
 } // namespace

@@ -11,12 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!items)
         return 0;
     // The outermost level is open from the start and every popup opens one; each
-    // must be closed exactly once, the outermost by the last item.
+    // is closed exactly once, the outermost by the last item.
     int open = 1;
     for (const MenuTemplateItem& item : *items) {
-        if (open <= 0 || item.levelsClosed < 0 || (item.popup && item.levelsClosed != 0))
-            std::abort();
-        if (item.caption.find(u'\0') != std::u16string::npos || (item.flags & 0x80))
+        if (open <= 0 || item.levelsClosed < 0 || (item.popup && item.levelsClosed != 0) ||
+            item.caption.find(u'\0') != std::u16string::npos || (item.flags & 0x80))
             std::abort();
         open += item.popup ? 1 : -item.levelsClosed;
     }
@@ -26,18 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 }
 
 std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
-    constexpr std::uint16_t kEnd = MenuTemplateBuilder::kEnd;
-    return {
-        MenuTemplateBuilder().Item(kEnd, 1, u"One").Bytes(),
-        MenuTemplateBuilder()
-            .Popup(0, u"&File")
-            .Item(0, 10, u"&Open\tCtrl+O")
-            .Item(0, 0, u"")
-            .Popup(kEnd, u"&Recent")
-            .Item(kEnd, 11, u"a")
-            .Popup(kEnd, u"&Help")
-            .Item(kEnd | 0x01, 12, u"关于")
-            .Bytes(),
-        MenuTemplateBuilder(8).Popup(kEnd, u"A").Popup(kEnd, u"B").Item(kEnd, 2, u"b").Bytes(),
-    };
+    return {MenuTemplate({{0x80, 1, u"One"}}),
+            MenuTemplate({{0x10, 0, u"&File"},
+                          {0, 10, u"&Open\tCtrl+O"},
+                          {0, 0, u""},
+                          {0x90, 0, u"&Recent"},
+                          {0x80, 11, u"a"},
+                          {0x90, 0, u"&Help"},
+                          {0x81, 12, u"关于"}}),
+            MenuTemplate({{0x90, 0, u"A"}, {0x90, 0, u"B"}, {0x80, 2, u"b"}}, 8)};
 }
