@@ -77,38 +77,30 @@ UINT_PTR AsId(const CMenu& menu) {
     return reinterpret_cast<UINT_PTR>(menu.GetSafeHmenu());
 }
 
-TEST(GlyphMenuAppend, RegisteredFlagsRecordAndCaption) {
-    struct Case {
-        const wchar_t* text;
-        UINT flags, id, expected;
-    };
-    for (const Case& c :
-         {Case{L"caption", MF_GRAYED, 0, 0x900}, // id 0: a separator
-          Case{L"caption", MF_GRAYED | MF_BYPOSITION, 0, 0xD00},
-          Case{L"caption", MF_STRING, 7, 0x100}, Case{nullptr, MF_CHECKED | MF_GRAYED, 8, 0x109}}) {
-        GlyphMenu menu;
-        ASSERT_TRUE(menu.CreatePopupMenu());
-        EXPECT_TRUE(menu.AppendItem(c.text, c.flags, c.id));
-        EXPECT_EQ(RecordAt(menu, 0)->m_flags, c.expected);
-        EXPECT_EQ(RecordAt(menu, 0)->m_id, c.id);
-        EXPECT_STREQ(RecordAt(menu, 0)->m_text, c.text);
-        ExpectRecordAt(menu, 0);
-        EXPECT_EQ(PlatformItem(menu, 0).fType & MFT_SEPARATOR, c.expected & MF_SEPARATOR);
-    }
-}
-
-TEST(GlyphMenuPopups, RegisteredPerAppendAndReleasedWithTheTree) {
+// Id 0 makes a separator whatever the flags (by-position stays); other items
+// become owner-drawn with their states. A popup appended twice is registered
+// twice, and the tree goes with its root.
+TEST(GlyphMenuAppend, FlagsRegistrationAndRelease) {
     auto root = std::make_unique<GlyphMenu>();
-    ASSERT_TRUE(root->CreateMenu());
     auto* popup = new GlyphMenu;  // owned by root once appended
     auto* deeper = new GlyphMenu; // owned by popup once appended
-    ASSERT_TRUE(popup->CreatePopupMenu() && deeper->CreatePopupMenu());
+    ASSERT_TRUE(root->CreateMenu() && popup->CreatePopupMenu() && deeper->CreatePopupMenu());
     const HMENU hPopup = popup->GetSafeHmenu(), hDeeper = deeper->GetSafeHmenu();
     popup->AppendItem(L"deeper", MF_POPUP, AsId(*deeper));
-    deeper->AppendItem(L"leaf", MF_STRING, 40);
+    root->AppendItem(L"caption", MF_GRAYED, 0);
+    root->AppendItem(L"caption", MF_GRAYED | MF_BYPOSITION, 0);
+    root->AppendItem(nullptr, MF_CHECKED | MF_GRAYED, 8);
     root->AppendItem(L"first", MF_POPUP, AsId(*popup));
     root->AppendItem(L"again", MF_POPUP, AsId(*popup));
-    EXPECT_EQ(RecordAt(*root, 1)->m_flags, static_cast<UINT>(MF_POPUP | MF_OWNERDRAW));
+    const UINT flags[] = {0x900, 0xD00, 0x109, 0x110, 0x110};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(RecordAt(*root, i)->m_flags, flags[i]) << i;
+        ExpectRecordAt(*root, i);
+        EXPECT_EQ(PlatformItem(*root, i).fType & MFT_SEPARATOR, flags[i] & MF_SEPARATOR);
+    }
+    EXPECT_STREQ(RecordAt(*root, 0)->m_text, L"caption") << "kept for a separator too";
+    EXPECT_EQ(RecordAt(*root, 2)->m_text, nullptr);
+    EXPECT_EQ(RecordAt(*root, 2)->m_id, 8u);
     EXPECT_EQ(Registrations(hPopup), 2);
     EXPECT_TRUE(GlyphMenu::IsRegisteredMenu(popup));
     EXPECT_FALSE(GlyphMenu::IsRegisteredMenu(root.get())) << "only appended popups";
@@ -146,7 +138,7 @@ void ExpectAligned(const GlyphMenu& menu, const std::vector<std::string>& origin
     }
 }
 
-TEST(GlyphMenuLoad, PlainTopLevelOwnerDrawnLevelsBelowEachAlignedAsItCloses) {
+TEST(GlyphMenuLoad, PlainTopLevelOwnerDrawnLevelsBelowAlignedAndReplacedOnlyWhole) {
     GlyphMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDM_TEST_NESTED));
     ASSERT_EQ(menu.GetMenuItemCount(), 4);
@@ -194,22 +186,16 @@ TEST(GlyphMenuLoad, PlainTopLevelOwnerDrawnLevelsBelowEachAlignedAsItCloses) {
     menu.AppendItem(L"Later", MF_POPUP, AsId(*later));
     EXPECT_EQ(PlatformItem(menu, 4).fType, 0u);
     EXPECT_EQ(RecordAt(menu, 4)->m_flags, popup);
-}
 
-TEST(GlyphMenuLoad, ASecondLoadReplacesTheTreeAFailedOneLeavesItAlone) {
-    GlyphMenu menu;
-    EXPECT_FALSE(menu.LoadMenu("NOSUCHMENU"));
-    ASSERT_TRUE(menu.LoadMenu(IDM_TEST_NESTED));
-    const HMENU file = ::GetSubMenu(menu.GetSafeHmenu(), 0);
-    const HMENU older = ::GetSubMenu(::GetSubMenu(file, 4), 0);
+    // A second load replaces the tree; a missing resource, a broken template, or a
+    // sub-menu that cannot be made (the first or the third of four) fails before
+    // the loaded menu is touched.
+    const HMENU hFile = file.GetSafeHmenu(), hOlder = older.GetSafeHmenu();
     ASSERT_TRUE(menu.LoadMenu("NAMEDMENU"));
-    for (HMENU hMenu : {file, older})
-        EXPECT_TRUE(!::IsMenu(hMenu) && Registrations(hMenu) == 0);
+    EXPECT_TRUE(!::IsMenu(hFile) && !::IsMenu(hOlder) && Registrations(hOlder) == 0);
     const HMENU named = menu.GetSafeHmenu();
-
-    // A broken template, or a sub-menu that cannot be made (the first or the
-    // third of four), fails before the loaded menu is touched.
     const INT_PTR registered = GlyphMenu::s_popupRegistry.GetSize();
+    EXPECT_FALSE(menu.LoadMenu("NOSUCHMENU"));
     for (int popupsMade : {-1, 0, 2}) {
         g_popupsBeforeFailure = popupsMade;
         EXPECT_FALSE(menu.LoadMenu(popupsMade < 0 ? IDM_TEST_UNCLOSED : IDM_TEST_NESTED));
@@ -331,15 +317,13 @@ TEST(StyledButtonMenuChar, OnlyRegisteredGlyphMenus) {
 TEST(ThemeSetting, ReadsTheCurrentUsersThemeFromTheRegistry) {
     EXPECT_EQ(GlyphMenu::s_osKind, OS_NT_OTHER) << "wine reports an NT version after XP";
     const char* key = "Software\\Microsoft\\Plus!\\Themes\\Current";
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
-    EXPECT_FALSE(ReadClassicThemeSetting()) << "no key";
-    for (const auto& [value, classic] :
-         {std::pair{"c:\\windows\\resources\\themes\\windows classic.theme", true},
-          std::pair{"C:\\WINDOWS\\Resources\\Themes\\Luna.theme", false}}) {
-        ASSERT_EQ(::RegSetValueA(HKEY_CURRENT_USER, key, REG_SZ, value, 0), ERROR_SUCCESS);
-        EXPECT_EQ(ReadClassicThemeSetting() != FALSE, classic) << value;
+    for (const char* value : {"c:\\windows\\resources\\themes\\windows classic.theme",
+                              "C:\\WINDOWS\\Resources\\Themes\\Luna.theme", ""}) {
+        ::RegSetValueA(HKEY_CURRENT_USER, key, REG_SZ, value, 0);
+        if (*value == '\0')
+            ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
+        EXPECT_EQ(ReadClassicThemeSetting(), value[0] == 'c') << value;
     }
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
 }
 
 } // namespace

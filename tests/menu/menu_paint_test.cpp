@@ -67,25 +67,23 @@ class MenuPaint : public testing::Test {
 
     DibCanvas& Paint(int item, UINT state, int height, bool flatPainter = false) {
         m_canvas.emplace(150, height, kUntouched);
-        DRAWITEMSTRUCT dis{ODT_MENU,
-                           0,
-                           m_menu->GetMenuItemID(item),
-                           ODA_DRAWENTIRE,
-                           state,
-                           reinterpret_cast<HWND>(m_menu->GetSafeHmenu()),
-                           m_canvas->Hdc(),
-                           CRect(0, 0, 150, height),
-                           reinterpret_cast<ULONG_PTR>(m_menu->m_items.GetAt(item))};
+        const auto hMenu = reinterpret_cast<HWND>(m_menu->GetSafeHmenu());
+        const UINT id = m_menu->GetMenuItemID(item);
+        const RECT rect{0, 0, 150, height};
+        DRAWITEMSTRUCT dis{ODT_MENU,        0,    id,        ODA_DRAWENTIRE, state, hMenu,
+                           m_canvas->Hdc(), rect, Data(item)};
         flatPainter ? m_menu->DrawItemFlat(&dis) : m_menu->DrawItem(&dis);
         return *m_canvas;
     }
 
     MEASUREITEMSTRUCT Measure(int item) {
-        MEASUREITEMSTRUCT mis{
-            ODT_MENU, 0, m_menu->GetMenuItemID(item),
-            0,        0, reinterpret_cast<ULONG_PTR>(m_menu->m_items.GetAt(item))};
+        MEASUREITEMSTRUCT mis{ODT_MENU, 0, m_menu->GetMenuItemID(item), 0, 0, Data(item)};
         m_menu->MeasureItem(&mis);
         return mis;
+    }
+
+    ULONG_PTR Data(int item) const {
+        return reinterpret_cast<ULONG_PTR>(m_menu->m_items.GetAt(item));
     }
 
     static constexpr int kIndices[10] = {
@@ -236,7 +234,7 @@ std::unique_ptr<DibCanvas> DrawImage(const CImageList& list, int index) {
     return canvas;
 }
 
-TEST_F(MenuPaint, GlyphSlotsPerStyleAndOneImagePerCommand) {
+TEST_F(MenuPaint, GlyphSlotsImagesAndCopies) {
     for (const auto& [kind, second, count] :
          {std::tuple{kFlat, 3, 6}, std::tuple{kClassic3d, 1, 2}}) {
         SCOPED_TRACE(kind);
@@ -258,6 +256,22 @@ TEST_F(MenuPaint, GlyphSlotsPerStyleAndOneImagePerCommand) {
         EXPECT_FALSE(GlyphMenu::HasGlyphVariants(count - 2));
         EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, second)->Pixel(8, 7), kRed) << "image 1";
     }
+    // A faded pixel that turns into the face colour is see-through (100 + 0.3 * 155
+    // = 146.5); without the theme the shadow is lighter.
+    SetColor(COLOR_BTNFACE, RGB(146, 146, 146));
+    Build(kFlat);
+    EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, 1)->Pixel(12, 10), kMagenta);
+    DibCanvas canvas(16, 15);
+    CBitmap glyph;
+    ASSERT_TRUE(m_menu->RenderGlyph(&canvas.Dc(), GlyphMenu::s_sharedGlyphs, 0, glyph));
+    GlyphMenu::s_osKind = kClassic3d;
+    m_menu->ShadowGlyph(glyph);
+    {
+        CSelectGuard select(canvas.Dc(), glyph);
+        EXPECT_EQ(canvas.Dc().GetPixel(3, 3), GlyphMenu::LightenColor(kShadow, 0.49));
+        EXPECT_EQ(canvas.Dc().GetPixel(0, 0), RGB(146, 146, 146));
+    }
+
     // The toolbar's button for a command picks its image; no button, image 0.
     Build(kClassic3d).AppendItem(L"c", MF_STRING, ID_GLYPH_C, IDR_GLYPHS);
     m_menu->AppendItem(L"elsewhere", MF_STRING, ID_NOT_ON_TOOLBAR, IDR_GLYPHS);
@@ -303,22 +317,6 @@ TEST_F(MenuPaint, GlyphBitmapsMappedToTheButtonColors) {
     }
     for (int resource : {IDB_SHORT, IDB_HEADER_ONLY, IDB_GLYPH256, IDR_NO_SUCH_GLYPHS})
         EXPECT_EQ(GlyphMenu::LoadMappedBitmap(resource).GetSafeHandle(), nullptr) << resource;
-}
-
-// A faded pixel that turns into the face colour is see-through (100 + 0.3 * 155
-// = 146.5); without the theme the shadow is lighter.
-TEST_F(MenuPaint, FadedAndShadowCopies) {
-    SetColor(COLOR_BTNFACE, RGB(146, 146, 146));
-    Build(kFlat);
-    EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, 1)->Pixel(12, 10), kMagenta);
-    GlyphMenu& menu = Build(kClassic3d);
-    DibCanvas canvas(16, 15);
-    CBitmap glyph;
-    ASSERT_TRUE(menu.RenderGlyph(&canvas.Dc(), GlyphMenu::s_sharedGlyphs, 0, glyph));
-    menu.ShadowGlyph(glyph);
-    CSelectGuard select(canvas.Dc(), glyph);
-    EXPECT_EQ(canvas.Dc().GetPixel(3, 3), GlyphMenu::LightenColor(kShadow, 0.49));
-    EXPECT_EQ(canvas.Dc().GetPixel(0, 0), RGB(146, 146, 146));
 }
 
 } // namespace
