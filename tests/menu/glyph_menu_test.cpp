@@ -66,20 +66,13 @@ GlyphMenu& SubMenu(const CMenu& menu, int position) {
     return *static_cast<GlyphMenu*>(sub);
 }
 
-int Registrations(HMENU hMenu) {
-    int count = 0;
-    for (INT_PTR i = 0; i < GlyphMenu::s_popupRegistry.GetSize(); ++i)
-        count += GlyphMenu::s_popupRegistry[i] == hMenu;
-    return count;
-}
-
 UINT_PTR AsId(const CMenu& menu) {
     return reinterpret_cast<UINT_PTR>(menu.GetSafeHmenu());
 }
 
 // Id 0 makes a separator whatever the flags (by-position stays); other items
-// become owner-drawn with their states. A popup appended twice is registered
-// twice, and the tree goes with its root.
+// become owner-drawn with their states. A popup appended twice leaves the
+// registry, and the tree goes, with its root.
 TEST(GlyphMenuAppend, FlagsRegistrationAndRelease) {
     auto root = std::make_unique<GlyphMenu>();
     auto* popup = new GlyphMenu;  // owned by root once appended
@@ -101,13 +94,12 @@ TEST(GlyphMenuAppend, FlagsRegistrationAndRelease) {
     EXPECT_STREQ(RecordAt(*root, 0)->m_text, L"caption") << "kept for a separator too";
     EXPECT_EQ(RecordAt(*root, 2)->m_text, nullptr);
     EXPECT_EQ(RecordAt(*root, 2)->m_id, 8u);
-    EXPECT_EQ(Registrations(hPopup), 2);
     EXPECT_TRUE(GlyphMenu::IsRegisteredMenu(popup));
     EXPECT_FALSE(GlyphMenu::IsRegisteredMenu(root.get())) << "only appended popups";
 
     root.reset();
     for (HMENU hMenu : {hPopup, hDeeper}) // sub-menu objects deleted, menus destroyed
-        EXPECT_TRUE(!::IsMenu(hMenu) && Registrations(hMenu) == 0 &&
+        EXPECT_TRUE(!::IsMenu(hMenu) && !GlyphMenu::IsRegisteredMenu(hMenu) &&
                     CMenu::FromHandlePermanent(hMenu) == nullptr);
 }
 
@@ -192,7 +184,7 @@ TEST(GlyphMenuLoad, PlainTopLevelOwnerDrawnLevelsBelowAlignedAndReplacedOnlyWhol
     // the loaded menu is touched.
     const HMENU hFile = file.GetSafeHmenu(), hOlder = older.GetSafeHmenu();
     ASSERT_TRUE(menu.LoadMenu("NAMEDMENU"));
-    EXPECT_TRUE(!::IsMenu(hFile) && !::IsMenu(hOlder) && Registrations(hOlder) == 0);
+    EXPECT_TRUE(!::IsMenu(hFile) && !::IsMenu(hOlder) && !GlyphMenu::IsRegisteredMenu(hOlder));
     const HMENU named = menu.GetSafeHmenu();
     const INT_PTR registered = GlyphMenu::s_popupRegistry.GetSize();
     EXPECT_FALSE(menu.LoadMenu("NOSUCHMENU"));
@@ -263,54 +255,46 @@ TEST(MenuHandleKey, WidensBySignExtension) {
     }
 }
 
-TEST(GlyphMenuHandleMenuChar, FirstCaseInsensitiveMnemonicOfPopupsOnly) {
-    GlyphMenu menu;
-    ASSERT_TRUE(menu.CreatePopupMenu());
-    UINT id = 100;
-    for (const wchar_t* caption : {L"&Save", L"&save as", L"Fish &&Chips", L"文件(&F)", L"&Queue"})
-        menu.AppendItem(caption, MF_STRING, ++id);
-    for (const auto& [character, position] :
-         {std::pair{'S', 0}, std::pair{'s', 0}, std::pair{'c', 2}, std::pair{'f', 3}})
-        EXPECT_EQ(GlyphMenu::HandleMenuChar(character, MF_POPUP, &menu),
-                  MAKELRESULT(position, MNC_EXECUTE))
-            << character;
-    EXPECT_EQ(GlyphMenu::HandleMenuChar(0x100 | 'q', MF_POPUP, &menu), MAKELRESULT(4, MNC_EXECUTE));
-    EXPECT_EQ(GlyphMenu::HandleMenuChar('x', MF_POPUP, &menu), 0);
-    EXPECT_EQ(GlyphMenu::HandleMenuChar('s', MF_POPUP, nullptr), 0);
-
-    // An item added behind the object's back: popups only resynchronise.
-    ASSERT_TRUE(::InsertMenuA(menu.GetSafeHmenu(), 0, MF_BYPOSITION, 7, "&Zebra"));
-    EXPECT_EQ(GlyphMenu::HandleMenuChar('z', MF_SYSMENU, &menu), 0);
-    EXPECT_EQ(menu.m_items.GetSize(), 5);
-    EXPECT_EQ(GlyphMenu::HandleMenuChar('z', MF_POPUP, &menu), MAKELRESULT(0, MNC_EXECUTE));
-    ExpectRecordAt(menu, 0);
-}
-
-// The button answers mnemonics only for registered popups that have a
-// GlyphMenu behind them; anything else gets the default answer.
-TEST(StyledButtonMenuChar, OnlyRegisteredGlyphMenus) {
+// The button answers mnemonics for registered popups that have a GlyphMenu behind
+// them, with the first case-insensitive match; anything else gets the default answer.
+TEST(StyledButtonMenuChar, MnemonicsOfRegisteredGlyphMenusOnly) {
     CStyledButton button;
     const HWND hButton = ::CreateWindowExA(0, "BUTTON", "", WS_POPUP, 0, 0, 20, 20, nullptr,
                                            nullptr, nullptr, nullptr);
     ASSERT_TRUE(button.SubclassWindow(hButton));
     GlyphMenu parent, unregistered;
-    auto* glyphPopup = new GlyphMenu;             // owned by parent once appended
+    auto* menu = new GlyphMenu;                   // owned by parent once appended
     const HMENU plainPopup = ::CreatePopupMenu(); // destroyed with parent
-    ASSERT_TRUE(parent.CreatePopupMenu() && glyphPopup->CreatePopupMenu() &&
+    ASSERT_TRUE(parent.CreatePopupMenu() && menu->CreatePopupMenu() &&
                 unregistered.CreatePopupMenu());
-    glyphPopup->AppendItem(L"&Open", MF_STRING, 1);
+    UINT id = 100;
+    for (const wchar_t* caption : {L"&Save", L"&save as", L"Fish &&Chips", L"文件(&F)", L"&Queue"})
+        menu->AppendItem(caption, MF_STRING, ++id);
     unregistered.AppendItem(L"&Open", MF_STRING, 3);
     ::AppendMenuA(plainPopup, MF_STRING, 2, "&Open");
-    parent.AppendItem(L"glyph", MF_POPUP, AsId(*glyphPopup));
+    parent.AppendItem(L"glyph", MF_POPUP, AsId(*menu));
     parent.AppendItem(L"plain", MF_POPUP, reinterpret_cast<UINT_PTR>(plainPopup));
+    const auto ask = [hButton](UINT character, UINT flags, UINT_PTR hMenu) {
+        return ::SendMessageA(hButton, WM_MENUCHAR, MAKEWPARAM(character, flags),
+                              static_cast<LPARAM>(hMenu));
+    };
+    for (const auto& [character, position] :
+         {std::pair{'S', 0}, std::pair{'s', 0}, std::pair{'c', 2}, std::pair{'f', 3}})
+        EXPECT_EQ(ask(character, MF_POPUP, AsId(*menu)), MAKELRESULT(position, MNC_EXECUTE))
+            << character;
+    EXPECT_EQ(GlyphMenu::HandleMenuChar(0x100 | 'q', MF_POPUP, menu), MAKELRESULT(4, MNC_EXECUTE));
+    EXPECT_EQ(ask('x', MF_POPUP, AsId(*menu)), 0);
+    for (UINT_PTR other : {reinterpret_cast<UINT_PTR>(plainPopup), AsId(unregistered)})
+        EXPECT_EQ(ask('o', MF_POPUP, other),
+                  ::DefWindowProcA(hButton, WM_MENUCHAR, MAKEWPARAM('o', MF_POPUP),
+                                   static_cast<LPARAM>(other)));
 
-    const WPARAM typed = MAKEWPARAM('o', MF_POPUP);
-    const auto asked = reinterpret_cast<LPARAM>(glyphPopup->GetSafeHmenu());
-    EXPECT_EQ(::SendMessageA(hButton, WM_MENUCHAR, typed, asked), MAKELRESULT(0, MNC_EXECUTE));
-    for (LPARAM other :
-         {reinterpret_cast<LPARAM>(plainPopup), static_cast<LPARAM>(AsId(unregistered))})
-        EXPECT_EQ(::SendMessageA(hButton, WM_MENUCHAR, typed, other),
-                  ::DefWindowProcA(hButton, WM_MENUCHAR, typed, other));
+    // An item added behind the object's back: popups only resynchronise.
+    ASSERT_TRUE(::InsertMenuA(menu->GetSafeHmenu(), 0, MF_BYPOSITION, 7, "&Zebra"));
+    EXPECT_EQ(ask('z', MF_SYSMENU, AsId(*menu)), 0);
+    EXPECT_EQ(menu->m_items.GetSize(), 5);
+    EXPECT_EQ(ask('z', MF_POPUP, AsId(*menu)), MAKELRESULT(0, MNC_EXECUTE));
+    ExpectRecordAt(*menu, 0);
     ::DestroyWindow(hButton);
 }
 

@@ -65,14 +65,14 @@ class MenuPaint : public testing::Test {
         return *m_menu;
     }
 
-    DibCanvas& Paint(int item, UINT state, int height, bool flatPainter = false) {
+    DibCanvas& Paint(int item, UINT state, int height) {
         m_canvas.emplace(150, height, kUntouched);
         const auto hMenu = reinterpret_cast<HWND>(m_menu->GetSafeHmenu());
         const UINT id = m_menu->GetMenuItemID(item);
         const RECT rect{0, 0, 150, height};
         DRAWITEMSTRUCT dis{ODT_MENU,        0,    id,        ODA_DRAWENTIRE, state, hMenu,
                            m_canvas->Hdc(), rect, Data(item)};
-        flatPainter ? m_menu->DrawItemFlat(&dis) : m_menu->DrawItem(&dis);
+        m_menu->DrawItem(&dis);
         return *m_canvas;
     }
 
@@ -129,7 +129,6 @@ TEST_F(MenuPaint, ItemsInEveryStateAndStyle) {
         int item;
         UINT state;
         std::vector<Probe> probes;
-        bool flatPainter = false;
     };
     const auto with = [](std::vector<Probe> a, const std::vector<Probe>& b) {
         a.insert(a.end(), b.begin(), b.end());
@@ -183,18 +182,13 @@ TEST_F(MenuPaint, ItemsInEveryStateAndStyle) {
         {"flat disabled never selected", kFlat, OPEN, gray | sel,
          {{CRect(0, 0, 150, 22), selection, NONE}, At(75, 0, kWindow), At(1, 20, kFace),
           {CRect(31, 0, 150, 22), kGray, SOME}, At(7, 7, kShadow), {CRect(0, 0, 150, 22), kButtonText, NONE}}},
-        {"flat painter unthemed: lighter selection", kClassic3d, PLAIN, sel, {At(75, 10, checkedTint)}, true},
-        {"flat painter unthemed: lighter column and disabled text", kClassic3d, PLAIN, gray,
-         {At(10, 10, GlyphMenu::LightenColor(kFace, 0.25)),
-          {CRect(31, 0, 150, 22), GlyphMenu::LightenColor(kGray, 0.4), SOME}}, true},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Build(c.kind);
-        const int height = c.item == SEPARATOR ? (c.kind == kFlat ? 11 : 9)
-                                               : (c.kind == kFlat || c.flatPainter ? 22 : 19);
-        const DibCanvas& canvas = Paint(c.item, c.state, height, c.flatPainter);
+        const int height = (c.kind == kFlat ? 22 : 19) / (c.item == SEPARATOR ? 2 : 1);
+        const DibCanvas& canvas = Paint(c.item, c.state, height);
         for (const Probe& p : c.probes) {
             const int count = canvas.Count(p.area, p.color);
             const int expected = p.expect == EVERY ? p.area.Width() * p.area.Height() : 0;
