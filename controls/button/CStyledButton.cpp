@@ -413,8 +413,8 @@ HBRUSH CStyledButton::CtlColor(CDC*, UINT) {
 
 // The popup of the drop-down menu belongs to the button, so its mnemonics arrive here.
 LRESULT CStyledButton::OnMenuChar(UINT nChar, UINT nFlags, CMenu* pMenu) {
-    // A registered handle need not have a GlyphMenu behind it: any popup handle can be
-    // appended, and a plain menu has no records to search.
+    // A registered handle may belong to a plain CMenu: any popup can be appended, and
+    // only a GlyphMenu has records to search.
     if (GlyphMenu::IsRegisteredMenu(pMenu) && pMenu->IsKindOf(RUNTIME_CLASS(GlyphMenu)))
         return GlyphMenu::HandleMenuChar(nChar, nFlags, static_cast<GlyphMenu*>(pMenu));
     return Default();

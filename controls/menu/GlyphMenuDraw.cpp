@@ -33,6 +33,16 @@ void DrawGlyph(CDC* pDC, int index, int x, int y) {
     GlyphMenu::s_sharedGlyphs.Draw(pDC, index, CPoint(x, y), ILD_TRANSPARENT);
 }
 
+// The mark in a check box: the dot for an item with a checked-state bitmap (a
+// radio item), else the tick, tickLeft pixels in.
+void DrawCheckMark(CDC* pDC, const RECT& box, HBITMAP hRadio, int tickLeft) {
+    const COLORREF mark = SysColor(COLOR_MENUTEXT);
+    if (hRadio != nullptr)
+        GlyphMenu::DrawRadioDot(pDC, box.left + 5, box.top + 4, mark);
+    else
+        GlyphMenu::DrawCheckTick(pDC, box.left + tickLeft, box.top + 4, mark);
+}
+
 } // namespace
 
 // What one draw request shows, with its style's rule for disabled items applied.
@@ -348,22 +358,14 @@ BOOL GlyphMenu::DrawCheckClassic(CDC* pDC, const RECT& rect, BOOL bSelected, HBI
         CRect edge = rect;
         pDC->DrawEdge(&edge, BDR_SUNKENOUTER, BF_RECT);
     }
-    const COLORREF mark = SysColor(COLOR_MENUTEXT);
-    if (hRadio != nullptr)
-        DrawRadioDot(pDC, rect.left + 5, rect.top + 4, mark);
-    else
-        DrawCheckTick(pDC, rect.left + 4, rect.top + 4, mark);
+    DrawCheckMark(pDC, rect, hRadio, 4);
     return TRUE;
 }
 
 BOOL GlyphMenu::DrawCheckFlat(CDC* pDC, const RECT& rect, HBITMAP hRadio, COLORREF crHighlight) {
     pDC->FillSolidRect(&rect, LightenColor(crHighlight, 0.85));
     pDC->Draw3dRect(&rect, crHighlight, crHighlight);
-    const COLORREF mark = SysColor(COLOR_MENUTEXT);
-    if (hRadio != nullptr)
-        DrawRadioDot(pDC, rect.left + 5, rect.top + 4, mark);
-    else
-        DrawCheckTick(pDC, rect.left + 5, rect.top + 4, mark);
+    DrawCheckMark(pDC, rect, hRadio, 5);
     return TRUE;
 }
 

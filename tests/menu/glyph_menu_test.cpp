@@ -1,6 +1,5 @@
 // GlyphMenu's records, loading and editing on real platform menus under wine.
-#include "CClientDC.h"
-#include "CSelectGuard.h"
+#include "CDC.h"
 #include "CStyledButton.h"
 #include "GlyphMenu.h"
 #include "MenuHost.h"
@@ -61,7 +60,7 @@ std::string TextOf(const GlyphMenuItem* record) {
 }
 
 GlyphMenu& SubMenu(const CMenu& menu, int position) {
-    CMenu* sub = menu.GetSubMenu(position);
+    CMenu* sub = CMenu::FromHandle(menu.GetSubMenu(position));
     EXPECT_TRUE(sub != nullptr && sub->IsKindOf(RUNTIME_CLASS(GlyphMenu))) << position;
     return *static_cast<GlyphMenu*>(sub);
 }
@@ -100,7 +99,7 @@ TEST(GlyphMenuAppend, FlagsRegistrationAndRelease) {
     root.reset();
     for (HMENU hMenu : {hPopup, hDeeper}) // sub-menu objects deleted, menus destroyed
         EXPECT_TRUE(!::IsMenu(hMenu) && !GlyphMenu::IsRegisteredMenu(hMenu) &&
-                    CMenu::FromHandlePermanent(hMenu) == nullptr);
+                    CMenu::FromHandle(hMenu) == nullptr);
 }
 
 // Each caption with a tab is padded with spaces just far enough to reach the
@@ -163,10 +162,10 @@ TEST(GlyphMenuLoad, PlainTopLevelOwnerDrawnLevelsBelowAlignedAndReplacedOnlyWhol
     EXPECT_TRUE(menu.GetItemText(ID_OLD_A, text, MF_BYCOMMAND));
     EXPECT_EQ(std::string(text).substr(0, 12), "打开(&O).txt");
     int position = -2;
-    EXPECT_EQ(menu.FindCommandOwner(ID_OLD_B, &position), &older);
+    EXPECT_EQ(menu.FindCommandOwner(ID_OLD_B, &position), older.GetSafeHmenu());
     EXPECT_EQ(position, 1);
     ASSERT_TRUE(::RemoveMenu(older.GetSafeHmenu(), 0, MF_BYPOSITION));
-    EXPECT_EQ(menu.FindCommandOwner(ID_OLD_A, &position), &menu);
+    EXPECT_EQ(menu.FindCommandOwner(ID_OLD_A, &position), menu.GetSafeHmenu());
     EXPECT_EQ(position, 2);
     EXPECT_EQ(menu.FindCommandOwner(4242, &position), nullptr);
     EXPECT_EQ(position, -1);
@@ -272,8 +271,11 @@ TEST(StyledButtonMenuChar, MnemonicsOfRegisteredGlyphMenusOnly) {
         menu->AppendItem(caption, MF_STRING, ++id);
     unregistered.AppendItem(L"&Open", MF_STRING, 3);
     ::AppendMenuA(plainPopup, MF_STRING, 2, "&Open");
+    CMenu plainOwner; // destroyed before parent, which then finds no object for it
+    ASSERT_TRUE(plainOwner.CreatePopupMenu() && plainOwner.AppendMenu(MF_STRING, 4, "&Open"));
     parent.AppendItem(L"glyph", MF_POPUP, AsId(*menu));
     parent.AppendItem(L"plain", MF_POPUP, reinterpret_cast<UINT_PTR>(plainPopup));
+    parent.AppendItem(L"plain object", MF_POPUP, AsId(plainOwner));
     const auto ask = [hButton](UINT character, UINT flags, UINT_PTR hMenu) {
         return ::SendMessageA(hButton, WM_MENUCHAR, MAKEWPARAM(character, flags),
                               static_cast<LPARAM>(hMenu));
@@ -284,7 +286,8 @@ TEST(StyledButtonMenuChar, MnemonicsOfRegisteredGlyphMenusOnly) {
             << character;
     EXPECT_EQ(GlyphMenu::HandleMenuChar(0x100 | 'q', MF_POPUP, menu), MAKELRESULT(4, MNC_EXECUTE));
     EXPECT_EQ(ask('x', MF_POPUP, AsId(*menu)), 0);
-    for (UINT_PTR other : {reinterpret_cast<UINT_PTR>(plainPopup), AsId(unregistered)})
+    for (UINT_PTR other :
+         {reinterpret_cast<UINT_PTR>(plainPopup), AsId(plainOwner), AsId(unregistered)})
         EXPECT_EQ(ask('o', MF_POPUP, other),
                   ::DefWindowProcA(hButton, WM_MENUCHAR, MAKEWPARAM('o', MF_POPUP),
                                    static_cast<LPARAM>(other)));

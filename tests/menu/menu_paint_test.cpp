@@ -1,8 +1,7 @@
 // Measuring and painting menu items, and the glyph list they draw from, in
 // 32-bit DIB sections under wine.
-#include "CClientDC.h"
-#include "CFont.h"
-#include "CSelectGuard.h"
+#include "CDC.h"
+#include "CGdiObject.h"
 #include "DibCanvas.h"
 #include "GlyphMenu.h"
 #include "MenuHost.h"
@@ -299,7 +298,7 @@ TEST_F(MenuPaint, GlyphBitmapsMappedToTheButtonColors) {
         CBitmap bitmap = GlyphMenu::LoadMappedBitmap(resource);
         ASSERT_NE(bitmap.GetSafeHandle(), nullptr);
         DibCanvas canvas(4, 2);
-        CDC source;
+        CMemoryDC source;
         source.CreateCompatibleDC(&canvas.Dc());
         CSelectGuard select(source, bitmap);
         canvas.Dc().BitBlt(0, 0, 4, 2, &source, 0, 0, SRCCOPY);
