@@ -21,7 +21,7 @@ from panel_driver import (BUTTON, ID, QUERY, Boardsim, Panel, Paths, click, fram
 
 YELLOW, BLUE, WHITE, BLACK = (255, 255, 0), (0, 0, 255), (255, 255, 255), (0, 0, 0)
 GREEN, MAGENTA, RED, CYAN = (0, 255, 0), (255, 0, 255), (255, 0, 0), (0, 255, 255)
-SOAK = {"cycles": 1, "flood": 1000}
+SOAK = {"cycles": 1, "flood": 500}
 RSS_GROWTH_KB = 4096  # what a long soak may add to the panel's resident memory
 
 
