@@ -9,14 +9,12 @@ that the panel's resident memory stays flat; tests/e2e/soak.sh runs it.
 
 import argparse
 import os
-import shutil
 import socket
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
-from panel_driver import (BUTTON, ID, QUERY, Boardsim, Panel, Paths, click, frame,  # noqa: E402
+from panel_driver import (BUTTON, ID, QUERY, PanelTestCase, Paths, click, frame,  # noqa: E402
                           keys, run, screen, settings_file, wait_for, xdotool)
 
 YELLOW, BLUE, WHITE, BLACK = (255, 255, 0), (0, 0, 255), (255, 255, 255), (0, 0, 0)
@@ -52,17 +50,7 @@ def colour_problems(controls, expected):
     return problems
 
 
-class PanelTest(unittest.TestCase):
-
-    def setUp(self):
-        self.directory = tempfile.mkdtemp(prefix="kestrel-e2e-")
-        self.addCleanup(shutil.rmtree, self.directory, ignore_errors=True)
-
-    def start_panel(self, settings):
-        self.panel = Panel(settings)
-        self.addCleanup(self.panel.stop)
-        self.panel.wait_shown()
-        return self.panel
+class PanelTest(PanelTestCase):
 
     def wait_colours(self, expected):
         controls = self.panel.controls()
@@ -102,8 +90,7 @@ class PanelTest(unittest.TestCase):
     def switch_channels(self, cycles, *board_options):
         """Connects (cycles times, each a new connection), clicks channels 3 and 2 each
         time and watches the frames at the board and the colours on the screen."""
-        board = Boardsim(self.directory, "--channels", "0x8005", *map(str, board_options))
-        self.addCleanup(board.stop)
+        board = self.start_board("--channels", "0x8005", *map(str, board_options))
         panel = self.start_panel(settings_file(board.port))
         controls = panel.controls()
         on, sent = {1, 3, 16}, []

@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 
 with open(os.path.join(os.path.dirname(__file__), "..", "..", "res", "resource.h"),
           encoding="ascii") as header:
@@ -131,6 +132,9 @@ class Boardsim:
         with open(self.log, encoding="ascii") as log:
             return [bytes.fromhex("".join(line.split()[1:9])) for line in log if line[-1] == "\n"]
 
+    def wait_frames(self, count, what):
+        return wait_for(lambda: len(frames := self.frames()) >= count and frames, what)
+
     def stop(self):
         self.process.terminate()
         self.process.wait(30)
@@ -187,3 +191,22 @@ class Panel:
             self.process.wait(60)
         wait_for(lambda: PANEL not in dialogs(), "the panel's windows to go")
         shutil.rmtree(self.directory, ignore_errors=True)
+
+
+class PanelTestCase(unittest.TestCase):
+    """A directory of the case's own; every board and panel it starts is ended."""
+
+    def setUp(self):
+        self.directory = tempfile.mkdtemp(prefix="kestrel-case-")
+        self.addCleanup(shutil.rmtree, self.directory, ignore_errors=True)
+
+    def start_board(self, *options):
+        board = Boardsim(self.directory, *options)
+        self.addCleanup(board.stop)
+        return board
+
+    def start_panel(self, settings):
+        self.panel = Panel(settings)
+        self.addCleanup(self.panel.stop)
+        self.panel.wait_shown()
+        return self.panel
