@@ -2,20 +2,14 @@
 
 DibCanvas::DibCanvas(int width, int height, COLORREF fill) : m_width(width), m_height(height) {
     BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader = {sizeof(bi.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    if (!m_bitmap.Attach(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0)))
-        return;
-    if (!m_dc.CreateCompatibleDC(nullptr))
+    if (!m_bitmap.Attach(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0)) ||
+        !m_dc.CreateCompatibleDC(nullptr))
         return;
     m_select.emplace(m_dc, m_bitmap);
     m_bits = static_cast<const DWORD*>(bits);
-    Fill(fill);
+    m_dc.FillSolidRect(0, 0, width, height, fill);
 }
 
 COLORREF DibCanvas::Pixel(int x, int y) const {
@@ -24,11 +18,6 @@ COLORREF DibCanvas::Pixel(int x, int y) const {
     ::GdiFlush();
     DWORD bgr = m_bits[y * m_width + x];
     return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
-}
-
-void DibCanvas::Fill(COLORREF color) {
-    RECT rc{0, 0, m_width, m_height};
-    m_dc.FillSolidRect(&rc, color);
 }
 
 int DibCanvas::Count(const RECT& rc, COLORREF color) const {

@@ -9,18 +9,13 @@
 class DibCanvas {
   public:
     DibCanvas(int width, int height, COLORREF fill = RGB(255, 255, 255));
-    DibCanvas(const DibCanvas&) = delete;
-    DibCanvas& operator=(const DibCanvas&) = delete;
 
     CDC& Dc() { return m_dc; }
     HDC Hdc() const { return m_dc.GetSafeHdc(); }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
-    bool Valid() const { return m_bits != nullptr; }
-
     // The pixel as a COLORREF (0x00BBGGRR), after flushing GDI's batch.
     COLORREF Pixel(int x, int y) const;
-    void Fill(COLORREF color);
     // Counts pixels of one colour inside a rectangle.
     int Count(const RECT& rc, COLORREF color) const;
 

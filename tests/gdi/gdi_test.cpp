@@ -1,8 +1,7 @@
 // What the framework itself decides about device contexts and GDI objects: the
 // pixels of its own drawing helpers, selection guards, owners releasing exactly once.
-#include "DibCanvas.h"
-
 #include "CMenu.h"
+#include "DibCanvas.h"
 #include "FreeGdiHandles.h"
 
 #include <gtest/gtest.h>
@@ -13,45 +12,38 @@ namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
 
-TEST(DrawingHelpers, FillSolidRectFillsExactlyAndKeepsTheBackgroundColour) {
+// FillSolidRect keeps the background colour; Draw3dRect's top and left lose their
+// far pixel to the second colour, right and bottom are full.
+TEST(DrawingHelpers, FillSolidRectAndDraw3dRectPaintExactly) {
     DibCanvas canvas(20, 20);
     canvas.Dc().SetBkColor(kBlue);
-    canvas.Dc().FillSolidRect(2, 3, 5, 4, kRed);
+    canvas.Dc().FillSolidRect(14, 13, 5, 4, kRed);
     EXPECT_EQ(::GetBkColor(canvas.Hdc()), kBlue);
-    EXPECT_EQ(canvas.Count({2, 3, 7, 7}, kRed), 20);
-    EXPECT_EQ(canvas.Count({0, 0, 20, 20}, kRed), 20);
-}
-
-// Top and left lose their far pixel to the second colour; right and bottom are full.
-TEST(DrawingHelpers, Draw3dRectPutsEachColourOnItsOwnSides) {
-    DibCanvas canvas(20, 20);
+    EXPECT_EQ(canvas.Count({14, 13, 19, 17}, kRed), 20);
     const RECT rc{2, 2, 12, 10};
     canvas.Dc().Draw3dRect(&rc, kRed, kBlue);
     const struct {
         int x, y;
         COLORREF expected;
-    } probes[] = {{2, 2, kRed},   {10, 2, kRed},   {11, 2, kBlue}, {2, 8, kRed},
-                  {2, 9, kBlue},  {11, 9, kBlue},  {3, 3, kWhite}, {12, 10, kWhite}};
+    } probes[] = {{2, 2, kRed},  {10, 2, kRed},  {11, 2, kBlue}, {2, 8, kRed},
+                  {2, 9, kBlue}, {11, 9, kBlue}, {3, 3, kWhite}, {12, 10, kWhite}};
     for (const auto& p : probes)
         EXPECT_EQ(canvas.Pixel(p.x, p.y), p.expected) << p.x << "," << p.y;
-    EXPECT_EQ(canvas.Count({0, 0, 20, 20}, kRed), 9 + 7 - 1);
+    EXPECT_EQ(canvas.Count({0, 0, 13, 11}, kRed), 9 + 7 - 1);
     EXPECT_EQ(canvas.Count({0, 0, 20, 20}, kBlue), 10 + 8 - 1);
 }
 
 TEST(SelectGuard, PutsBackWhatWasSelectedBefore) {
     DibCanvas canvas(4, 4);
     HDC hdc = canvas.Hdc();
-    const HGDIOBJ penBefore = ::GetCurrentObject(hdc, OBJ_PEN);
+    const HGDIOBJ before = ::GetCurrentObject(hdc, OBJ_PEN);
     CPen red(PS_SOLID, 1, kRed), blue(PS_SOLID, 1, kBlue);
     {
         CSelectGuard outer(canvas.Dc(), red);
-        {
-            CSelectGuard inner(hdc, blue.GetSafeHandle());
-            EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), blue.GetSafeHandle());
-        }
+        { CSelectGuard inner(hdc, blue.GetSafeHandle()); }
         EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), red.GetSafeHandle());
     }
-    EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), penBefore);
+    EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), before);
 }
 
 // A move hands the handle over once; assigning releases what the target held.
@@ -62,12 +54,9 @@ void CheckMoves(Make make, Alive alive, Handle handle) {
     const auto moved = handle(source), replaced = handle(target);
     target = std::move(source);
     EXPECT_EQ(handle(source), nullptr);
-    EXPECT_EQ(handle(target), moved);
     EXPECT_FALSE(alive(replaced));
-    {
-        Owner constructed(std::move(target));
-        EXPECT_EQ(handle(target), nullptr);
-    }
+    { Owner constructed(std::move(target)); }
+    EXPECT_EQ(handle(target), nullptr);
     EXPECT_FALSE(alive(moved));
 }
 
@@ -82,19 +71,18 @@ TEST(Ownership, OwnersMoveAndReleaseOnce) {
                       [](CMenu& m) { return m.GetSafeHmenu(); });
 }
 
-// Every owner and guard gives back what it took: a round that kept one object
-// would leave as many fewer free handles as there were rounds.
+// A round that kept one object would leave as many fewer free handles as there were rounds.
 TEST(Ownership, OwnersAndGuardsLeakNothing) {
     const CRect area(1, 1, 3, 3);
+    LOGFONTA lf{};
+    lf.lfHeight = -12;
     auto round = [&](int i) {
         CClientDC screen(nullptr);
         CMemoryDC dc;
         CBitmap bitmap;
-        CBrush brush(RGB(i & 0xFF, 0, 0));
-        CPen pen(PS_SOLID, 1, RGB(0, i & 0xFF, 0));
+        CBrush brush(RGB(i, 0, 0));
+        CPen pen(PS_SOLID, 1, RGB(0, i, 0));
         CFont font;
-        LOGFONTA lf{};
-        lf.lfHeight = -12;
         if (!dc.CreateCompatibleDC(&screen) || !bitmap.CreateCompatibleBitmap(&screen, 4, 4) ||
             !brush.GetSafeHandle() || !pen.GetSafeHandle() || !font.CreateFontIndirect(&lf))
             return false;
