@@ -17,8 +17,15 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
                                 "panelprobe"))
-from panel_driver import (Boardsim, Panel, Paths, cpu_seconds, run, settings_file,  # noqa: E402
+from panel_driver import (Boardsim, Panel, Paths, run, settings_file,  # noqa: E402
                           wait_for)
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat", encoding="ascii") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
 
 IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "60"))
 START_RUNS = 5

@@ -244,12 +244,11 @@ TEST(DataExchange, PortBoxValidation) {
         TestDialog dialog([&](TestDialog& d) {
             ::SetWindowTextA(d.Item(IDC_TEST_IP), "10.0.0.9");
             ::SetWindowTextA(d.Item(IDC_TEST_PORT), c.text);
-            MessageBoxWatcher watcher;
+            auto box = AnswerMessageBoxLater(c.message ? 20000 : 0);
             EXPECT_EQ(d.UpdateData(TRUE), c.message == nullptr) << c.text;
             if (!c.message)
                 return true;
-            EXPECT_TRUE(watcher.WaitForCount(1));
-            const auto seen = watcher.Seen().at(0);
+            const SeenMessageBox seen = box.get();
             EXPECT_EQ(seen.text, c.message);
             EXPECT_EQ(seen.caption, "framework_test");
             EXPECT_EQ(seen.hasIcon, c.message == kRange);

@@ -3,7 +3,6 @@
 #include "CStyledButton.h"
 #include "GlyphMenu.h"
 #include "MenuHost.h"
-#include "ThemeSetting.h"
 #include "menu_test_ids.h"
 
 #include <gtest/gtest.h>
@@ -299,18 +298,6 @@ TEST(StyledButtonMenuChar, MnemonicsOfRegisteredGlyphMenusOnly) {
     EXPECT_EQ(ask('z', MF_POPUP, AsId(*menu)), MAKELRESULT(0, MNC_EXECUTE));
     ExpectRecordAt(*menu, 0);
     ::DestroyWindow(hButton);
-}
-
-TEST(ThemeSetting, ReadsTheCurrentUsersThemeFromTheRegistry) {
-    EXPECT_EQ(GlyphMenu::s_osKind, OS_NT_OTHER) << "wine reports an NT version after XP";
-    const char* key = "Software\\Microsoft\\Plus!\\Themes\\Current";
-    for (const char* value : {"c:\\windows\\resources\\themes\\windows classic.theme",
-                              "C:\\WINDOWS\\Resources\\Themes\\Luna.theme", ""}) {
-        ::RegSetValueA(HKEY_CURRENT_USER, key, REG_SZ, value, 0);
-        if (*value == '\0')
-            ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
-        EXPECT_EQ(ReadClassicThemeSetting(), value[0] == 'c') << value;
-    }
 }
 
 } // namespace

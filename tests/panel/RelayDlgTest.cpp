@@ -249,6 +249,15 @@ TEST_F(RelayDlgTest, ClicksSendTheirFramesAndChangeNothingHere) {
                               kQuery}));
 }
 
+// Only the low four bits of a system command may differ from the About item's id.
+TEST_F(RelayDlgTest, TheAboutItemsFamilyOpensTheAboutBox) {
+    Start(Local());
+    for (WPARAM id : {16, 17}) {
+        ::PostMessageA(hwnd, WM_SYSCOMMAND, id, 0);
+        EXPECT_EQ(AnswerMessageBox().caption, "关于 Kestrel") << id;
+    }
+}
+
 TEST_F(RelayDlgTest, EnterClosesTheDialogOnlyOnAValidPort) {
     Start(Local());
     std::thread typing([&] { ::SetDlgItemTextA(hwnd, IDC_PORT, "20000"); });

@@ -60,12 +60,6 @@ def wait_for(condition, what, timeout=120.0, interval=0.1):
     return value
 
 
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat", encoding="ascii") as stat:
-        fields = stat.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
 def dialogs():
     """{caption: {control id: Control}} of the visible dialogs; none when the probe
     is stuck (wine can hang it on a window being created; the next one works)."""

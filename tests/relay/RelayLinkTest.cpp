@@ -104,13 +104,4 @@ TEST_F(RelayLinkTest, EachConnectionEndsWithItsThread) {
     EXPECT_EQ(failed.SendFrame(kQuery), SOCKET_ERROR);
 }
 
-TEST_F(RelayLinkTest, APortAbove65535ConnectsToItsLow16Bits) {
-    LoopbackBoard at4464(4464);
-    ASSERT_EQ(at4464.Port(), 4464);
-    CRelayLink link;
-    ASSERT_TRUE(link.Open());
-    ASSERT_TRUE(link.Connect("127.0.0.1", 70000));
-    EXPECT_TRUE(WaitFor([&] { return at4464.ConnectionCount() == 1; }));
-}
-
 } // namespace

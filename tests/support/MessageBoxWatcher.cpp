@@ -44,26 +44,6 @@ SeenMessageBox AnswerMessageBox(unsigned timeoutMs, const std::function<void()>&
     return seen;
 }
 
-MessageBoxWatcher::MessageBoxWatcher()
-    : m_thread([this] {
-          while (!m_stop) {
-              SeenMessageBox box = AnswerMessageBox(50);
-              std::lock_guard lock(m_lock);
-              if (!box.text.empty())
-                  m_seen.push_back(box);
-          }
-      }) {}
-
-MessageBoxWatcher::~MessageBoxWatcher() {
-    m_stop = true;
-    m_thread.join();
-}
-
-std::vector<SeenMessageBox> MessageBoxWatcher::Seen() const {
-    std::lock_guard lock(m_lock);
-    return m_seen;
-}
-
-bool MessageBoxWatcher::WaitForCount(size_t count, unsigned timeoutMs) const {
-    return WaitFor([&] { return Seen().size() >= count; }, timeoutMs);
+std::future<SeenMessageBox> AnswerMessageBoxLater(unsigned timeoutMs) {
+    return std::async(std::launch::async, [timeoutMs] { return AnswerMessageBox(timeoutMs); });
 }

@@ -2,12 +2,9 @@
 // Message boxes of this process as a person would meet them: read, then
 // answered with their first button.
 
-#include <atomic>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <string>
-#include <thread>
-#include <vector>
 
 struct SeenMessageBox {
     std::string caption;
@@ -20,21 +17,6 @@ struct SeenMessageBox {
 SeenMessageBox AnswerMessageBox(unsigned timeoutMs = 20000,
                                 const std::function<void()>& beforeAnswer = {});
 
-// Answers every box from its own thread, for boxes the test's own thread opens.
-class MessageBoxWatcher {
-  public:
-    MessageBoxWatcher();
-    ~MessageBoxWatcher();
-    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
-
-    std::vector<SeenMessageBox> Seen() const;
-    // Waits (pumping messages) until at least count boxes were answered.
-    bool WaitForCount(size_t count, unsigned timeoutMs = 20000) const;
-
-  private:
-    std::atomic<bool> m_stop{false};
-    mutable std::mutex m_lock;
-    std::vector<SeenMessageBox> m_seen;
-    std::thread m_thread;
-};
+// Answers the next box from a thread of its own, for a box the caller's own
+// thread opens (and so waits on): the future holds what was seen.
+std::future<SeenMessageBox> AnswerMessageBoxLater(unsigned timeoutMs = 20000);
