@@ -253,8 +253,12 @@ TEST_F(RelayDlgTest, ClicksSendTheirFramesAndChangeNothingHere) {
 TEST_F(RelayDlgTest, TheAboutItemsFamilyOpensTheAboutBox) {
     Start(Local());
     for (WPARAM id : {16, 17}) {
+        HWND about = nullptr;
         ::PostMessageA(hwnd, WM_SYSCOMMAND, id, 0);
-        EXPECT_EQ(AnswerMessageBox().caption, "关于 Kestrel") << id;
+        ASSERT_TRUE(WaitFor([&] { return (about = ::FindWindowA("#32770", "关于 Kestrel")); }))
+            << id;
+        ::PostMessageA(about, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); }));
     }
 }
 
