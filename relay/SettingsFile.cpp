@@ -1,14 +1,14 @@
 #include "SettingsFile.h"
 
+#include "SettingsNames.h"
+
 #include <windows.h>
 
 #include <vector>
 
 namespace {
 
-const char kSection[] = "canshu_v2";
 const char kCaptionSection[] = "canshu";
-const char kDefaultIp[] = "192.168.1.110";
 const DWORD kValueBuffer = 1000; // values longer than 999 characters are cut
 const DWORD kDirectoryBuffer = 500;
 
@@ -43,36 +43,36 @@ CString GetProfileText(const char* section, const char* key,
 }
 
 CString ReadProfileString(const char* key, const char* defaultValue) {
-    CString value = GetProfileText(kSection, key, GetSettingsPath());
+    CString value = GetProfileText(SETTINGS_SECTION, key, GetSettingsPath());
     return value.IsEmpty() ? CString(defaultValue) : value;
 }
 
 UINT ReadProfileUInt(const char* key, UINT defaultValue) {
     CString path = GetSettingsPath();
-    if (GetProfileText(kSection, key, path).IsEmpty())
+    if (GetProfileText(SETTINGS_SECTION, key, path).IsEmpty())
         return defaultValue;
-    return ::GetPrivateProfileIntA(kSection, key, static_cast<INT>(defaultValue), path);
+    return ::GetPrivateProfileIntA(SETTINGS_SECTION, key, static_cast<INT>(defaultValue), path);
 }
 
 void WriteProfileString(const char* key, const char* value) {
-    const char* written = value && *value ? value : kDefaultIp;
-    ::WritePrivateProfileStringA(kSection, key, written, GetSettingsPath());
+    const char* written = value && *value ? value : SETTINGS_DEFAULT_IP;
+    ::WritePrivateProfileStringA(SETTINGS_SECTION, key, written, GetSettingsPath());
 }
 
 void WriteProfileUInt(const char* key, UINT value) {
     CString text;
     text.Format("%u", value);
-    ::WritePrivateProfileStringA(kSection, key, text, GetSettingsPath());
+    ::WritePrivateProfileStringA(SETTINGS_SECTION, key, text, GetSettingsPath());
 }
 
 void LoadConnectionSettings(CString& ip, UINT& port) {
-    port = ReadProfileUInt("socket_port", 6000);
-    ip = ReadProfileString("socket_ip", kDefaultIp);
+    port = ReadProfileUInt(SETTINGS_KEY_PORT, SETTINGS_DEFAULT_PORT);
+    ip = ReadProfileString(SETTINGS_KEY_IP, SETTINGS_DEFAULT_IP);
 }
 
 void SaveConnectionSettings(const CString& ip, UINT port) {
-    WriteProfileUInt("socket_port", port);
-    WriteProfileString("socket_ip", ip);
+    WriteProfileUInt(SETTINGS_KEY_PORT, port);
+    WriteProfileString(SETTINGS_KEY_IP, ip);
 }
 
 CString GetButtonCaption(int number) {

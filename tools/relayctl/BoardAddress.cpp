@@ -1,5 +1,7 @@
 #include "BoardAddress.h"
 
+#include "SettingsNames.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -51,10 +53,11 @@ std::string ReadProfileText(const std::filesystem::path& file, const std::string
 } // namespace
 
 BoardAddress ReadBoardAddress(const std::filesystem::path& file) {
-    BoardAddress address{ReadProfileText(file, "canshu_v2", "socket_ip"), 6000};
+    BoardAddress address{ReadProfileText(file, SETTINGS_SECTION, SETTINGS_KEY_IP),
+                         SETTINGS_DEFAULT_PORT};
     if (address.host.empty())
-        address.host = "192.168.1.110";
-    const std::string port = ReadProfileText(file, "canshu_v2", "socket_port");
+        address.host = SETTINGS_DEFAULT_IP;
+    const std::string port = ReadProfileText(file, SETTINGS_SECTION, SETTINGS_KEY_PORT);
     if (!port.empty()) {
         std::uint32_t value = 0;
         for (auto digit = port.begin();
