@@ -4,6 +4,15 @@
 
 #include <atomic>
 
+namespace {
+
+// How long the receive thread waits for a byte before it looks at its stop
+// flag again: a shut-down socket does not wake a blocked read under wine, and a
+// hung board may never send or close.
+const timeval kStopCheckPeriod = {0, 200 * 1000};
+
+} // namespace
+
 // One connection's socket, held by the link and by the receive thread started
 // for it. The last holder closes it, so its handle cannot be reused while
 // either may still send on it or read it.
@@ -11,6 +20,7 @@ struct CRelayLink::Connection {
     SOCKET socket;
     HWND target; // not owned
     std::atomic<int> holders;
+    std::atomic<bool> stopped{false};
 };
 
 CRelayLink::~CRelayLink() {
@@ -27,7 +37,8 @@ void CRelayLink::Release(Connection* connection) {
 void CRelayLink::Close() {
     if (!m_connection)
         return;
-    ::shutdown(m_connection->socket, 2); // a thread still reading it sees its read fail
+    m_connection->stopped = true; // its thread ends at its next look, whatever the board does
+    ::shutdown(m_connection->socket, 2);
     Release(m_connection);
     m_connection = nullptr;
 }
@@ -37,16 +48,16 @@ BOOL CRelayLink::Open() {
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET)
         return FALSE;
-    m_connection = new Connection{s, nullptr, 1};
+    m_connection = new Connection{s, nullptr, 1, false};
     return TRUE;
 }
 
 BOOL CRelayLink::Connect(const char* address, UINT port) {
-    if (!m_connection)
+    if (!m_connection || port > 0xFFFF)
         return FALSE;
     sockaddr_in board{};
     board.sin_family = AF_INET;
-    board.sin_port = ::htons(static_cast<u_short>(port & 0xFFFF));
+    board.sin_port = ::htons(static_cast<u_short>(port));
     board.sin_addr.s_addr = ::inet_addr(address);
     return ::connect(m_connection->socket, reinterpret_cast<const sockaddr*>(&board),
                      sizeof board) == 0;
@@ -72,10 +83,24 @@ int CRelayLink::SendFrame(const RelayFrame& frame) const {
 
 UINT CRelayLink::ReceiveThreadProc(LPVOID param) {
     auto* connection = static_cast<Connection*>(param);
-    char byte = 0;
-    while (::recv(connection->socket, &byte, 1, 0) > 0)
-        ::SendMessageA(connection->target, WM_RELAY_RXBYTE,
-                       static_cast<WPARAM>(static_cast<signed char>(byte)), 1);
+    while (!connection->stopped) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(connection->socket, &readable);
+        timeval period = kStopCheckPeriod;
+        const int ready = ::select(0, &readable, nullptr, nullptr, &period);
+        if (ready == 0)
+            continue;
+        // Readable: what has arrived is read without blocking, and handed on a
+        // byte at a time until a Close.
+        char bytes[256];
+        const int got = ready < 0 ? 0 : ::recv(connection->socket, bytes, sizeof bytes, 0);
+        if (got <= 0)
+            break;
+        for (int i = 0; i < got && !connection->stopped; ++i)
+            ::SendMessageA(connection->target, WM_RELAY_RXBYTE,
+                           static_cast<WPARAM>(static_cast<signed char>(bytes[i])), 1);
+    }
     Release(connection);
     return 0;
 }

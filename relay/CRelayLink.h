@@ -20,10 +20,12 @@ class CRelayLink {
     // Shuts down the current connection, if any, and opens a fresh stream
     // socket; FALSE when none could be had.
     BOOL Open();
-    // Blocking connect of the open socket; the port is cut to 16 bits.
+    // Blocking connect of the open socket; FALSE without dialling for a port
+    // above 65535.
     BOOL Connect(const char* address, UINT port);
-    // Starts the thread that reads the connection a byte at a time and sends
-    // each byte to target until the board closes it or it is shut down.
+    // Starts the thread that reads the connection and sends each byte to
+    // target, in order, until the board closes it or it is shut down; it
+    // ends within about a second of Close, whatever the board does.
     BOOL StartReceiving(HWND target);
     void Close();
 

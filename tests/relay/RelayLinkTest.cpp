@@ -104,4 +104,21 @@ TEST_F(RelayLinkTest, EachConnectionEndsWithItsThread) {
     EXPECT_EQ(failed.SendFrame(kQuery), SOCKET_ERROR);
 }
 
+// Under wine a shut-down socket does not wake a blocked read; a hung board never
+// closes its side. Neither may keep a thread once the link lets go.
+TEST_F(RelayLinkTest, AHungBoardKeepsNoThreadAcrossReconnects) {
+    board.Hang();
+    {
+        CRelayLink link;
+        for (size_t i = 1; i <= 20; ++i) {
+            ASSERT_TRUE(Connect(link, board.Port())) << i;
+            ASSERT_TRUE(WaitFor([&] { return board.ConnectionCount() == i; })) << i;
+        }
+        EXPECT_TRUE(WaitFor([&] { return OwnThreadCount() == idleThreads + 1; }))
+            << OwnThreadCount() - idleThreads << " receive threads";
+    } // the link ends while its thread still waits on the board
+    EXPECT_TRUE(WaitFor([&] { return OwnThreadCount() == idleThreads; }))
+        << OwnThreadCount() - idleThreads << " receive threads";
+}
+
 } // namespace

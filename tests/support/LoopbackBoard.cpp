@@ -56,7 +56,7 @@ void LoopbackBoard::Poll() {
     while (m_port != 0 && Readable(m_listen))
         m_connections.push_back({::accept(m_listen, nullptr, nullptr), {}});
     for (Connection& connection : m_connections)
-        while (!connection.ended && Readable(connection.socket)) {
+        while (!m_hung && !connection.ended && Readable(connection.socket)) {
             char buffer[4096];
             const int got = ::recv(connection.socket, buffer, sizeof buffer, 0);
             if (got > 0) {

@@ -25,6 +25,9 @@ class LoopbackBoard {
     bool Ended(size_t connection); // the peer closed or reset it
     bool Send(size_t connection, const Bytes& bytes);
     void Close(size_t connection); // graceful: what was sent still arrives
+    // A board that hung: connections are still accepted, then neither read,
+    // written nor closed.
+    void Hang() { m_hung = true; }
 
   private:
     struct Connection {
@@ -36,5 +39,6 @@ class LoopbackBoard {
 
     SOCKET m_listen = INVALID_SOCKET;
     u_short m_port = 0;
+    bool m_hung = false;
     std::vector<Connection> m_connections;
 };
