@@ -4,6 +4,7 @@
 
 #include "ButtonFixture.h"
 
+#include "Deadline.h"
 #include "MessageBoxWatcher.h"
 #include "WaitFor.h"
 
@@ -192,7 +193,7 @@ TEST(ButtonModal, TipShowsThroughTheModalLoop) {
         }
         ::PostMessageA(::GetParent(button), WM_COMMAND, IDCANCEL, 0);
     });
-    dlg.DoModal();
+    DoModalWithin(dlg, "the button dialog's modal loop");
     driver.join();
     EXPECT_TRUE(shown);
     EXPECT_TRUE(left);
@@ -262,8 +263,13 @@ TEST_F(ButtonBehaviour, ClickServesCheckBoxThenDropDownThenLink) {
     ReplaceImport(&__imp_TrackPopupMenu, &WatchingTrack);
     ReplaceImport(&__imp_ShellExecuteExA, &WatchingShellExecuteEx);
     auto box = AnswerMessageBoxLater(3000); // a failure box would hold the click up
-    for (CStyledButton* b : {&d.m_check, &d.m_next, &d.m_plain})
-        b->SendMessage(BM_CLICK);
+    {
+        Deadline deadline(
+            "the clicks: the drop-down menu's choice by its mnemonic, the link",
+            [thread = ::GetCurrentThreadId(), keep = d.m_hWnd] { CancelModalWaits(thread, keep); });
+        for (CStyledButton* b : {&d.m_check, &d.m_next, &d.m_plain})
+            b->SendMessage(BM_CLICK);
+    }
     ReplaceImport(&__imp_TrackPopupMenu, g_track);
     ReplaceImport(&__imp_ShellExecuteExA, g_shellExecuteEx);
 

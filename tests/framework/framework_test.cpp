@@ -3,6 +3,7 @@
 #include "CButton.h"
 #include "CDialog.h"
 #include "CMenu.h"
+#include "Deadline.h"
 #include "MessageBoxWatcher.h"
 #include "WorkerThread.h"
 #include "framework_test_ids.h"
@@ -139,6 +140,8 @@ TEST_F(MapTest, OwnerDrawnMenuItemsReachTheMenuThatHoldsThem) {
 }
 
 constexpr UINT WM_TEST_STEP = WM_APP + 10, WM_TEST_FROM_WORKER = WM_APP + 11;
+// Each dialog here ends within a second: a stuck one fails the test well before 30 s.
+constexpr unsigned kModalDeadlineMs = 10000;
 
 class RecordingButton : public CButton {
   public:
@@ -148,6 +151,8 @@ class RecordingButton : public CButton {
         pretranslated += msg->message == WM_LBUTTONUP   ? "up "
                          : msg->message == WM_MOUSEMOVE ? "move "
                                                         : "";
+        if (msg->message == WM_LBUTTONUP) // what ends the modal loop's test
+            ::PostMessageA(::GetParent(m_hWnd), WM_COMMAND, IDCANCEL, 0);
         return FALSE;
     }
     void OnSysColorChange() { ++colorChanges; }
@@ -208,21 +213,24 @@ std::pair<DWORD, DWORD> Selection(HWND edit) {
 }
 
 // Queued input reaches the target's PreTranslateMessage; a worker's SendMessage is
-// handled on the dialog's thread while the loop waits.
+// handled on the dialog's thread while the loop waits. The loop ends on the button-up
+// that the worker posts once answered, as its button pretranslates it.
 TEST(ModalLoop, DeliversToPreTranslateMessageAndHandlesAWorkersSend) {
     static std::atomic<LRESULT> reply{0};
     TestDialog dialog([](TestDialog& d) {
         ::PostMessageA(d.m_button.m_hWnd, WM_MOUSEMOVE, 0, 0);
-        ::PostMessageA(d.m_button.m_hWnd, WM_LBUTTONUP, 0, 0);
         AfxBeginThread(
             [](LPVOID hWnd) -> UINT {
                 reply = ::SendMessageA(static_cast<HWND>(hWnd), WM_TEST_FROM_WORKER, 5, 0);
-                return ::PostMessageA(static_cast<HWND>(hWnd), WM_COMMAND, IDCANCEL, 0);
+                return ::PostMessageA(::GetDlgItem(static_cast<HWND>(hWnd), IDC_TEST_BUTTON1),
+                                      WM_LBUTTONUP, 0, 0);
             },
             d.m_hWnd);
         return false;
     });
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(DoModalWithin(dialog, "the modal loop's end on a pretranslated button-up",
+                            kModalDeadlineMs),
+              IDCANCEL);
     EXPECT_EQ(dialog.m_button.pretranslated, "move up ");
     EXPECT_EQ(dialog.workerHandledOn, ::GetCurrentThreadId());
     EXPECT_EQ(reply.load(), 10);
@@ -257,7 +265,8 @@ TEST(DataExchange, PortBoxValidation) {
                       std::make_pair(0ul, DWORD(std::strlen(c.text))));
             return true;
         });
-        dialog.DoModal();
+        DoModalWithin(dialog, std::string("the port dialog's end for \"") + c.text + "\"",
+                      kModalDeadlineMs);
         EXPECT_EQ(dialog.m_nPort, c.value) << c.text;
         EXPECT_EQ(dialog.m_strIp, "10.0.0.9");
     }
@@ -284,7 +293,7 @@ TEST(DataExchange, WritesABoxOnlyWhenItsTextDiffers) {
         d.SendMessage(WM_SYSCOLORCHANGE);
         return true;
     });
-    dialog.DoModal();
+    DoModalWithin(dialog, "the data exchange dialog's end", kModalDeadlineMs);
     EXPECT_EQ(dialog.m_button.colorChanges, 1);
 }
 

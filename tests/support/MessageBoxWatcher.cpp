@@ -2,6 +2,7 @@
 
 #include "WaitFor.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 namespace {
@@ -40,7 +41,8 @@ SeenMessageBox AnswerMessageBox(unsigned timeoutMs, const std::function<void()>&
     if (beforeAnswer)
         beforeAnswer();
     ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    WaitFor([&] { return !::IsWindow(box) || !::IsWindowVisible(box); });
+    if (!WaitFor([&] { return !::IsWindow(box) || !::IsWindowVisible(box); }))
+        ADD_FAILURE() << "the message box \"" << seen.text << "\" stayed open when answered";
     return seen;
 }
 
