@@ -137,6 +137,17 @@ class RelayctlTest(PanelTestCase):
         self.check(run("status", cwd=self.directory), 0, ON_356, board.port)
         with open(path, "rb") as file:
             self.assertEqual(file.read(), settings, "relayctl wrote the settings file")
+        # A port that is no port is refused, not cut to 16 bits (the first reaches the
+        # board that way) nor read as 0; the leading digits of the rest are the port.
+        for port, status in ((board.port + 65536, 1), ("abc", 1), (0, 1), (99999999999, 1),
+                             (f"{board.port}abc", 0)):
+            with self.subTest(port):
+                with open(path, "wb") as file:
+                    file.write(settings_file(port))
+                text = ON_356 if status == 0 else f"canshu.ini: socket_port={port} is not a port"
+                self.check(run("status", cwd=self.directory), status, text, board.port)
+        board.wait_frames(2, "the frame log")
+        self.assertEqual(board.frames(), [Q, Q], "a refused port was dialled")
 
     def test_watch_sees_a_channel_change(self):
         board = self.start_board("--toggle", "5", "--toggle-ms", "300")

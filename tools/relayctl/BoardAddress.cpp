@@ -9,6 +9,7 @@
 namespace {
 
 constexpr std::size_t kMaxValue = 999; // the panel reads values into 1000 characters
+constexpr std::uint32_t kMaxPort = 65535;
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -53,17 +54,23 @@ std::string ReadProfileText(const std::filesystem::path& file, const std::string
 } // namespace
 
 BoardAddress ReadBoardAddress(const std::filesystem::path& file) {
-    BoardAddress address{ReadProfileText(file, SETTINGS_SECTION, SETTINGS_KEY_IP),
-                         SETTINGS_DEFAULT_PORT};
+    BoardAddress address{
+        ReadProfileText(file, SETTINGS_SECTION, SETTINGS_KEY_IP), SETTINGS_DEFAULT_PORT, {}};
     if (address.host.empty())
         address.host = SETTINGS_DEFAULT_IP;
     const std::string port = ReadProfileText(file, SETTINGS_SECTION, SETTINGS_KEY_PORT);
-    if (!port.empty()) {
-        std::uint32_t value = 0;
-        for (auto digit = port.begin();
-             digit != port.end() && std::isdigit(static_cast<unsigned char>(*digit)); ++digit)
-            value = value * 10 + static_cast<std::uint32_t>(*digit - '0');
+    if (port.empty())
+        return address;
+    std::uint32_t value = 0;
+    for (auto digit = port.begin();
+         digit != port.end() && std::isdigit(static_cast<unsigned char>(*digit)) &&
+         value <= kMaxPort;
+         ++digit)
+        value = value * 10 + static_cast<std::uint32_t>(*digit - '0');
+    if (value < 1 || value > kMaxPort)
+        address.portError = file.string() + ": " + SETTINGS_KEY_PORT + "=" + port +
+                            " is not a port number from 1 to 65535";
+    else
         address.port = static_cast<std::uint16_t>(value);
-    }
     return address;
 }

@@ -32,6 +32,10 @@ int main(int argc, char** argv) {
         return RELAYCTL_DONE;
     }
     BoardAddress address = ReadBoardAddress("canshu.ini");
+    if (!line.port && !address.portError.empty()) {
+        std::fprintf(stderr, "relayctl: %s\n", address.portError.c_str());
+        return RELAYCTL_BAD_USAGE;
+    }
     address.host = line.host.value_or(address.host);
     address.port = line.port.value_or(address.port);
     const std::string where = address.host + ":" + std::to_string(address.port);
