@@ -1,6 +1,7 @@
 // CRelayDlg from its template on a thread of its own; the test thread plays
 // the user, the timer and the receive thread with the dialog's own messages.
 #include "CRelayDlg.h"
+#include "Deadline.h"
 #include "LoopbackBoard.h"
 #include "MessageBoxWatcher.h"
 #include "OwnThreadCount.h"
@@ -75,6 +76,7 @@ class RelayDlgTest : public ::testing::Test {
         dialog = std::make_unique<PanelUnderTest>();
         done = false;
         ui = std::thread([this] {
+            uiThread = ::GetCurrentThreadId();
             result = dialog->DoModal();
             done = true;
         });
@@ -82,14 +84,16 @@ class RelayDlgTest : public ::testing::Test {
         hwnd = dialog->shown;
     }
     void TearDown() override {
-        // A box a failed case left open is answered, so the dialog can close.
-        for (int tries = 0; ui.joinable() && !done && tries < 20; ++tries) {
-            ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
-            if (!WaitFor([&] { return done.load(); }, 100))
-                AnswerMessageBox(100);
-        }
-        if (ui.joinable())
-            ui.join();
+        if (!ui.joinable())
+            return;
+        CancelModalWaits(uiThread); // the dialog, and a box a failed case left open
+        JoinWithin(ui, "the panel's end on a cancel");
+    }
+    // A thread that waits on the dialog's thread: should that be stuck, its modal
+    // waits are cancelled.
+    void JoinWithin(std::thread& thread, const std::string& what) {
+        Deadline deadline(what, [this] { CancelModalWaits(uiThread); });
+        thread.join();
     }
     std::string Local() {
         return "[canshu_v2]\r\nsocket_ip=127.0.0.1\r\nsocket_port=" + std::to_string(board.Port()) +
@@ -134,26 +138,37 @@ class RelayDlgTest : public ::testing::Test {
     LoopbackBoard board;
     std::unique_ptr<PanelUnderTest> dialog;
     std::thread ui;
+    std::atomic<DWORD> uiThread{0};
     std::atomic<INT_PTR> result{0};
     std::atomic<bool> done{false};
     HWND hwnd = nullptr;
 };
 
+// A stored port is not checked against the typed range; one above 65535 is shown but
+// not dialled: cut to 16 bits, it would reach whatever listens there (here, the board).
 TEST_F(RelayDlgTest, StartUpShowsTheStoredValuesAndNumbersTheButtons) {
+    const std::string noPort = std::to_string(board.Port() + 65536);
     const struct {
         std::string ini, ip, port, caption3, caption18;
+        bool connectFails = false;
     } cases[] = {
         {"", "192.168.1.110", "6000", "第3路", "第18路"},
         {"[canshu_v2]\r\nsocket_ip=\r\nsocket_port=70000abc\r\n", "192.168.1.110", "70000",
          "第3路", "第18路"},
         {Local() + "[canshu]\r\n按钮名称3=水泵\r\n按钮名称18=全关\r\n", "127.0.0.1",
          std::to_string(board.Port()), "水泵", "全关"},
+        {"[canshu_v2]\r\nsocket_ip=127.0.0.1\r\nsocket_port=" + noPort, "127.0.0.1", noPort,
+         "第3路", "第18路", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);
         Start(c.ini);
         EXPECT_EQ(Text(IDC_IP), c.ip);
         EXPECT_EQ(Text(IDC_PORT), c.port);
+        if (c.connectFails) {
+            EXPECT_EQ(Connect().text, "建立连接失败");
+            EXPECT_EQ(board.ConnectionCount(), 0u) << "dialled";
+        }
         EXPECT_EQ(Channels(), std::string(16, 'Y'));
         EXPECT_EQ(std::string() + Look(dialog->m_btnAllOn) + Look(dialog->m_btnAllOff), "WW");
         for (int n = 1; n <= 18; ++n) {
@@ -266,7 +281,7 @@ TEST_F(RelayDlgTest, EnterClosesTheDialogOnlyOnAValidPort) {
     Start(Local());
     std::thread typing([&] { ::SetDlgItemTextA(hwnd, IDC_PORT, "20000"); });
     EXPECT_EQ(AnswerMessageBox().text, kOutOfRange) << "every change reads the boxes";
-    typing.join();
+    JoinWithin(typing, "the typed port's range message");
     ::PostMessageA(::GetDlgItem(hwnd, IDC_PORT), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(AnswerMessageBox().text, kOutOfRange);
     ::SetDlgItemTextA(hwnd, IDC_PORT, "10000");
