@@ -100,8 +100,18 @@ class RelayDlgTest : public ::testing::Test {
                "\r\n";
     }
 
+    // The dialog's thread answers within the deadline unless it is stuck outside
+    // any message loop (a deadlock with its receive thread, say); then nothing more
+    // is sent to it.
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return ::SendMessageA(hwnd, message, wParam, lParam);
+        DWORD_PTR result = 0;
+        if (!stuck && !::SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_NORMAL, 20000,
+                                             &result)) {
+            stuck = true;
+            ADD_FAILURE() << "the dialog's answer to message " << message << " (wParam " << wParam
+                          << ")";
+        }
+        return static_cast<LRESULT>(result);
     }
     LPARAM Item(int id) { return reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, id)); }
     void Click(int id) { Send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), Item(id)); }
@@ -142,6 +152,7 @@ class RelayDlgTest : public ::testing::Test {
     std::atomic<INT_PTR> result{0};
     std::atomic<bool> done{false};
     HWND hwnd = nullptr;
+    bool stuck = false;
 };
 
 // A stored port is not checked against the typed range; one above 65535 is shown but
