@@ -9,12 +9,11 @@ that the panel's resident memory stays flat; tests/e2e/soak.sh runs it.
 
 import argparse
 import os
-import socket
 import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
-from panel_driver import (BUTTON, ID, QUERY, PanelTestCase, Paths, click, frame,  # noqa: E402
+from panel_driver import (BUTTON, QUERY, PanelTestCase, Paths, click, frame,  # noqa: E402
                           keys, run, screen, settings_file, wait_for, xdotool)
 
 YELLOW, BLUE, WHITE, BLACK = (255, 255, 0), (0, 0, 255), (255, 255, 255), (0, 0, 0)
@@ -59,29 +58,17 @@ class PanelTest(PanelTestCase):
         except AssertionError:
             self.fail(f"button colours: {colour_problems(controls, expected)}")
 
-    def test_start_up_about_box_connect_failure_and_escape(self):
-        with socket.socket() as unused:
-            unused.bind(("127.0.0.1", 0))
-            closed_port = unused.getsockname()[1]
-        captions = {1: "水泵 A", 9: "Fan #9", 16: "第十六路·备用", 17: "全部开", 18: ""}
-        panel = self.start_panel(settings_file(closed_port, captions))
-        controls = panel.controls()
-        self.assertEqual({n: controls[BUTTON[n]].text for n in BUTTON},
-                         {n: captions.get(n) or f"第{n}路" for n in BUTTON})
-        self.assertEqual((controls[ID["IDC_IP"]].text, controls[ID["IDC_PORT"]].text),
-                         ("127.0.0.1", str(closed_port)))
+    # The captions, the boxes and a failed connect are the dialog's own (tests/panel).
+    def test_start_up_about_box_and_escape(self):
+        panel = self.start_panel(settings_file(6000))  # never connected
         self.wait_colours(colours())
         keys("alt+space")  # the system menu, a second X window; its last item is About
         wait_for(lambda: len(run("xdotool", "search", "--onlyvisible", "--classname", ".")
                              .stdout.split()) == 2, "the system menu")
         xdotool("key", "--delay", 200, "Up", "Return")
         panel.close("关于 Kestrel")
-        self.assertEqual(panel.connect(), "建立连接失败")
         keys("Escape")
         self.assertEqual(panel.process.wait(120), 0)
-
-    def test_clicks_on_a_quiet_board(self):
-        self.switch_channels(1)
 
     def test_clicks_while_the_board_floods(self):
         """The clicks and the paint go on while the panel works through the stream."""
@@ -104,7 +91,6 @@ class PanelTest(PanelTestCase):
                 on ^= {channel}
                 self.wait_colours(colours(on))
             memory = memory if cycle else panel.memory_kb("VmRSS")
-        self.assertEqual(board.frames()[0], QUERY)
         self.assertLessEqual(panel.memory_kb("VmRSS") - memory, RSS_GROWTH_KB)
 
 

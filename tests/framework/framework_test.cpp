@@ -140,8 +140,6 @@ TEST_F(MapTest, OwnerDrawnMenuItemsReachTheMenuThatHoldsThem) {
 }
 
 constexpr UINT WM_TEST_STEP = WM_APP + 10, WM_TEST_FROM_WORKER = WM_APP + 11;
-// Each dialog here ends within a second: a stuck one fails the test well before 30 s.
-constexpr unsigned kModalDeadlineMs = 10000;
 
 class RecordingButton : public CButton {
   public:
@@ -228,9 +226,7 @@ TEST(ModalLoop, DeliversToPreTranslateMessageAndHandlesAWorkersSend) {
             d.m_hWnd);
         return false;
     });
-    EXPECT_EQ(DoModalWithin(dialog, "the modal loop's end on a pretranslated button-up",
-                            kModalDeadlineMs),
-              IDCANCEL);
+    EXPECT_EQ(DoModalWithin(dialog, "the modal loop's end on a pretranslated button-up"), IDCANCEL);
     EXPECT_EQ(dialog.m_button.pretranslated, "move up ");
     EXPECT_EQ(dialog.workerHandledOn, ::GetCurrentThreadId());
     EXPECT_EQ(reply.load(), 10);
@@ -265,8 +261,7 @@ TEST(DataExchange, PortBoxValidation) {
                       std::make_pair(0ul, DWORD(std::strlen(c.text))));
             return true;
         });
-        DoModalWithin(dialog, std::string("the port dialog's end for \"") + c.text + "\"",
-                      kModalDeadlineMs);
+        DoModalWithin(dialog, std::string("the port dialog's end for \"") + c.text + "\"");
         EXPECT_EQ(dialog.m_nPort, c.value) << c.text;
         EXPECT_EQ(dialog.m_strIp, "10.0.0.9");
     }
@@ -293,7 +288,7 @@ TEST(DataExchange, WritesABoxOnlyWhenItsTextDiffers) {
         d.SendMessage(WM_SYSCOLORCHANGE);
         return true;
     });
-    DoModalWithin(dialog, "the data exchange dialog's end", kModalDeadlineMs);
+    DoModalWithin(dialog, "the data exchange dialog's end");
     EXPECT_EQ(dialog.m_button.colorChanges, 1);
 }
 

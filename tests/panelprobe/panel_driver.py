@@ -8,7 +8,6 @@ frames the board received (its log). Needs DISPLAY and a running wine server
 import collections
 import os
 import re
-import select
 import shutil
 import subprocess
 import tempfile
@@ -116,9 +115,7 @@ class Boardsim:
         self.process = subprocess.Popen([Paths.boardsim, "--port", "0", "--log", self.log,
                                          *options], stdin=subprocess.DEVNULL,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        # boardsim says its port at once; one that does not must not hang the test.
-        said = select.select([self.process.stdout], [], [], 30)[0]
-        line = self.process.stdout.readline() if said else b"(nothing within 30 s)"
+        line = self.process.stdout.readline()
         if not line.startswith(b"port "):
             self.stop()
             raise AssertionError(f"boardsim did not start: {line!r}")

@@ -2,10 +2,9 @@
 
 namespace {
 
-u_short Bind(SOCKET s, u_short port) {
+u_short Bind(SOCKET s) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = ::htons(port);
     address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
     int size = sizeof address;
     if (::bind(s, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
@@ -24,11 +23,11 @@ bool Readable(SOCKET s) {
 
 } // namespace
 
-LoopbackBoard::LoopbackBoard(u_short port) {
+LoopbackBoard::LoopbackBoard(bool hung) : m_hung(hung) {
     WSADATA started;
     ::WSAStartup(MAKEWORD(1, 1), &started);
     m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    m_port = Bind(m_listen, port);
+    m_port = Bind(m_listen);
     if (::listen(m_listen, 16) != 0)
         m_port = 0;
 }
@@ -43,13 +42,6 @@ LoopbackBoard::~LoopbackBoard() {
         }
     ::closesocket(m_listen);
     ::WSACleanup();
-}
-
-u_short LoopbackBoard::ClosedPort() {
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
-    u_short port = Bind(s, 0);
-    ::closesocket(s);
-    return port;
 }
 
 void LoopbackBoard::Poll() {
