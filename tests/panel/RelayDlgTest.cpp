@@ -113,7 +113,7 @@ class RelayDlgTest : public ::testing::Test {
     }
     std::string Text(int id) {
         char text[64] = {};
-        ::GetDlgItemTextA(hwnd, id, text, sizeof text);
+        WithinDeadline("a box's text", UiThread(), [&] { ::GetDlgItemTextA(hwnd, id, text, 64); });
         return text;
     }
     std::string Channels() {
@@ -185,8 +185,9 @@ TEST_F(RelayDlgTest, ConnectWritesTheSettingsOnlyWhenChanged) {
     EXPECT_EQ(Wire(8), kQuery);
     EXPECT_EQ(ReadWholeFile("canshu.ini"), file);
 
-    // A changed value is stored before connecting, whether or not that succeeds.
-    ::SetDlgItemTextA(hwnd, IDC_PORT, "0"); // nothing listens on port 0
+    // A changed value is stored before connecting, whether or not that succeeds (nothing
+    // listens on port 0).
+    WithinDeadline("typing port 0", UiThread(), [&] { ::SetDlgItemTextA(hwnd, IDC_PORT, "0"); });
     EXPECT_EQ(Connect().text, "建立连接失败");
     EXPECT_TRUE(WaitFor([&] { return board.Ended(0); })) << "the old link stayed open";
     EXPECT_NE(ReadWholeFile("canshu.ini")->find("socket_port=0\r\n"), std::string::npos);
