@@ -61,6 +61,18 @@ SIZE IconSize(HICON hIcon) {
     return size;
 }
 
+// shell32 brings the COM libraries with it, and a panel that never opens a link should
+// not pay for them at start-up: the function is looked up at its first use, once.
+BOOL OpenWithShell(SHELLEXECUTEINFOA* sei) {
+    using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+    static const auto shellExecuteEx = [] {
+        HMODULE shell = ::LoadLibraryA("shell32.dll");
+        FARPROC found = shell != nullptr ? ::GetProcAddress(shell, "ShellExecuteExA") : nullptr;
+        return reinterpret_cast<ShellExecuteExFn>(reinterpret_cast<void (*)()>(found));
+    }();
+    return shellExecuteEx != nullptr && shellExecuteEx(sei);
+}
+
 // An all-opaque mask for an image that came without one.
 HBITMAP OpaqueMask(SIZE size) {
     std::vector<BYTE> zeros(static_cast<size_t>((size.cx + 15) / 16 * 2 * size.cy), 0);
@@ -359,7 +371,7 @@ BOOL CStyledButton::OnReflectClick() {
         sei.lpVerb = "open";
         sei.lpFile = m_szLink;
         sei.nShow = SW_MAXIMIZE;
-        ::ShellExecuteExA(&sei);
+        OpenWithShell(&sei);
     }
     return FALSE;
 }
