@@ -20,5 +20,6 @@ source scripts/env.sh
 kestrel_env_start "$win"
 export KESTREL_WINESERVER_PID
 python3 bench/bench.py --kestrel "$win/panel/kestrel.exe" --bench "$win/bench/kestrel_bench.exe" \
-  --floor "$win/bench/bench_floor.exe" --paint "$win/bench/paint_bench.exe" \
-  --probe "$win/tests/panelprobe/panelprobe.exe" --boardsim "$native/tools/boardsim/boardsim"
+  --floor "$win/bench/bench_floor.exe" --controls-floor "$win/bench/bench_controls_floor.exe" \
+  --paint "$win/bench/paint_bench.exe" \
+  --probe "$win/tests/panelprobe/panelprobe.exe" --boardsim "$native/tools/boardsim/boardsim" "$@"
