@@ -10,10 +10,10 @@
 // itself, or for a device context a CDC, which every DC owner derives from so drawing
 // code takes either.
 //
-// Attach and every Create on an owner replace: what the owner held is released first,
-// and a Create that fails leaves the owner empty. For a window, SubclassWindow is the
-// Attach. Only a window or menu already attached to an object is refused, and then
-// nothing changes.
+// Attach and every Create on an owner replace what it held: the old handle is released
+// as the new one is taken, and a Create that fails leaves the owner empty. For a window,
+// SubclassWindow is the Attach. Only a window or menu already attached to an object is
+// refused, and then nothing changes.
 //
 // A window and a menu must lead back to their object (a window's messages, a
 // menu's owner draw), so each kind has one map from handle to attached object,
