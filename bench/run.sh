@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs (and kestrel.exe, boardsim) and runs every benchmark
-# under wine in a private Xvfb, printing the table. Takes about four minutes, two of
-# them idle measurements (BENCH_IDLE_SECONDS, default 60, sets each).
+# under wine in a private Xvfb, printing the table. Takes about six minutes, two of
+# them idle measurements (BENCH_IDLE_SECONDS, default 60, sets each). Arguments go to
+# bench.py (--steps NAME,... runs a subset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
