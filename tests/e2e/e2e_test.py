@@ -66,6 +66,8 @@ class PanelTest(PanelTestCase):
         captions = {1: "水泵 A", 9: "Fan #9", 16: "第十六路·备用", 17: "全部开", 18: ""}
         panel = self.start_panel(settings_file(closed_port, captions))
         controls = panel.controls()
+        with open(f"/proc/{panel.pid}/maps", encoding="ascii", errors="replace") as maps:
+            self.assertFalse("shell32.dll" in maps.read().lower(), "shell32 loaded at start-up")
         self.assertEqual({n: controls[BUTTON[n]].text for n in BUTTON},
                          {n: captions.get(n) or f"第{n}路" for n in BUTTON})
         self.assertEqual((controls[ID["IDC_IP"]].text, controls[ID["IDC_PORT"]].text),
