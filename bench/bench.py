@@ -126,22 +126,51 @@ def bad_frames():
         " and thread doing the same", p, f, "frames/s", ">= 0.9 x floor", p >= 0.9 * f)
 
 
+PANEL_CAPTION, FLOOR_CAPTION = r"^Kestrel V1\.35$", r"^Kestrel floor$"
+CONTROLS_FLOOR_CAPTION = r"^Kestrel controls floor$"
+
+
+def launch(command, directory):
+    return subprocess.Popen(["wine", command], cwd=directory, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            env=dict(os.environ, LC_ALL="zh_CN.GBK", WINEDEBUG="-all"))
+
+
+def launch_visible(command, caption, directory):
+    """Starts the program and waits until its window is visible to X; returns the process
+    and the seconds that took. Wine's desktop process sometimes fails to start with it
+    (the program then ends at once, showing nothing): that launch is made again."""
+    for _ in range(3):
+        start = time.monotonic()
+        process = launch(command, directory)
+        shown = wait_for(lambda: process.poll() is not None or subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--name", caption],
+            capture_output=True).returncode == 0, caption, timeout=60, interval=0.005)
+        took = time.monotonic() - start
+        if process.poll() is None and shown:
+            return process, took
+        time.sleep(1)
+    sys.exit(f"bench: {command} ended three times without showing its window")
+
+
+def end(process, caption):
+    process.kill()
+    process.wait()
+    wait_for(lambda: subprocess.run(["xdotool", "search", "--name", caption],
+                                    capture_output=True).returncode != 0,
+             f"{caption} to go", timeout=30)
+
+
+def resident_kb(pid):
+    with open(f"/proc/{pid}/status", encoding="ascii", errors="replace") as status:
+        return int(next(line for line in status if line.startswith("VmRSS:")).split()[1])
+
+
 def start_up():
     """Launch to the window shown: the panel's settings are read before it shows."""
     def once(command, caption, directory):
-        start = time.monotonic()
-        process = subprocess.Popen(["wine", command], cwd=directory, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=dict(os.environ, LC_ALL="zh_CN.GBK", WINEDEBUG="-all"))
-        wait_for(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
-                                         caption], capture_output=True).returncode == 0,
-                 caption, timeout=60, interval=0.005)
-        took = time.monotonic() - start
-        process.kill()
-        process.wait()
-        wait_for(lambda: subprocess.run(["xdotool", "search", "--name", caption],
-                                        capture_output=True).returncode != 0,
-                 f"{caption} to go", timeout=30)
+        process, took = launch_visible(command, caption, directory)
+        end(process, caption)
         return took
 
     panel, floor = [], []
@@ -149,11 +178,56 @@ def start_up():
         with open(os.path.join(directory, "canshu.ini"), "wb") as f:
             f.write(settings_file(1))
         for _ in range(START_RUNS):
-            floor.append(once(Paths.floor, r"^Kestrel floor$", directory))
-            panel.append(once(Paths.kestrel, r"^Kestrel V1\.35$", directory))
+            floor.append(once(Paths.floor, FLOOR_CAPTION, directory))
+            panel.append(once(Paths.kestrel, PANEL_CAPTION, directory))
     p, f = statistics.median(panel) * 1000, statistics.median(floor) * 1000
     row("start-up", f"launch of wine to the window visible to X (xdotool), median of"
         f" {START_RUNS}, alternating with the floor", p, f, "ms", "<= 1.3 x floor", p <= 1.3 * f)
+
+
+def lean_start():
+    """Start-up and resident memory against the floor with the panel's own template and
+    tooltips, alternating, with canshu.ini pointing at a local boardsim."""
+    settle = 2  # seconds after the window shows (the panel: after connecting) before reading
+    starts, floor_starts, resident, floor_resident = [], [], [], []
+    with tempfile.TemporaryDirectory(prefix="kestrel-bench-") as directory:
+        board = Boardsim(directory, "--channels", "0x8005")
+        try:
+            with open(os.path.join(directory, "canshu.ini"), "wb") as f:
+                f.write(settings_file(board.port))
+            for _ in range(START_RUNS):
+                time.sleep(1)  # the last run's processes have gone from the wine server
+                floor, took = launch_visible(Paths.controls_floor, CONTROLS_FLOOR_CAPTION,
+                                             directory)
+                floor_starts.append(took)
+                time.sleep(settle)
+                floor_resident.append(resident_kb(floor.pid))
+                end(floor, CONTROLS_FLOOR_CAPTION)
+
+                time.sleep(1)
+                process, took = launch_visible(Paths.kestrel, PANEL_CAPTION, directory)
+                starts.append(took)
+                end(process, PANEL_CAPTION)
+
+                panel = Panel(settings_file(board.port))
+                try:
+                    panel.wait_shown()
+                    if panel.connect() != "建立连接成功":
+                        sys.exit("bench: the panel did not connect to boardsim")
+                    time.sleep(settle)
+                    resident.append(panel.memory_kb("VmRSS"))
+                finally:
+                    panel.stop()
+        finally:
+            board.stop()
+    p, f = statistics.median(starts) * 1000, statistics.median(floor_starts) * 1000
+    row("start-up, controls floor", f"launch of wine to the window visible to X (xdotool), median"
+        f" of {START_RUNS}, alternating; floor: the panel's template and 18 tooltips, plain"
+        " Win32", p, f, "ms", "<= 1.2 x floor", p <= 1.2 * f)
+    p, f = statistics.median(resident) / 1024, statistics.median(floor_resident) / 1024
+    row("resident after connecting", f"VmRSS {settle} s after connecting to boardsim and closing"
+        f" the message box, median of {START_RUNS}, alternating; floor as above, {settle} s"
+        " after it shows", p, f, "MiB", "<= 1.1 x floor", p <= 1.1 * f)
 
 
 def idle():
@@ -215,12 +289,16 @@ def print_table():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for name in ("kestrel", "bench", "floor", "paint", "probe", "boardsim"):
+    for name in ("kestrel", "bench", "floor", "controls-floor", "paint", "probe", "boardsim"):
         parser.add_argument(f"--{name}", required=True)
+    steps = (paint, latencies, throughput, bad_frames, start_up, lean_start, idle)
+    parser.add_argument("--steps", default=",".join(step.__name__ for step in steps),
+                        help="the steps to run, by name, comma-separated")
     args = parser.parse_args()
     Paths.kestrel, Paths.probe, Paths.boardsim = args.kestrel, args.probe, args.boardsim
     Paths.bench, Paths.floor, Paths.paint = args.bench, args.floor, args.paint
-    for step in (paint, latencies, throughput, bad_frames, start_up, idle):
+    Paths.controls_floor = args.controls_floor
+    for step in (step for step in steps if step.__name__ in args.steps.split(",")):
         print(f"bench: {step.__name__} ...", file=sys.stderr, flush=True)
         step()
     print_table()

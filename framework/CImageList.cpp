@@ -17,10 +17,11 @@ CImageList& CImageList::operator=(CImageList&& other) noexcept {
 }
 
 BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow) {
-    if (m_hImageList != nullptr)
-        return FALSE;
-    m_hImageList = ::ImageList_Create(cx, cy, flags, initial, grow);
-    return m_hImageList != nullptr;
+    // Made before the old list goes, so the new handle never repeats the old one.
+    HIMAGELIST hImageList = ::ImageList_Create(cx, cy, flags, initial, grow);
+    DeleteImageList();
+    m_hImageList = hImageList;
+    return hImageList != nullptr;
 }
 
 BOOL CImageList::DeleteImageList() {

@@ -1,5 +1,5 @@
 #pragma once
-// Owner of an image list handle; destroys the list on destruction.
+// Owner of an image list handle (see HandleMap.h); destroys the list on destruction.
 
 #include <windows.h>
 
@@ -17,7 +17,7 @@ class CImageList {
     CImageList(const CImageList&) = delete;
     CImageList& operator=(const CImageList&) = delete;
 
-    // Fails when the object already holds a list.
+    // The list held before is destroyed first.
     BOOL Create(int cx, int cy, UINT flags, int initial, int grow);
     // FALSE when there was no list.
     BOOL DeleteImageList();

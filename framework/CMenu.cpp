@@ -36,10 +36,8 @@ CMenu::CMenu(CMenu&& other) noexcept {
 }
 
 CMenu& CMenu::operator=(CMenu&& other) noexcept {
-    if (this != &other) {
-        DestroyMenu();
+    if (this != &other)
         Attach(other.Detach());
-    }
     return *this;
 }
 
@@ -54,7 +52,10 @@ CMenu* CMenu::HoldingItem(ULONG_PTR itemData) {
 }
 
 BOOL CMenu::Attach(HMENU hMenu) {
-    if (hMenu == nullptr || m_hMenu != nullptr || !MenuMap().Add(hMenu, this))
+    if (hMenu != nullptr && FromHandle(hMenu) != nullptr)
+        return FALSE;
+    DestroyMenu();
+    if (hMenu == nullptr || !MenuMap().Add(hMenu, this))
         return FALSE;
     m_hMenu = hMenu;
     return TRUE;

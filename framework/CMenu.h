@@ -30,15 +30,16 @@ class CMenu : public CObject {
     // or no data.
     static CMenu* HoldingItem(ULONG_PTR itemData);
 
-    // Fails when this object already holds a menu or the handle is attached
-    // to another object.
+    // Destroys the menu held before (see HandleMap.h); refused, with nothing changed,
+    // when the handle is attached already.
     BOOL Attach(HMENU hMenu);
     HMENU Detach();
 
     BOOL CreateMenu() { return Attach(::CreateMenu()); }
     BOOL CreatePopupMenu() { return Attach(::CreatePopupMenu()); }
-    // Detaches and destroys the menu; FALSE when there was none.
-    BOOL DestroyMenu();
+    // Detaches and destroys the menu; FALSE when there was none. Virtual, so that a
+    // menu with records of its own releases them however it is reached.
+    virtual BOOL DestroyMenu();
 
     // For MF_OWNERDRAW items newItem is the item data, as with the Win32 calls.
     BOOL AppendMenu(UINT flags, UINT_PTR idNewItem = 0, LPCSTR newItem = nullptr) {

@@ -51,7 +51,10 @@ void CWnd::Detach() {
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
-    if (!hWnd || m_hWnd || !WindowMap().Add(hWnd, this))
+    if (!hWnd || FromHandle(hWnd))
+        return FALSE;
+    DestroyWindow();
+    if (!WindowMap().Add(hWnd, this))
         return FALSE;
     m_hWnd = hWnd;
     PreSubclassWindow();

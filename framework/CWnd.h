@@ -32,7 +32,7 @@ class CWnd : public CObject {
     static CWnd* FromHandle(HWND hWnd);
 
     // Routes the window's messages through this object; PreSubclassWindow
-    // runs first.
+    // runs first. The window held before is destroyed (see HandleMap.h).
     BOOL SubclassWindow(HWND hWnd);
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
 

@@ -1,11 +1,19 @@
 #pragma once
 // Owners and views, the one rule for every handle the framework wraps.
 //
-// An owner (CWnd, CMenu, the GDI objects, CMemoryDC, CPaintDC, CClientDC)
-// holds one handle and releases it in its destructor; it moves but does not
-// copy. A view only names a handle someone else owns and never releases it; it
-// is a plain value made on the spot: the handle itself, or for a device context
-// a CDC, which every DC owner derives from so drawing code takes either.
+// An owner (CWnd, CMenu, the GDI objects, CImageList, CIcon and CCursor, CMemoryDC,
+// CPaintDC, CClientDC) holds one handle and releases it in its destructor; it is never
+// copied. The GDI objects, CImageList, CIcon, CCursor, CMemoryDC and CMenu also move. A
+// CWnd does not, since its window's messages lead back to its address, and neither do
+// CPaintDC and CClientDC, which live for one scope. A view only names a handle someone
+// else owns and never releases it; it is a plain value made on the spot: the handle
+// itself, or for a device context a CDC, which every DC owner derives from so drawing
+// code takes either.
+//
+// Attach and every Create on an owner replace what it held: the old handle is released
+// as the new one is taken, and a Create that fails leaves the owner empty. For a window,
+// SubclassWindow is the Attach. Only a window or menu already attached to an object is
+// refused, and then nothing changes.
 //
 // A window and a menu must lead back to their object (a window's messages, a
 // menu's owner draw), so each kind has one map from handle to attached object,

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 IMPLEMENT_DYNAMIC(CStyledButton, CButton)
@@ -60,6 +61,18 @@ SIZE IconSize(HICON hIcon) {
     return size;
 }
 
+// shell32 brings the COM libraries with it, and a panel that never opens a link should
+// not pay for them at start-up: the function is looked up at its first use, once.
+BOOL OpenWithShell(SHELLEXECUTEINFOA* sei) {
+    using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+    static const auto shellExecuteEx = [] {
+        HMODULE shell = ::LoadLibraryA("shell32.dll");
+        FARPROC found = shell != nullptr ? ::GetProcAddress(shell, "ShellExecuteExA") : nullptr;
+        return reinterpret_cast<ShellExecuteExFn>(reinterpret_cast<void (*)()>(found));
+    }();
+    return shellExecuteEx != nullptr && shellExecuteEx(sei);
+}
+
 // An all-opaque mask for an image that came without one.
 HBITMAP OpaqueMask(SIZE size) {
     std::vector<BYTE> zeros(static_cast<size_t>((size.cx + 15) / 16 * 2 * size.cy), 0);
@@ -89,9 +102,8 @@ CStyledButton::CStyledButton()
       m_bParentBackground(FALSE), m_bPaintPressed(FALSE), m_bPaintFocused(FALSE),
       m_bPaintDisabled(FALSE), m_bDefaultButton(FALSE), m_bCheckBoxMode(FALSE),
       m_nImageAlign(SBA_BESIDE), m_bFlatEdge(TRUE), m_bFlatFocusRect(FALSE), m_colors{},
-      m_hMenuTarget(nullptr), m_bMenuOpen(FALSE), m_hHoverCursor(nullptr),
-      m_pOldParentCopyBitmap(nullptr), m_bHoverWhenInactive(TRUE), m_nCheckState(0), m_szLink{} {
-    ReleaseImages(FALSE);
+      m_hMenuTarget(nullptr), m_bMenuOpen(FALSE), m_pOldParentCopyBitmap(nullptr),
+      m_bHoverWhenInactive(TRUE), m_nCheckState(0), m_szLink{} {
     ResetColors(FALSE);
     SetLink(nullptr);
 }
@@ -99,11 +111,6 @@ CStyledButton::CStyledButton()
 CStyledButton::~CStyledButton() {
     if (m_dcParentCopy.GetSafeHdc() != nullptr && m_pOldParentCopyBitmap != nullptr)
         m_dcParentCopy.SelectObject(m_pOldParentCopyBitmap);
-    ReleaseImages(TRUE);
-    if (m_hHoverCursor != nullptr)
-        ::DestroyCursor(m_hHoverCursor);
-    if (m_dropMenu.GetSafeHmenu() != nullptr)
-        m_dropMenu.DestroyMenu();
 }
 
 void CStyledButton::Repaint(BOOL bRepaint) {
@@ -179,45 +186,38 @@ DWORD CStyledButton::SetLink(LPCSTR pszLink) {
     return SB_OK;
 }
 
-void CStyledButton::ReleaseImages(BOOL bDestroy) {
-    if (bDestroy) {
-        for (const ButtonIconSlot& slot : m_icons)
-            if (slot.hIcon != nullptr)
-                ::DestroyIcon(slot.hIcon);
-        for (const ButtonBitmapSlot& slot : m_bitmaps)
-            if (slot.hImage != nullptr)
-                ::DeleteObject(slot.hImage);
-        for (const ButtonBitmapSlot& slot : m_bitmaps)
-            if (slot.hMask != nullptr)
-                ::DeleteObject(slot.hMask);
-    }
-    std::memset(m_icons, 0, sizeof(m_icons));
-    std::memset(m_bitmaps, 0, sizeof(m_bitmaps));
+void CStyledButton::ReleaseImages() {
+    for (ButtonIconSlot& slot : m_icons)
+        slot = {};
+    for (ButtonBitmapSlot& slot : m_bitmaps)
+        slot = {};
 }
 
 // A handle given again stays held: releasing the old images must spare it.
 void CStyledButton::ForgetImagesGivenAgain(std::initializer_list<HANDLE> given) {
-    auto forget = [&given](auto& handle) {
-        if (std::find(given.begin(), given.end(), handle) != given.end())
-            handle = nullptr;
+    auto forget = [&given](auto& owner) {
+        if (std::find(given.begin(), given.end(), owner.GetSafeHandle()) != given.end())
+            owner.Detach();
     };
     for (ButtonIconSlot& slot : m_icons)
-        forget(slot.hIcon);
+        forget(slot.icon);
     for (ButtonBitmapSlot& slot : m_bitmaps) {
-        forget(slot.hImage);
-        forget(slot.hMask);
+        forget(slot.image);
+        forget(slot.mask);
     }
 }
 
 DWORD CStyledButton::SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint) {
     ForgetImagesGivenAgain({hIconHot, hIconNormal});
-    ReleaseImages(TRUE);
+    ReleaseImages();
     if (hIconNormal == hIconHot)
         hIconNormal = nullptr; // held once, destroyed once
     HICON icons[2] = {hIconHot, hIconNormal};
     for (int i = 0; i < 2; ++i) {
         SIZE size = IconSize(icons[i]);
-        m_icons[i] = {icons[i], static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy)};
+        m_icons[i].icon.Attach(icons[i]);
+        m_icons[i].cx = static_cast<DWORD>(size.cx);
+        m_icons[i].cy = static_cast<DWORD>(size.cy);
     }
     Repaint(bRepaint);
     return SB_OK;
@@ -226,34 +226,34 @@ DWORD CStyledButton::SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint) 
 DWORD CStyledButton::SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hImageNormal,
                                 HBITMAP hMaskNormal, BOOL bRepaint) {
     ForgetImagesGivenAgain({hImageHot, hMaskHot, hImageNormal, hMaskNormal});
-    ReleaseImages(TRUE);
-    if (hImageNormal == hImageHot) {
-        if (hMaskNormal != nullptr && hMaskNormal != hMaskHot)
-            ::DeleteObject(hMaskNormal);
-        hImageNormal = hMaskNormal = nullptr;
-    }
-    if (hMaskNormal != nullptr && hMaskNormal == hMaskHot)
-        hMaskNormal = CopyMask(hMaskHot); // each slot deletes its own mask
-    HBITMAP images[2] = {hImageHot, hImageNormal};
-    HBITMAP masks[2] = {hMaskHot, hMaskNormal};
+    ReleaseImages();
+    // Owned from here on: what no slot takes is released on return.
+    const bool bOneImage = hImageNormal == hImageHot;
+    const bool bSharedMask = hMaskNormal != nullptr && hMaskNormal == hMaskHot;
+    CBitmap images[2], masks[2];
+    images[0].Attach(hImageHot);
+    masks[0].Attach(hMaskHot);
+    if (!bOneImage)
+        images[1].Attach(hImageNormal);
+    if (!bSharedMask)
+        masks[1].Attach(hMaskNormal);
+    else if (!bOneImage)
+        masks[1].Attach(CopyMask(hMaskHot)); // each slot deletes its own mask
     for (int i = 0; i < 2; ++i) {
-        if (images[i] == nullptr) {
-            if (masks[i] != nullptr)
-                ::DeleteObject(masks[i]);
+        if (images[i].GetSafeHandle() == nullptr)
             continue;
-        }
-        SIZE size = BitmapSize(images[i]);
-        HBITMAP mask = masks[i] != nullptr ? masks[i] : OpaqueMask(size);
-        m_bitmaps[i] = {images[i], static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy), mask};
+        const SIZE size = images[i].GetSize();
+        if (masks[i].GetSafeHandle() == nullptr)
+            masks[i].Attach(OpaqueMask(size));
+        m_bitmaps[i] = {std::move(images[i]), static_cast<DWORD>(size.cx),
+                        static_cast<DWORD>(size.cy), std::move(masks[i])};
     }
     Repaint(bRepaint);
     return SB_OK;
 }
 
 DWORD CStyledButton::SetHoverCursor(HCURSOR hCursor) {
-    if (m_hHoverCursor != nullptr)
-        ::DestroyCursor(m_hHoverCursor);
-    m_hHoverCursor = hCursor != nullptr ? static_cast<HCURSOR>(::CopyIcon(hCursor)) : nullptr;
+    m_hoverCursor.Attach(hCursor != nullptr ? ::CopyIcon(hCursor) : nullptr);
     return SB_OK;
 }
 
@@ -307,9 +307,9 @@ LRESULT CStyledButton::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 BOOL CStyledButton::OnSetCursor(CWnd*, UINT, UINT) {
-    if (m_hHoverCursor == nullptr)
+    if (m_hoverCursor.GetSafeHandle() == nullptr)
         return static_cast<BOOL>(Default());
-    ::SetCursor(m_hHoverCursor);
+    ::SetCursor(m_hoverCursor.GetSafeHandle());
     return TRUE;
 }
 
@@ -371,7 +371,7 @@ BOOL CStyledButton::OnReflectClick() {
         sei.lpVerb = "open";
         sei.lpFile = m_szLink;
         sei.nShow = SW_MAXIMIZE;
-        ::ShellExecuteExA(&sei);
+        OpenWithShell(&sei);
     }
     return FALSE;
 }

@@ -84,7 +84,7 @@ class CStyledButton : public CButton {
 
   private:
     void EnsureTip();
-    void ReleaseImages(BOOL bDestroy);
+    void ReleaseImages();
     void ForgetImagesGivenAgain(std::initializer_list<HANDLE> given);
     void EndHover();
     void DropDown();
@@ -123,7 +123,7 @@ class CStyledButton : public CButton {
     HWND m_hMenuTarget; // not owned; receives the command chosen from the drop-down menu
     BOOL m_bMenuOpen;   // the drop-down menu is being tracked: paint pressed
     GlyphMenu m_dropMenu;
-    HCURSOR m_hHoverCursor;
+    CCursor m_hoverCursor;
     CToolTipCtrl m_tip;
     CMemoryDC m_dcParentCopy;
     CBitmap m_bmpParentCopy;

@@ -1,6 +1,9 @@
 #pragma once
 // Colour slots, image placement, image slots and result codes of CStyledButton.
 
+#include "CGdiObject.h"
+#include "CIcon.h"
+
 #include <windows.h>
 
 // Indices of the colour slots (a BYTE on the interface).
@@ -27,14 +30,14 @@ constexpr DWORD SB_BAD_SLOT = 3;
 
 // Index 0 of the slot arrays is the hot image (hovered or pressed), index 1 the normal one.
 struct ButtonIconSlot {
-    HICON hIcon; // owned
-    DWORD cx;
-    DWORD cy;
+    CIcon icon;
+    DWORD cx = 0;
+    DWORD cy = 0;
 };
 
 struct ButtonBitmapSlot {
-    HBITMAP hImage; // owned; black where the mask is set
-    DWORD cx;
-    DWORD cy;
-    HBITMAP hMask; // owned; monochrome, set bits are transparent
+    CBitmap image; // black where the mask is set
+    DWORD cx = 0;
+    DWORD cy = 0;
+    CBitmap mask; // monochrome, set bits are transparent
 };

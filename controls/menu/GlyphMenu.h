@@ -50,7 +50,7 @@ class GlyphMenu : public CMenu {
     virtual BOOL LoadMenu(int resourceId);
     virtual BOOL LoadMenu(const char* resourceName);
     // Releases sub-menus, records and the handle; FALSE when there was no handle.
-    virtual BOOL DestroyMenu();
+    BOOL DestroyMenu() override;
 
     // Owner-drawn items; the window showing the menu routes them here.
     void MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct) override;

@@ -69,8 +69,7 @@ BOOL GlyphMenu::LoadMenu(const char* resourceName) {
     if (hBar == nullptr)
         return FALSE;
 
-    DestroyMenu();
-    Attach(hBar);
+    Attach(hBar); // the old tree goes
 
     // The open levels, bottom first; the top one receives the next item.
     std::vector<GlyphMenu*> popupStack{this};

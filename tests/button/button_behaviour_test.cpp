@@ -14,8 +14,9 @@
 #include <string>
 #include <thread>
 
-// The import slots through which the button tracks its menu and opens its link.
-extern "C" BOOL(WINAPI* __imp_ShellExecuteExA)(SHELLEXECUTEINFOA*);
+// The import slots through which the button tracks its menu and finds the shell's function
+// that opens its link.
+extern "C" FARPROC(WINAPI* __imp_GetProcAddress)(HMODULE, LPCSTR);
 extern "C" BOOL(WINAPI* __imp_TrackPopupMenu)(HMENU, UINT, int, int, int, HWND, LPCRECT);
 
 namespace {
@@ -238,18 +239,29 @@ BOOL WINAPI WatchingTrack(HMENU menu, UINT flags, int x, int y, int zero, HWND o
     ::PostMessageA(owner, WM_CHAR, 's', 0);
     return g_track(menu, flags, x, y, zero, owner, rc);
 }
-auto g_shellExecuteEx = __imp_ShellExecuteExA;
+BOOL(WINAPI* g_shellExecuteEx)(SHELLEXECUTEINFOA*) = nullptr;
 BOOL WINAPI WatchingShellExecuteEx(SHELLEXECUTEINFOA* sei) {
     g_calls.push_back("open " + std::to_string(sei->cbSize) + " " + std::to_string(sei->fMask) +
                       " " + (sei->lpVerb ? sei->lpVerb : "(none)") + " " + sei->lpFile + " " +
                       std::to_string(sei->nShow));
     return g_shellExecuteEx(sei);
 }
+// The button looks the shell's function up once, at the first link it opens: this test's.
+auto g_getProcAddress = __imp_GetProcAddress;
+FARPROC WINAPI WatchingGetProcAddress(HMODULE module, LPCSTR name) {
+    const FARPROC found = g_getProcAddress(module, name);
+    if (reinterpret_cast<UINT_PTR>(name) >> 16 == 0 || std::string(name) != "ShellExecuteExA")
+        return found;
+    g_shellExecuteEx =
+        reinterpret_cast<decltype(g_shellExecuteEx)>(reinterpret_cast<void (*)()>(found));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&WatchingShellExecuteEx));
+}
 
 // A click serves check-box mode first, then the drop-down menu, then the link. The menu's
 // first popup opens under the button, which looks pressed meanwhile, and the chosen command
 // reaches the target after the click has reached the parent. The link is opened silently
-// with "open", maximized, through a record of its real size (112 bytes on x64).
+// with "open", maximized, through a record of its real size (112 bytes on x64); shell32
+// is loaded for that, not before.
 TEST_F(ButtonBehaviour, ClickServesCheckBoxThenDropDownThenLink) {
     ButtonDialog& d = *m_dlg;
     const std::string link = "Z:\\no\\such\\document.txt";
@@ -260,7 +272,8 @@ TEST_F(ButtonBehaviour, ClickServesCheckBoxThenDropDownThenLink) {
     RECT under;
     ::GetWindowRect(d.m_next.m_hWnd, &under);
     ReplaceImport(&__imp_TrackPopupMenu, &WatchingTrack);
-    ReplaceImport(&__imp_ShellExecuteExA, &WatchingShellExecuteEx);
+    ReplaceImport(&__imp_GetProcAddress, &WatchingGetProcAddress);
+    EXPECT_EQ(::GetModuleHandleA("shell32.dll"), nullptr) << "loaded before any link opened";
     const auto clicks = [&] {
         for (CStyledButton* b : {&d.m_check, &d.m_next, &d.m_plain})
             b->SendMessage(BM_CLICK);
@@ -268,7 +281,7 @@ TEST_F(ButtonBehaviour, ClickServesCheckBoxThenDropDownThenLink) {
     WithinDeadline("the clicks: the drop-down menu's choice by its mnemonic, the link",
                    ::GetCurrentThreadId(), clicks, d.m_hWnd);
     ReplaceImport(&__imp_TrackPopupMenu, g_track);
-    ReplaceImport(&__imp_ShellExecuteExA, g_shellExecuteEx);
+    ReplaceImport(&__imp_GetProcAddress, g_getProcAddress);
 
     EXPECT_EQ(1, d.m_check.GetCheckState());
     const std::vector<std::string> calls = {"track 386 " + std::to_string(under.left) + "," +

@@ -61,6 +61,9 @@ class PanelTest(PanelTestCase):
     # The captions, the boxes and a failed connect are the dialog's own (tests/panel).
     def test_start_up_about_box_and_escape(self):
         panel = self.start_panel(settings_file(6000))  # never connected
+        panel.controls()
+        with open(f"/proc/{panel.pid}/maps", encoding="ascii", errors="replace") as maps:
+            self.assertFalse("shell32.dll" in maps.read().lower(), "shell32 loaded at start-up")
         self.wait_colours(colours())
         keys("alt+space")  # the system menu, a second X window; its last item is About
         wait_for(lambda: len(run("xdotool", "search", "--onlyvisible", "--classname", ".")

@@ -1,6 +1,10 @@
 // What the framework itself decides about device contexts and GDI objects: the
-// pixels of its own drawing helpers, selection guards, owners releasing exactly once.
+// pixels of its own drawing helpers, selection guards, owners releasing exactly once
+// and replacing what they held.
+#include "CIcon.h"
+#include "CImageList.h"
 #include "CMenu.h"
+#include "CWnd.h"
 #include "DibCanvas.h"
 #include "FreeGdiHandles.h"
 
@@ -46,12 +50,18 @@ TEST(SelectGuard, PutsBackWhatWasSelectedBefore) {
     EXPECT_EQ(::GetCurrentObject(hdc, OBJ_PEN), before);
 }
 
-// A move hands the handle over once; assigning releases what the target held.
+// A second Create releases what the owner held; a move hands the handle over once;
+// assigning releases what the target held.
 template <class Owner, class Make, class Alive, class Handle>
-void CheckMoves(Make make, Alive alive, Handle handle) {
+void CheckOwner(Make make, Alive alive, Handle handle) {
     Owner source, target;
-    ASSERT_TRUE(make(source) && make(target));
+    ASSERT_TRUE(make(source));
+    const auto first = handle(source);
+    ASSERT_TRUE(make(source));
+    EXPECT_FALSE(alive(first)) << "kept by the second Create";
+    ASSERT_TRUE(make(target));
     const auto moved = handle(source), replaced = handle(target);
+    EXPECT_TRUE(alive(moved));
     target = std::move(source);
     EXPECT_EQ(handle(source), nullptr);
     EXPECT_FALSE(alive(replaced));
@@ -60,15 +70,50 @@ void CheckMoves(Make make, Alive alive, Handle handle) {
     EXPECT_FALSE(alive(moved));
 }
 
-TEST(Ownership, OwnersMoveAndReleaseOnce) {
+TEST(Ownership, OwnersReplaceMoveAndReleaseOnce) {
     auto gdiAlive = [](auto h) { return ::GetObjectType(h) != 0; };
-    CheckMoves<CBitmap>([](CBitmap& b) { return b.CreateBitmap(2, 2, 1, 1, nullptr); }, gdiAlive,
+    auto iconAlive = [](HICON h) {
+        ICONINFO info{};
+        if (!::GetIconInfo(h, &info))
+            return false;
+        ::DeleteObject(info.hbmColor);
+        ::DeleteObject(info.hbmMask);
+        return true;
+    };
+    CheckOwner<CBitmap>([](CBitmap& b) { return b.CreateBitmap(2, 2, 1, 1, nullptr); }, gdiAlive,
                         [](CBitmap& b) { return b.GetSafeHandle(); });
-    CheckMoves<CMemoryDC>([](CMemoryDC& dc) { return dc.CreateCompatibleDC(nullptr); }, gdiAlive,
+    CheckOwner<CMemoryDC>([](CMemoryDC& dc) { return dc.CreateCompatibleDC(nullptr); }, gdiAlive,
                           [](CMemoryDC& dc) { return dc.GetSafeHdc(); });
-    CheckMoves<CMenu>([](CMenu& m) { return m.CreatePopupMenu(); },
+    CheckOwner<CMenu>([](CMenu& m) { return m.CreatePopupMenu(); },
                       [](HMENU h) { return ::IsMenu(h) != FALSE; },
                       [](CMenu& m) { return m.GetSafeHmenu(); });
+    CheckOwner<CImageList>([](CImageList& l) { return l.Create(4, 4, ILC_COLOR32, 1, 1); },
+                           [](HIMAGELIST h) {
+                               int cx = 0, cy = 0;
+                               return ::ImageList_GetIconSize(h, &cx, &cy) != FALSE;
+                           },
+                           [](CImageList& l) { return l.GetSafeHandle(); });
+    const HICON system = ::LoadIconA(nullptr, IDI_APPLICATION); // shared, never destroyed
+    CheckOwner<CIcon>([&](CIcon& i) { return i.Attach(::CopyIcon(system)); }, iconAlive,
+                      [](CIcon& i) { return i.GetSafeHandle(); });
+    CheckOwner<CCursor>([&](CCursor& c) { return c.Attach(::CopyIcon(system)); }, iconAlive,
+                        [](CCursor& c) { return c.GetSafeHandle(); });
+
+    // A window is replaced the same way; a handle attached already is refused.
+    CWnd window, other;
+    const auto create = [](CWnd& w) {
+        return w.CreateEx(0, "STATIC", "", WS_POPUP, CRect(0, 0, 9, 9), nullptr, 0);
+    };
+    ASSERT_TRUE(create(window));
+    const HWND first = window.m_hWnd;
+    ASSERT_TRUE(create(window) && create(other));
+    EXPECT_FALSE(::IsWindow(first));
+    EXPECT_FALSE(window.SubclassWindow(other.m_hWnd));
+    EXPECT_TRUE(::IsWindow(window.m_hWnd) && CWnd::FromHandle(window.m_hWnd) == &window);
+    CMenu menu, held;
+    ASSERT_TRUE(menu.CreatePopupMenu() && held.CreatePopupMenu());
+    EXPECT_FALSE(held.Attach(menu.GetSafeHmenu()));
+    EXPECT_TRUE(::IsMenu(held.GetSafeHmenu()) && CMenu::FromHandle(held.GetSafeHmenu()) == &held);
 }
 
 // A round that kept one object would leave as many fewer free handles as there were rounds.

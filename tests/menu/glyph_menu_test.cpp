@@ -95,8 +95,11 @@ TEST(GlyphMenuAppend, FlagsRegistrationAndRelease) {
     EXPECT_TRUE(GlyphMenu::IsRegisteredMenu(popup));
     EXPECT_FALSE(GlyphMenu::IsRegisteredMenu(root.get())) << "only appended popups";
 
-    root.reset();
-    for (HMENU hMenu : {hPopup, hDeeper}) // sub-menu objects deleted, menus destroyed
+    // Destroyed as any menu is, through the base: sub-menu objects deleted, menus destroyed,
+    // records released.
+    EXPECT_TRUE(static_cast<CMenu&>(*root).DestroyMenu());
+    EXPECT_EQ(root->m_items.GetSize(), 0);
+    for (HMENU hMenu : {hPopup, hDeeper})
         EXPECT_TRUE(!::IsMenu(hMenu) && !GlyphMenu::IsRegisteredMenu(hMenu) &&
                     CMenu::FromHandle(hMenu) == nullptr);
 }

@@ -24,6 +24,8 @@ constexpr COLORREF kMenu = RGB(240, 230, 200), kFace = RGB(212, 208, 200),
                    kWindow = RGB(255, 255, 250), kButtonText = RGB(0, 0, 128),
                    kUntouched = RGB(1, 2, 3), kRed = RGB(255, 0, 0), kMagenta = RGB(255, 0, 255);
 constexpr INT32 kFlat = OS_WINXP, kClassic3d = OS_WIN2000, kClassicPlain = OS_NT_OTHER;
+// The flat painter called on its own where the style in force has no theme.
+constexpr INT32 kFlatUnthemed = -1;
 enum Item { OPEN, PLAIN, SEPARATOR, ABC, AC, RADIO };
 
 // Every colour rule told apart by its own system colour, and the OS kind that
@@ -64,14 +66,17 @@ class MenuPaint : public testing::Test {
         return *m_menu;
     }
 
-    DibCanvas& Paint(int item, UINT state, int height) {
+    DibCanvas& Paint(int item, UINT state, int height, bool flatPainter = false) {
         m_canvas.emplace(150, height, kUntouched);
         const auto hMenu = reinterpret_cast<HWND>(m_menu->GetSafeHmenu());
         const UINT id = m_menu->GetMenuItemID(item);
         const RECT rect{0, 0, 150, height};
         DRAWITEMSTRUCT dis{ODT_MENU,        0,    id,        ODA_DRAWENTIRE, state, hMenu,
                            m_canvas->Hdc(), rect, Data(item)};
-        m_menu->DrawItem(&dis);
+        if (flatPainter)
+            m_menu->DrawItemFlat(&dis);
+        else
+            m_menu->DrawItem(&dis);
         return *m_canvas;
     }
 
@@ -181,13 +186,16 @@ TEST_F(MenuPaint, ItemsInEveryStateAndStyle) {
         {"flat disabled never selected", kFlat, OPEN, gray | sel,
          {{CRect(0, 0, 150, 22), selection, NONE}, At(75, 0, kWindow), At(1, 20, kFace),
           {CRect(31, 0, 150, 22), kGray, SOME}, At(7, 7, kShadow), {CRect(0, 0, 150, 22), kButtonText, NONE}}},
+        {"flat disabled text without the theme lightened", kFlatUnthemed, PLAIN, gray,
+         {{CRect(31, 0, 150, 22), GlyphMenu::LightenColor(kGray, 0.4), SOME}, {CRect(0, 0, 150, 22), kGray, NONE}}},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Build(c.kind);
-        const int height = (c.kind == kFlat ? 22 : 19) / (c.item == SEPARATOR ? 2 : 1);
-        const DibCanvas& canvas = Paint(c.item, c.state, height);
+        const bool unthemed = c.kind == kFlatUnthemed;
+        Build(unthemed ? kClassic3d : c.kind);
+        const int height = (c.kind == kFlat || unthemed ? 22 : 19) / (c.item == SEPARATOR ? 2 : 1);
+        const DibCanvas& canvas = Paint(c.item, c.state, height, unthemed);
         for (const Probe& p : c.probes) {
             const int count = canvas.Count(p.area, p.color);
             const int expected = p.expect == EVERY ? p.area.Width() * p.area.Height() : 0;
@@ -247,6 +255,7 @@ TEST_F(MenuPaint, GlyphSlotsImagesAndCopies) {
         EXPECT_EQ(GlyphMenu::s_sharedGlyphs.GetImageCount(), count);
         EXPECT_EQ(GlyphMenu::HasGlyphVariants(second) != FALSE, kind == kFlat);
         EXPECT_FALSE(GlyphMenu::HasGlyphVariants(count - 2));
+        EXPECT_FALSE(GlyphMenu::HasGlyphVariants(1)) << "two slots of an id are not three";
         EXPECT_EQ(DrawImage(GlyphMenu::s_sharedGlyphs, second)->Pixel(8, 7), kRed) << "image 1";
     }
     // A faded pixel that turns into the face colour is see-through (100 + 0.3 * 155

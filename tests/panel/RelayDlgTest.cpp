@@ -12,10 +12,22 @@
 
 #include <thread>
 
-// Reads the colour slots that the button keeps to itself.
+// Reads the colour slots, the look and the tooltip that the button keeps to itself.
 class StyledButtonProbe {
   public:
     static COLORREF Slot(const CStyledButton& button, int slot) { return button.m_colors[slot]; }
+    static BOOL Flat(const CStyledButton& button) { return button.m_bFlatLook; }
+    static std::string Tip(const CStyledButton& button) {
+        char text[128] = {};
+        TTTOOLINFOA tool{};
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.hwnd = button.m_hWnd;
+        tool.uId = 1;
+        tool.lpszText = text;
+        ::SendMessageA(button.m_tip.m_hWnd, TTM_GETTEXTA, sizeof text,
+                       reinterpret_cast<LPARAM>(&tool));
+        return text;
+    }
 };
 
 namespace {
@@ -26,6 +38,14 @@ class PanelUnderTest : public CRelayDlg {
     using CRelayDlg::m_nPort, CRelayDlg::m_strIp;
     std::atomic<HWND> shown{nullptr};
     BOOL timerStarted = FALSE;
+    std::atomic<int> markers{0}; // WM_NULL with kMarker seen by the dialog's own loop
+    static constexpr LPARAM kMarker = 0x4B53;
+
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (msg->message == WM_NULL && msg->lParam == kMarker)
+            ++markers;
+        return CRelayDlg::PreTranslateMessage(msg);
+    }
 
   protected:
     BOOL OnInitDialog() override {
@@ -47,6 +67,7 @@ const Bytes kQuery = {0x55, 0x01, 0x10, 0x00, 0x00, 0x00, 0x00, 0x66};
 const Bytes kAllOn = {0x55, 0x01, 0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0x65};
 const Bytes kAllOff = {0x55, 0x01, 0x13, 0x00, 0x00, 0x00, 0x00, 0x69};
 const char kOutOfRange[] = "“请填入一个在0和10000之间的整数。”";
+const char kButtonTip[] = "点击按钮改变继电器状态";
 
 // Y yellow face and unset, G green and on, R red and off, W white and unused;
 // each with its text in the complement on all three slots, else '?'.
@@ -165,6 +186,11 @@ TEST_F(RelayDlgTest, StartUpShowsTheStoredValuesAndNumbersTheButtons) {
             const int id = n <= 16 ? IDC_CHANNEL1 + n - 1 : n == 17 ? IDC_ALL_ON : IDC_ALL_OFF;
             const std::string numbered = "第" + std::to_string(n) + "路";
             EXPECT_EQ(Text(id), n == 3 ? c.caption3 : n == 18 ? c.caption18 : numbered);
+            const CStyledButton& button = n <= 16   ? dialog->m_btnChannel[n - 1]
+                                          : n == 17 ? dialog->m_btnAllOn
+                                                    : dialog->m_btnAllOff;
+            EXPECT_FALSE(StyledButtonProbe::Flat(button)) << n << ": the raised 3-D look";
+            EXPECT_EQ(StyledButtonProbe::Tip(button), kButtonTip) << n;
         }
         EXPECT_TRUE(dialog->timerStarted);
         EXPECT_EQ(Connect().text, c.connected);
@@ -270,6 +296,10 @@ TEST_F(RelayDlgTest, EnterClosesTheDialogOnlyOnAValidPort) {
     WithinDeadline("the typed port's range message", UiThread(), [&] { typing.join(); });
     ::PostMessageA(::GetDlgItem(hwnd, IDC_PORT), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(AnswerMessageBox().text, kOutOfRange);
+    // The box is gone; the dialog's own loop still takes a message posted after it.
+    ::PostMessageA(hwnd, WM_NULL, 0, PanelUnderTest::kMarker);
+    ASSERT_TRUE(WaitFor([&] { return dialog->markers > 0 || done; }));
+    EXPECT_FALSE(done) << "the dialog closed after the range message";
     ::SetDlgItemTextA(hwnd, IDC_PORT, "10000");
     ::PostMessageA(::GetDlgItem(hwnd, IDC_PORT), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(WaitFor([&] { return done.load(); }));
