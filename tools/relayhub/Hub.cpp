@@ -148,7 +148,8 @@ struct CRelayHub::State {
 
     void AcceptClients(Clock::time_point now);
     void ReadClient(Client& client, Clock::time_point now);
-    void OnClientFrame(Client& client, const RelayFrame& frame, Clock::time_point now);
+    // False for a frame that is not one (bad checksum, another header or address).
+    bool OnClientFrame(Client& client, const RelayFrame& frame, Clock::time_point now);
     void SendToClient(Client& client, const std::uint8_t* data, std::size_t size);
     void FlushClient(Client& client);
     void CloseClient(Client& client, const std::string& why);
@@ -484,44 +485,46 @@ void CRelayHub::State::ReadClient(Client& client, Clock::time_point now) {
         CloseClient(client, got == 0 || errno == ECONNRESET ? "closed" : LastErrorText());
         return;
     }
+    // Garbage costs the reading and one log call per read, however much there is.
+    std::size_t bad = 0;
     for (ssize_t i = 0; i < got && client.fd >= 0; ++i) {
         client.rx[client.rxCount++] = buffer[i];
         if (client.rxCount == RELAY_FRAME_SIZE) {
             client.rxCount = 0;
-            OnClientFrame(client, client.rx, now);
+            if (!OnClientFrame(client, client.rx, now))
+                ++bad;
         }
     }
+    if (bad > 0)
+        badFrames.Write("dropped " + std::to_string(bad) + " bad frames from " + client.name);
 }
 
-void CRelayHub::State::OnClientFrame(Client& client, const RelayFrame& frame,
+bool CRelayHub::State::OnClientFrame(Client& client, const RelayFrame& frame,
                                      Clock::time_point now) {
     if (!RelayChecksumOk(frame) || frame[0] != RELAY_FRAME_HEADER ||
-        frame[1] != RELAY_BOARD_ADDRESS) {
-        badFrames.Write("dropped a bad frame from " + client.name);
-        return;
-    }
+        frame[1] != RELAY_BOARD_ADDRESS)
+        return false;
     const std::uint8_t command = frame[2];
     if (command == RELAY_CMD_QUERY) {
         // While the board is down the clients get nothing, not even an old status.
         if (!up)
-            return;
+            return true;
         if (now - lastStatusAt < pollPeriod)
             SendToClient(client, lastStatus.data(), lastStatus.size());
         else if (now - lastQuery >= pollPeriod)
             SendQuery(now);
         // Otherwise a query is on its way, and its answer goes to every client.
-        return;
+        return true;
     }
-    if (!IsSwitch(command)) {
+    if (!IsSwitch(command))
         droppedCommands.Write("dropped command " + Hex(command) + " from " + client.name);
-        return;
-    }
-    if (!up) {
+    else if (!up)
         droppedCommands.Write("dropped " + Hex(command) + " from " + client.name + ": board down");
-        return;
+    else {
+        commands.push_back({frame, client.name});
+        PumpCommands(now);
     }
-    commands.push_back({frame, client.name});
-    PumpCommands(now);
+    return true;
 }
 
 void CRelayHub::State::SendToClient(Client& client, const std::uint8_t* data, std::size_t size) {
