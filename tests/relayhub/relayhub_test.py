@@ -295,7 +295,7 @@ class RelayhubTest(HubTestCase):
         self.assertEqual(heard, QUERY * (len(heard) // 8), "what the attempts sent")
         self.assertTrue(raw.read_available(0.2), "the raw client was closed while the board was down")
         self.assertEqual(raw.received, before, "what the raw client got while the board was down")
-        self.assertEqual(len(re.findall(r"board \S+ (down|not reachable)", hub.log())), 1, hub.log())
+        self.assertEqual(len(re.findall(r"board \S+ (down|unavailable)", hub.log())), 1, hub.log())
 
         again = self.restart_board(board.port, "--channels", "0x0100")
         hub.wait_log(r"board \S+ up", "the board up again", count=2)

@@ -304,7 +304,7 @@ void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now) 
     backoff = std::min(backoff * 2, std::chrono::duration_cast<Clock::duration>(kMaxBackoff));
     if (!up) {
         if (!failureLogged)
-            HubLog("board " + where + " not reachable: " + why + retrying);
+            HubLog("board " + where + " unavailable: " + why + retrying);
         failureLogged = true;
         return;
     }
