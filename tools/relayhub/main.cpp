@@ -37,18 +37,19 @@ int main(int argc, char** argv) {
     const sigset_t stopSignals = BlockStopSignals();
 
     CRelayHub hub(options);
-    // The parts that follow the board (MQTT, web panel) are constructed here: added as the
-    // hub's listeners before hub.Start, started after it, stopped before hub.Stop.
-
+    // The parts that follow the board (MQTT, web panel), when their options are given, are
+    // made here and added to the hub as listeners before it starts,
     if (!hub.Start(error)) {
         HubLog("relayhub: " + error);
         return 1;
     }
+    // started here, once the hub runs,
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
+    // and stopped here, before the hub, so that they can still say goodbye.
     hub.Stop();
     HubLog("stopped");
     return 0;
