@@ -150,6 +150,8 @@ struct CRelayHub::State {
     void ReadClient(Client& client, Clock::time_point now);
     // False for a frame that is not one (bad checksum, another header or address).
     bool OnClientFrame(Client& client, const RelayFrame& frame, Clock::time_point now);
+    // False when the client was dropped for the bytes it has not read.
+    bool QueueToClient(Client& client, const std::uint8_t* data, std::size_t size);
     void SendToClient(Client& client, const std::uint8_t* data, std::size_t size);
     void FlushClient(Client& client);
     void CloseClient(Client& client, const std::string& why);
@@ -337,12 +339,21 @@ void CRelayHub::State::ReadBoard(Clock::time_point now) {
     for (auto n = std::min<decltype(ticks)>(ticks, RELAY_RX_TIMEOUT_TICKS); n > 0; --n)
         rx.TickRxTimeout();
     rxTickBase += ticks * kRxTick;
+    std::size_t bad = 0;
     for (ssize_t i = 0; i < got && link == Link::Connected; ++i) {
         const bool lastByte = rx.m_rxIndex == RELAY_FRAME_SIZE - 1 && rx.m_rxTimeout > 0;
         if (rx.PushRxByte(buffer[i]))
             OnStatus(rx.m_rxFrame, now);
         else if (lastByte)
-            boardGarbage.Write("board " + where + " sent a frame with a bad checksum");
+            ++bad;
+    }
+    if (bad > 0)
+        boardGarbage.Write("board " + where + " sent " + std::to_string(bad) +
+                           " frames with a bad checksum");
+    // The statuses of one read go out together: a send per client, not one per frame.
+    for (const auto& client : clients) {
+        if (client->fd >= 0 && !client->out.empty())
+            FlushClient(*client);
     }
 }
 
@@ -352,7 +363,7 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
     lastStatusAt = now;
     for (const auto& client : clients) {
         if (client->fd >= 0)
-            SendToClient(*client, frame.data(), frame.size());
+            QueueToClient(*client, frame.data(), frame.size());
     }
     const std::uint16_t previous = channels;
     channels = RelayStatusChannels(frame);
@@ -527,14 +538,18 @@ bool CRelayHub::State::OnClientFrame(Client& client, const RelayFrame& frame,
     return true;
 }
 
-void CRelayHub::State::SendToClient(Client& client, const std::uint8_t* data, std::size_t size) {
+bool CRelayHub::State::QueueToClient(Client& client, const std::uint8_t* data, std::size_t size) {
     if (client.out.size() + size > kClientQueueLimit) {
         CloseClient(client, "it does not read (64 KiB queued)");
-        return;
+        return false;
     }
-    const bool idle = client.out.empty();
     client.out.append(data, data + size);
-    if (idle)
+    return true;
+}
+
+void CRelayHub::State::SendToClient(Client& client, const std::uint8_t* data, std::size_t size) {
+    const bool idle = client.out.empty();
+    if (QueueToClient(client, data, size) && idle)
         FlushClient(client);
 }
 
