@@ -108,12 +108,15 @@ class Client:
             wait = 0
         return True
 
-    def statuses(self):
-        return [self.received[i:i + 8] for i in range(0, len(self.received) - 7, 8)]
-
     def wait_channels(self, channels, what):
-        wait_for(lambda: (self.read_available(0.1) or True)
-                 and any(channels_of(s) == set(channels) for s in self.statuses()), what)
+        """Until a status read from now on shows channels on."""
+        start = len(self.received) // 8 * 8
+
+        def seen():
+            self.read_available(0.1)
+            return any(channels_of(self.received[i:i + 8]) == set(channels)
+                       for i in range(start, len(self.received) - 7, 8))
+        wait_for(seen, what)
 
     def wait_closed(self, what):
         wait_for(lambda: not self.read_available(0.1), what)
@@ -235,7 +238,7 @@ class RelayhubTest(HubTestCase):
         raw.wait_channels({3, 5, 7}, "relayctl's switch at the raw client")
         # Twenty queries at once cost the board no more than its one per poll period.
         raw.send(*[QUERY] * 20)
-        raw.wait_channels({3, 5, 7}, "an answer to the queries")
+        raw.wait_channels({3, 5, 7}, "a status after the queries")
         self.assertEqual(self.relayctl(hub, "status"), "on: 3 5 7  ..#.#.#.........\n")
         board.wait_frames(5, "the board's log")
         self.assertEqual(self.commands(board), [on(2), on(5), off(2), on(7), on(3)])
