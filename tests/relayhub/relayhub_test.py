@@ -116,7 +116,7 @@ class Client:
             self.read_available(0.1)
             return any(channels_of(self.received[i:i + 8]) == set(channels)
                        for i in range(start, len(self.received) - 7, 8))
-        wait_for(seen, what)
+        wait_for(seen, what, timeout=30)
 
     def wait_closed(self, what):
         wait_for(lambda: not self.read_available(0.1), what)
