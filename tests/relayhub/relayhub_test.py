@@ -258,6 +258,22 @@ class RelayhubTest(HubTestCase):
             waited = (lines[next_][0] - lines[last][0]).total_seconds()
             self.assertTrue(waited >= 0.25 or next_ - last > 1, f"switches at {lines}")
 
+    def test_a_board_that_does_not_answer_the_connect(self):
+        with socket.socket() as listener:  # its backlog full: a connect hears nothing
+            listener.bind(("127.0.0.1", 0))
+            listener.listen(0)
+            fillers = [socket.socket() for _ in range(2)]
+            for filler in fillers:
+                self.addCleanup(filler.close)
+                filler.setblocking(False)
+                filler.connect_ex(listener.getsockname())
+            hub = self.start_hub(listener.getsockname()[1])
+            # The hub's thread is not held by the connect: a client is closed at once, where
+            # a blocked hub would leave relayctl to give up on its own (exit 3).
+            result = relayctl(hub, "--timeout 400 status")
+            self.assertEqual(result.returncode, 2, result.stderr)
+            hub.wait_log(r"unavailable: no answer within 3000 ms", "the connect's time-out")
+
     def test_board_restart(self):
         board, hub = self.start(restartable=True)
         raw = self.client(hub)
