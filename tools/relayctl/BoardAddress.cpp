@@ -25,8 +25,8 @@ bool SameName(const std::string& a, const std::string& b) {
     });
 }
 
-// The value of key in section: trimmed, a surrounding pair of quotes taken off, cut to
-// 999 characters; empty when missing. The bytes are taken as they are (GBK text passes).
+} // namespace
+
 std::string ReadProfileText(const std::filesystem::path& file, const std::string& section,
                             const std::string& key) {
     std::ifstream in(file, std::ios::binary);
@@ -50,8 +50,6 @@ std::string ReadProfileText(const std::filesystem::path& file, const std::string
     }
     return {};
 }
-
-} // namespace
 
 BoardAddress ReadBoardAddress(const std::filesystem::path& file) {
     BoardAddress address{
