@@ -266,11 +266,15 @@ void CMqttBridge::HandleSet(const std::string& topic, const std::string& payload
             channel =
                 ChannelNumber(topic.substr(head.size(), topic.size() - head.size() - tail.size()));
         if (channel && command == "TOGGLE") {
-            std::lock_guard lock(m_mutex);
-            if (m_boardUp)
-                frame = BuildRelayCommand((m_channels >> (*channel - 1)) & 1 ? RELAY_CMD_OFF
-                                                                             : RELAY_CMD_ON,
-                                          static_cast<std::uint32_t>(*channel));
+            std::unique_lock lock(m_mutex);
+            if (!m_boardUp) {
+                lock.unlock();
+                m_ignoredLog.Write("MQTT: dropped TOGGLE on " + topic + ": the board is down");
+                return;
+            }
+            frame =
+                BuildRelayCommand((m_channels >> (*channel - 1)) & 1 ? RELAY_CMD_OFF : RELAY_CMD_ON,
+                                  static_cast<std::uint32_t>(*channel));
         } else if (channel && (command == "ON" || command == "OFF")) {
             frame = BuildRelayCommand(command == "ON" ? RELAY_CMD_ON : RELAY_CMD_OFF,
                                       static_cast<std::uint32_t>(*channel));
