@@ -37,14 +37,6 @@ std::optional<int> ChannelNumber(const std::string& text) {
     return channel;
 }
 
-// Home Assistant takes [a-zA-Z0-9_-] in a discovery topic's object id; the same keeps the
-// id from adding topic levels or wildcards.
-bool ValidBoardId(const std::string& id) {
-    return !id.empty() && std::all_of(id.begin(), id.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '_' || c == '-';
-    });
-}
-
 bool ReadPassword(const std::string& file, std::string& password, std::string& error) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
@@ -80,16 +72,6 @@ CMqttBridge::~CMqttBridge() {
 bool CMqttBridge::Start(std::string& error) {
     if (!m_options.mqttHost) {
         error = "no MQTT broker given";
-        return false;
-    }
-    if (!ValidBoardId(m_options.boardId)) {
-        error = "board id \"" + m_options.boardId + "\" for MQTT: use letters, digits, _ and -";
-        return false;
-    }
-    if (m_options.topicPrefix.empty() ||
-        mosquitto_sub_topic_check((m_base + "/channel/+/set").c_str()) != MOSQ_ERR_SUCCESS ||
-        m_options.topicPrefix.find_first_of("+#") != std::string::npos) {
-        error = "topic prefix \"" + m_options.topicPrefix + "\" is not usable in MQTT topics";
         return false;
     }
     std::string password;

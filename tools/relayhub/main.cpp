@@ -1,11 +1,14 @@
 // relayhub: holds the relay board's one connection and shares it. See --help.
+#include "Captions.h"
 #include "Hub.h"
 #include "HubOptions.h"
 #include "Log.h"
+#include "MqttBridge.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -39,9 +42,19 @@ int main(int argc, char** argv) {
     CRelayHub hub(options);
     // The parts that follow the board (MQTT, web panel) are constructed here: added as the
     // hub's listeners before hub.Start, started after it, stopped before hub.Stop.
+    std::unique_ptr<CMqttBridge> mqtt;
+    if (options.mqttHost) {
+        mqtt = std::make_unique<CMqttBridge>(hub, options, ReadChannelCaptions("canshu.ini"));
+        hub.AddListener(*mqtt);
+    }
 
     if (!hub.Start(error)) {
         HubLog("relayhub: " + error);
+        return 1;
+    }
+    if (mqtt && !mqtt->Start(error)) {
+        HubLog("relayhub: " + error);
+        hub.Stop();
         return 1;
     }
 
@@ -49,6 +62,8 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &signal);
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
+    if (mqtt)
+        mqtt->Stop();
     hub.Stop();
     HubLog("stopped");
     return 0;
