@@ -103,6 +103,7 @@ class Subscriber:
     def wait_exit(self):
         self.process.wait(60)
         self.reader.join(30)
+        self.process.stdout.close()
         return self.messages()
 
     def stop(self):

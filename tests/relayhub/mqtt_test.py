@@ -158,15 +158,14 @@ class MqttTest(PanelTestCase):
                 board = self.start_board()
                 with open(os.path.join(self.directory, "canshu.ini"), "wb") as file:
                     file.write(settings_file(board.port, captions))
-                subscriber = self.subscribe(f"homeassistant/switch/{board_id}_+/config",
-                                            f"kestrel/{board_id}/#")
+                subscriber = self.subscribe("homeassistant/#", f"kestrel/{board_id}/#")
                 self.start_hub(board, board_id, *options)
                 self.wait_up(subscriber, board_id, 0)
                 self.broker.publish("homeassistant/status", "online")
                 self.broker.publish(f"kestrel/{board_id}/channel/1/set", "ON")
                 subscriber.wait(lambda: state_mask(subscriber, board_id) == 1, "channel 1 on")
                 configs = [(t, p) for _, t, p in subscriber.messages()
-                           if t.startswith("homeassistant/")]
+                           if t.startswith(f"homeassistant/switch/{board_id}_")]
                 self.assertEqual(len(configs), published)
                 self.broker.publish(f"kestrel/{board_id}/channel/1/set", "OFF")
         retained = self.broker.retained("homeassistant/#", 16)
