@@ -13,7 +13,6 @@ namespace {
 constexpr int KEEPALIVE_SECONDS = 30;
 constexpr unsigned RECONNECT_MIN_SECONDS = 1;
 constexpr unsigned RECONNECT_MAX_SECONDS = 30;
-constexpr auto OFFLINE_WAIT = std::chrono::seconds(2);
 constexpr const char* HA_STATUS_TOPIC = "homeassistant/status";
 constexpr const char* ONLINE = "online";
 constexpr const char* OFFLINE = "offline";
@@ -98,8 +97,6 @@ bool CMqttBridge::Start(std::string& error) {
                                    [](mosquitto*, void* self, const mosquitto_message* message) {
                                        BridgeOf(self).OnMessage(*message);
                                    });
-    mosquitto_publish_callback_set(
-        m_client, [](mosquitto*, void* self, int id) { BridgeOf(self).OnPublish(id); });
 
     const std::string availability = m_base + "/availability";
     int result = mosquitto_will_set(m_client, availability.c_str(), 7, OFFLINE, 1, true);
@@ -132,20 +129,16 @@ bool CMqttBridge::Start(std::string& error) {
 void CMqttBridge::Stop() {
     if (!m_client)
         return;
-    std::unique_lock lock(m_mutex);
-    if (m_stopping)
-        return;
-    m_stopping = true;
-    const bool connected = m_brokerUp;
-    if (connected) {
-        // QoS 1 so that the broker's acknowledgement says it has the retained offline.
-        const std::string topic = m_base + "/availability";
-        if (mosquitto_publish(m_client, &m_offlineId, topic.c_str(), 7, OFFLINE, 1, true) ==
-            MOSQ_ERR_SUCCESS)
-            m_published.wait_for(lock, OFFLINE_WAIT,
-                                 [this] { return m_offlineTaken || !m_brokerUp; });
+    bool connected = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping)
+            return;
+        Publish(m_base + "/availability", OFFLINE);
+        m_stopping = true; // the hub's later calls publish nothing: offline is the last word
+        connected = m_brokerUp;
     }
-    lock.unlock();
+    // mosquitto sends what it has queued, the offline included, before the disconnect.
     mosquitto_disconnect(m_client);
     // Without a connection, mosquitto's thread may sleep out its reconnect delay (up to
     // 30 s) before it sees the disconnect; there is nothing left for it to send.
@@ -202,15 +195,6 @@ void CMqttBridge::OnDisconnect(int result) {
     if (m_brokerUp && !m_stopping)
         HubLog(std::string("MQTT broker down (") + mosquitto_strerror(result) + "); reconnecting");
     m_brokerUp = false;
-    m_published.notify_all();
-}
-
-void CMqttBridge::OnPublish(int id) {
-    std::lock_guard lock(m_mutex);
-    if (m_stopping && id == m_offlineId) {
-        m_offlineTaken = true;
-        m_published.notify_all();
-    }
 }
 
 void CMqttBridge::OnMessage(const mosquitto_message& message) {
@@ -219,7 +203,7 @@ void CMqttBridge::OnMessage(const mosquitto_message& message) {
                               static_cast<std::size_t>(message.payloadlen));
     if (topic == HA_STATUS_TOPIC) {
         std::lock_guard lock(m_mutex);
-        if (payload == ONLINE && m_brokerUp && !m_stopping)
+        if (payload == ONLINE)
             PublishDiscovery();
         return;
     }
@@ -270,7 +254,7 @@ void CMqttBridge::HandleSet(const std::string& topic, const std::string& payload
 }
 
 void CMqttBridge::PublishAvailability() {
-    Publish(m_base + "/availability", m_boardUp && !m_stopping ? ONLINE : OFFLINE);
+    Publish(m_base + "/availability", m_boardUp ? ONLINE : OFFLINE);
 }
 
 void CMqttBridge::PublishStates(std::uint16_t which) {

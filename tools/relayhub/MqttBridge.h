@@ -7,7 +7,6 @@
 #include "HubOptions.h"
 #include "Log.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -26,8 +25,8 @@ class CMqttBridge : public HubListener {
     // reason when the options or the password file are unusable. A broker that is not
     // there yet is not an error.
     bool Start(std::string& error);
-    // Publishes offline (waiting a little for the broker to take it), disconnects and
-    // joins mosquitto's thread. Idempotent; the hub may still call the listener afterwards.
+    // Publishes offline, disconnects and joins mosquitto's thread. Idempotent; the hub may still
+    // call the listener afterwards.
     void Stop();
 
     // HubListener, on the hub's thread: these only hand messages over to mosquitto.
@@ -40,7 +39,6 @@ class CMqttBridge : public HubListener {
     void OnConnect(int result);
     void OnDisconnect(int result);
     void OnMessage(const mosquitto_message& message);
-    void OnPublish(int id);
 
     void HandleSet(const std::string& topic, const std::string& payload);
 
@@ -61,11 +59,8 @@ class CMqttBridge : public HubListener {
     CRateLimitedLog m_ignoredLog;
 
     std::mutex m_mutex;
-    std::condition_variable m_published;
     bool m_brokerUp = false;
     bool m_boardUp = false;
     bool m_stopping = false;
     std::uint16_t m_channels = 0; // as the board last reported them, valid while m_boardUp
-    int m_offlineId = -1;         // the message id of Stop's offline
-    bool m_offlineTaken = false;  // the broker has acknowledged it
 };
