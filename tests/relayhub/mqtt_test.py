@@ -1,21 +1,18 @@
 #!/usr/bin/env python3
 """relayhub's MQTT side against the real relayhub, boardsim and a mosquitto broker of
-the test's own on 127.0.0.1: what reaches the broker, and what the board receives."""
+each case's own on 127.0.0.1: what reaches the broker, and what the board receives."""
 
 import argparse
 import json
 import os
 import signal
-import subprocess
 import sys
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "panelprobe"))
-from panel_driver import Paths, PanelTestCase, frame, settings_file  # noqa: E402
-from broker import Broker, free_port  # noqa: E402
+from relayhub_test import PROGRAMS, Hub, HubTestCase, frame, settings_file  # sets the path
+from broker import Broker  # noqa: E402
+from panel_driver import Paths  # noqa: E402
 
-RELAYHUB, RELAYCTL = [], []
 QUERY = 0x10
 
 
@@ -51,7 +48,8 @@ COMMAND_STEPS = [
 ]] + [("all/set", "off", [frame(0x13, 0)], 0x0000)]
 
 
-class MqttTest(PanelTestCase):
+class MqttTest(HubTestCase):
+    """The hub's fixture with a broker of the case's own."""
 
     def setUp(self):
         super().setUp()
@@ -67,18 +65,11 @@ class MqttTest(PanelTestCase):
         self.addCleanup(subscriber.stop)
         return subscriber
 
-    def start_hub(self, board, board_id, *options, broker=None, cwd=None):
-        self.hub_port = free_port()
-        self.hub_log = os.path.join(self.directory, f"relayhub-{board_id}.log")
-        with open(self.hub_log, "w", encoding="utf-8") as log:
-            hub = subprocess.Popen(
-                RELAYHUB + ["--board", f"127.0.0.1:{board.port}", "--listen",
-                            f"127.0.0.1:{self.hub_port}", "--mqtt",
-                            f"127.0.0.1:{(broker or self.broker).port}", "--board-id",
-                            board_id, *options], cwd=cwd or self.directory,
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
-        self.addCleanup(lambda: hub.poll() is None and (hub.kill(), hub.wait(30)))
-        return hub
+    def mqtt_options(self, board_id, broker=None):
+        return ["--mqtt", f"127.0.0.1:{(broker or self.broker).port}", "--board-id", board_id]
+
+    def start_mqtt_hub(self, board, board_id, *options, broker=None):
+        return self.start_hub(board.port, *self.mqtt_options(board_id, broker), *options)
 
     def wait_up(self, subscriber, board_id, channels, since=0):
         """All 16 states and online published (again, after message number since)."""
@@ -90,7 +81,7 @@ class MqttTest(PanelTestCase):
 
     def test_board_restart(self):
         board = self.start_board("--channels", "0x0005")
-        self.start_hub(board, "b1")
+        self.start_mqtt_hub(board, "b1")
         subscriber = self.subscribe("kestrel/#")
         self.wait_up(subscriber, "b1", 0x0005)
         board.stop()
@@ -102,14 +93,12 @@ class MqttTest(PanelTestCase):
 
     def test_broker_restart(self):
         board = self.start_board()
-        self.start_hub(board, "b1")
+        hub = self.start_mqtt_hub(board, "b1")
         subscriber = self.subscribe("kestrel/#")
         self.wait_up(subscriber, "b1", 0)
         self.broker.stop()
         subscriber.stop()
-        switch = subprocess.run(RELAYCTL + ["--host", "127.0.0.1", "--port", str(self.hub_port),
-                                            "on", "4"], capture_output=True, timeout=60)
-        self.assertEqual(switch.returncode, 0, switch.stderr)
+        self.assertEqual(self.relayctl(hub, "on 4"), "on: 4  ...#............\n")
         self.broker.start()
         subscriber = self.subscribe("kestrel/#", "homeassistant/#")
         self.wait_up(subscriber, "b1", 0x0008)
@@ -121,7 +110,7 @@ class MqttTest(PanelTestCase):
         board = self.start_board()
         # An old command kept by the broker must not switch anything.
         self.broker.publish("kestrel/b1/channel/8/set", "ON", retain=True)
-        self.start_hub(board, "b1")
+        self.start_mqtt_hub(board, "b1")
         subscriber = self.subscribe("kestrel/#")
         self.wait_up(subscriber, "b1", 0)
         sent = []
@@ -136,7 +125,7 @@ class MqttTest(PanelTestCase):
 
     def test_state_only_from_the_board(self):
         board = self.start_board("--ignore-commands")
-        self.start_hub(board, "b1")
+        self.start_mqtt_hub(board, "b1")
         subscriber = self.subscribe("kestrel/#")
         self.wait_up(subscriber, "b1", 0)
         self.broker.publish("kestrel/b1/channel/2/set", "ON")
@@ -151,15 +140,18 @@ class MqttTest(PanelTestCase):
                                 if t == "kestrel/b1/channel/2/state"])
 
     def test_discovery(self):
+        self.addCleanup(os.chdir, os.getcwd())
+        os.chdir(self.directory)
         captions = {1: "水泵", 2: "照明 灯", 16: "门 16"}
         # board id: (options, discovery messages after one announcement of Home Assistant)
         for board_id, options, published in [("b1", [], 32), ("b2", ["--no-discovery"], 0)]:
             with self.subTest(board_id):
                 board = self.start_board()
-                with open(os.path.join(self.directory, "canshu.ini"), "wb") as file:
+                # The hub reads the captions in its working directory, which is ours.
+                with open("canshu.ini", "wb") as file:
                     file.write(settings_file(board.port, captions))
                 subscriber = self.subscribe("homeassistant/#", f"kestrel/{board_id}/#")
-                self.start_hub(board, board_id, *options)
+                self.start_mqtt_hub(board, board_id, *options)
                 self.wait_up(subscriber, board_id, 0)
                 self.broker.publish("homeassistant/status", "online")
                 self.broker.publish(f"kestrel/{board_id}/channel/1/set", "ON")
@@ -182,15 +174,15 @@ class MqttTest(PanelTestCase):
 
     def test_stop(self):
         board = self.start_board()
-        # signal: the hub's exit status (a killed hub leaves it to the broker's will)
+        # signal: the hub's exit status (a killed hub leaves offline to the broker's will)
         for sig, status in [(signal.SIGTERM, 0), (signal.SIGINT, 0), (signal.SIGKILL, -9)]:
             with self.subTest(sig.name):
                 board_id = sig.name.lower()
                 subscriber = self.subscribe(f"kestrel/{board_id}/#")
-                hub = self.start_hub(board, board_id)
+                hub = Hub(self.directory, board.port, *self.mqtt_options(board_id))
+                self.addCleanup(hub.stop, signal.SIGKILL)
                 self.wait_up(subscriber, board_id, 0)
-                hub.send_signal(sig)
-                self.assertEqual(hub.wait(30), status)
+                self.assertEqual(hub.stop(sig), status, hub.log())
                 self.assertEqual(self.broker.retained(f"kestrel/{board_id}/availability", 1),
                                  {f"kestrel/{board_id}/availability": "offline"})
 
@@ -201,20 +193,18 @@ class MqttTest(PanelTestCase):
         with open(path, "w", encoding="ascii") as file:
             file.write(password + "\n")
         subscriber = self.subscribe("kestrel/#", broker=broker)
-        self.start_hub(self.start_board(), "b1", "--mqtt-user", "hub", "--mqtt-password-file",
-                       path, broker=broker)
+        hub = self.start_mqtt_hub(self.start_board(), "b1", "--mqtt-user", "hub",
+                                  "--mqtt-password-file", path, broker=broker)
         self.wait_up(subscriber, "b1", 0)
-        with open(self.hub_log, encoding="utf-8") as log:
-            self.assertNotIn(password, log.read())
+        self.assertNotIn(password, hub.log())
 
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
-    parser.add_argument("--relayhub", required=True)
-    parser.add_argument("--relayctl", required=True)
-    parser.add_argument("--boardsim", required=True)
+    for program in ("relayhub", "relayctl", "boardsim"):
+        parser.add_argument(f"--{program}", required=True)
     arguments, rest = parser.parse_known_args()
-    RELAYHUB.append(arguments.relayhub)
-    RELAYCTL.append(arguments.relayctl)
-    Paths.boardsim = arguments.boardsim
+    PROGRAMS.update(relayhub=os.path.abspath(arguments.relayhub),
+                    relayctl=os.path.abspath(arguments.relayctl))
+    Paths.boardsim = os.path.abspath(arguments.boardsim)
     unittest.main(argv=[sys.argv[0]] + rest)
