@@ -64,8 +64,9 @@ class Broker:
 
     def retained(self, topic, count):
         """{topic: payload} of the first count retained messages under topic."""
-        return {t: p for r, t, p in Subscriber(self.port, [topic], *self.login, "--retained-only", "-C",
-                                               str(count), "-W", "30").wait_exit()}
+        reader = Subscriber(self.port, [topic], *self.login, "--retained-only", "-C", str(count),
+                            "-W", "30")
+        return {t: p for _, t, p in reader.wait_exit()}
 
 
 class Subscriber:

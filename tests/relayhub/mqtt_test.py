@@ -98,10 +98,11 @@ class MqttTest(HubTestCase):
         self.wait_up(subscriber, "b1", 0)
         self.broker.stop()
         subscriber.stop()
-        self.assertEqual(self.relayctl(hub, "on 4"), "on: 4  ...#............\n")
+        # Two switches: the second goes only when the hub has passed on the first's status.
+        self.assertEqual(self.relayctl(hub, "on 4 5"), "on: 4 5  ...##...........\n")
         self.broker.start()
         subscriber = self.subscribe("kestrel/#", "homeassistant/#")
-        self.wait_up(subscriber, "b1", 0x0008)
+        self.wait_up(subscriber, "b1", 0x0018)
         retained = self.broker.retained("#", 33)
         self.assertEqual(len([t for t in retained if t.startswith("homeassistant/")]), 16)
         self.assertEqual(retained["kestrel/b1/availability"], "online")
