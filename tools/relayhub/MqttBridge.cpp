@@ -60,7 +60,8 @@ CMqttBridge& BridgeOf(void* userdata) {
 
 CMqttBridge::CMqttBridge(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
     : m_hub(hub), m_options(options), m_captions(std::move(captions)),
-      m_base(options.topicPrefix + "/" + options.boardId) {}
+      m_base(options.topicPrefix + "/" + options.boardId),
+      m_where(options.mqttHost.value_or("") + ":" + std::to_string(options.mqttPort)) {}
 
 CMqttBridge::~CMqttBridge() {
     Stop();
@@ -111,12 +112,11 @@ bool CMqttBridge::Start(std::string& error) {
         return false;
     }
 
-    const std::string where = *m_options.mqttHost + ":" + std::to_string(m_options.mqttPort);
     // A broker that is not there yet is retried by mosquitto's thread, like a lost one.
     result = mosquitto_connect_async(m_client, m_options.mqttHost->c_str(), m_options.mqttPort,
                                      KEEPALIVE_SECONDS);
     if (result != MOSQ_ERR_SUCCESS)
-        HubLog("MQTT broker " + where + " not reachable yet (" + mosquitto_strerror(result) +
+        HubLog("MQTT broker " + m_where + " not reachable yet (" + mosquitto_strerror(result) +
                "); retrying");
     result = mosquitto_loop_start(m_client);
     if (result != MOSQ_ERR_SUCCESS) {
@@ -166,13 +166,15 @@ void CMqttBridge::StatusChanged(std::uint16_t channels, std::uint16_t changed) {
 }
 
 void CMqttBridge::OnConnect(int result) {
-    const std::string where = *m_options.mqttHost + ":" + std::to_string(m_options.mqttPort);
     if (result != 0) {
-        // mosquitto does not retry a refusal: the settings need a person.
-        HubLog("MQTT broker " + where +
-               " refused the connection: " + mosquitto_connack_string(result) + "; MQTT stays off");
+        // mosquitto retries with its reconnect delay; one line until something changes.
+        if (result != m_refusal)
+            HubLog("MQTT broker " + m_where + " refused the connection (" +
+                   mosquitto_connack_string(result) + "); retrying");
+        m_refusal = result;
         return;
     }
+    m_refusal = 0;
     const std::string setChannel = m_base + "/channel/+/set";
     const std::string setAll = m_base + "/all/set";
     mosquitto_subscribe(m_client, nullptr, setChannel.c_str(), 0);
@@ -182,7 +184,7 @@ void CMqttBridge::OnConnect(int result) {
 
     std::lock_guard lock(m_mutex);
     m_brokerUp = true;
-    HubLog("MQTT broker " + where + " up");
+    HubLog("MQTT broker " + m_where + " up");
     if (m_options.discovery)
         PublishDiscovery();
     if (m_boardUp)
@@ -193,7 +195,8 @@ void CMqttBridge::OnConnect(int result) {
 void CMqttBridge::OnDisconnect(int result) {
     std::lock_guard lock(m_mutex);
     if (m_brokerUp && !m_stopping)
-        HubLog(std::string("MQTT broker down (") + mosquitto_strerror(result) + "); reconnecting");
+        HubLog("MQTT broker " + m_where + " down (" + mosquitto_strerror(result) +
+               "); reconnecting");
     m_brokerUp = false;
 }
 

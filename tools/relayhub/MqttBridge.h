@@ -54,9 +54,11 @@ class CMqttBridge : public HubListener {
     CRelayHub& m_hub; // not owned
     const HubOptions m_options;
     const ChannelCaptions m_captions;
-    const std::string m_base; // <prefix>/<id>
+    const std::string m_base;  // <prefix>/<id>
+    const std::string m_where; // the broker, for the log
     mosquitto* m_client = nullptr;
     CRateLimitedLog m_ignoredLog;
+    int m_refusal = 0; // the broker's last refusal; on mosquitto's thread only
 
     std::mutex m_mutex;
     bool m_brokerUp = false;
