@@ -151,6 +151,14 @@ def wait_output(process, text, what):
     wait_for(seen, what)
 
 
+def bound(listener, port):
+    try:
+        listener.bind(("127.0.0.1", port))
+        return True
+    except OSError:
+        return False
+
+
 def relayctl(hub, arguments):
     return subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port", str(hub.port),
                            "--timeout", "3000", *arguments.split()],
@@ -169,11 +177,27 @@ class HubTestCase(PanelTestCase):
         self.addCleanup(lambda: self.assertEqual(hub.stop(), 0, hub.log()))
         return hub
 
-    def start(self, board_options=(), hub_options=()):
-        board = self.start_board(*board_options)
+    def start(self, board_options=(), hub_options=(), restartable=False):
+        """A board and its hub; a restartable board's port is outside the kernel's
+        ephemeral range, so that no outgoing connection takes it while the board is down."""
+        if restartable:
+            board = wait_for(lambda: self.try_board("--port", random.randrange(20000, 32000),
+                                                    *board_options), "a free port")
+        else:
+            board = self.start_board(*board_options)
         hub = self.start_hub(board.port, *hub_options)
         hub.wait_log(r"board \S+ up", "the board up")
         return board, hub
+
+    def try_board(self, *options):
+        try:
+            return self.start_board(*options)
+        except AssertionError:
+            return None
+
+    def restart_board(self, port, *options):
+        """A board again on port, once the old one's end of its connection lets go of it."""
+        return wait_for(lambda: self.try_board("--port", port, *options), "the board's port")
 
     def client(self, hub, **options):
         client = Client(hub.port, **options)
@@ -232,7 +256,7 @@ class RelayhubTest(HubTestCase):
             self.assertTrue(waited >= 0.25 or next_ - last > 1, f"switches at {lines}")
 
     def test_board_restart(self):
-        board, hub = self.start()
+        board, hub = self.start(restartable=True)
         raw = self.client(hub)
         raw.send(on(4))
         raw.wait_channels({4}, "channel 4 on")
@@ -243,7 +267,8 @@ class RelayhubTest(HubTestCase):
         attempts, heard = [], b""
         with socket.socket() as listener:
             listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-            listener.bind(("127.0.0.1", board.port))
+            # The board's end of the old connection may hold the port for a moment.
+            wait_for(lambda: bound(listener, board.port), "the board's port to be free")
             listener.listen(8)
             listener.settimeout(60)
             # While the board is down: new clients are closed at once, and what a connected
@@ -272,7 +297,7 @@ class RelayhubTest(HubTestCase):
         self.assertEqual(raw.received, before, "what the raw client got while the board was down")
         self.assertEqual(len(re.findall(r"board \S+ (down|not reachable)", hub.log())), 1, hub.log())
 
-        again = self.start_board("--port", board.port, "--channels", "0x0100")
+        again = self.restart_board(board.port, "--channels", "0x0100")
         hub.wait_log(r"board \S+ up", "the board up again", count=2)
         raw.wait_channels({9}, "the restarted board's status at the raw client")
         self.assertEqual(self.relayctl(hub, "on 1"), "on: 1 9  #.......#.......\n")
@@ -310,7 +335,7 @@ class RelayhubTest(HubTestCase):
         fifth.wait_channels({6}, "the answer at a client in the freed place")
 
     def test_a_client_that_does_not_read(self):
-        board, hub = self.start()
+        board, hub = self.start(restartable=True)
         sleeper = self.client(hub, receive_buffer=4096)
         reader = Reader(hub.port)
         self.addCleanup(reader.client.close)
@@ -319,7 +344,7 @@ class RelayhubTest(HubTestCase):
         board.stop()
         hub.wait_log(r"board \S+ down", "the board down")
         flood = 30000
-        self.start_board("--port", board.port, "--flood", flood)
+        self.restart_board(board.port, "--flood", flood)
         hub.wait_log(rf"client 127\.0\.0\.1:{sleeper.port} gone: it does not read",
                      "the client that does not read to be dropped")
         wait_for(lambda: reader.bytes >= 8 * flood or not reader.open, "the whole flood")

@@ -56,7 +56,8 @@ class CRelayHub {
     // Thread-safe.
     BoardSnapshot Snapshot() const;
     // Thread-safe. Waits until a good status frame newer than afterCount arrives, the board
-    // goes down, or the deadline passes; the snapshot then.
+    // goes down, or the deadline passes; the snapshot then. While the board is down it
+    // returns at once (to wait for the board to come up, listen for BoardUp).
     BoardSnapshot WaitForStatus(std::uint64_t afterCount,
                                 std::chrono::steady_clock::time_point deadline) const;
 

@@ -1,0 +1,125 @@
+// CRelayHub in process against the real boardsim (BOARDSIM names it): what the MQTT and web
+// parts are told (listeners, snapshots, waits) and which commands SendCommand takes.
+#include "Hub.h"
+#include "HubOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// boardsim on a free loopback port; its first line says which.
+class Boardsim {
+  public:
+    explicit Boardsim(const char* channels) {
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int null = open("/dev/null", O_RDWR);
+            dup2(out[1], 1);
+            dup2(null, 0);
+            dup2(null, 2);
+            execl(std::getenv("BOARDSIM"), "boardsim", "--port", "0", "--channels", channels,
+                  "--log", "/dev/null", nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        pollfd ready{out[0], POLLIN, 0};
+        char line[64] = {};
+        if (poll(&ready, 1, 20000) == 1 && read(out[0], line, sizeof line - 1) > 0)
+            std::sscanf(line, "port %hu", &port);
+        close(out[0]);
+    }
+    ~Boardsim() { Kill(); }
+    void Kill() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = -1;
+    }
+    std::uint16_t port = 0;
+
+  private:
+    pid_t m_pid = -1;
+};
+
+class Recorder : public HubListener {
+  public:
+    void BoardUp(std::uint16_t channels) override { Add("up " + Hex(channels)); }
+    void BoardDown() override { Add("down"); }
+    void StatusChanged(std::uint16_t channels, std::uint16_t changed) override {
+        Add("changed " + Hex(channels) + " " + Hex(changed));
+    }
+    std::vector<std::string> Events() {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+
+  private:
+    static std::string Hex(std::uint16_t value) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%04X", value);
+        return text;
+    }
+    void Add(const std::string& event) {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(event);
+    }
+    std::mutex m_mutex;
+    std::vector<std::string> m_events;
+};
+
+TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
+    Boardsim board("0x0005");
+    ASSERT_NE(board.port, 0) << "boardsim did not start (BOARDSIM=" << std::getenv("BOARDSIM")
+                             << ")";
+    HubOptions options;
+    options.boardHost = "127.0.0.1";
+    options.boardPort = board.port;
+    options.listenPort = 0;
+    CRelayHub hub(options);
+    Recorder recorder;
+    hub.AddListener(recorder);
+    std::string error;
+    ASSERT_TRUE(hub.Start(error)) << error;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+
+    // WaitForStatus returns at once while the board is down: the first status is polled for.
+    BoardSnapshot status = hub.Snapshot();
+    for (; !status.up && std::chrono::steady_clock::now() < deadline; status = hub.Snapshot())
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(status.up) << "no status from the board within 30 s";
+    EXPECT_EQ(status.channels, 0x0005);
+    EXPECT_FALSE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_QUERY, 0), "test"));
+    EXPECT_TRUE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 2), "test"));
+    while (status.up && status.channels != 0x0007 && std::chrono::steady_clock::now() < deadline)
+        status = hub.WaitForStatus(status.statusCount, deadline);
+    EXPECT_EQ(status.channels, 0x0007) << "channel 2 not on within 30 s";
+
+    board.Kill();
+    while (status.up && std::chrono::steady_clock::now() < deadline)
+        status = hub.WaitForStatus(status.statusCount, deadline);
+    EXPECT_FALSE(status.up) << "the board not down within 30 s";
+    EXPECT_TRUE(std::chrono::steady_clock::now() < deadline) << "the wait not woken by the down";
+    EXPECT_FALSE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 3), "test"));
+    hub.Stop();
+    EXPECT_EQ(recorder.Events(),
+              (std::vector<std::string>{"up 0005", "changed 0007 0002", "down"}));
+}
+
+} // namespace
