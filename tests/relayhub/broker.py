@@ -2,6 +2,7 @@
 mosquitto_sub processes that record what it delivers, for relayhub's MQTT tests."""
 
 import os
+import random
 import socket
 import subprocess
 import threading
@@ -9,10 +10,20 @@ import threading
 from panel_driver import wait_for
 
 
-def free_port():
+def unused(port):
     with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+        try:
+            s.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
+
+
+def free_port():
+    """Outside the kernel's ephemeral range, so that no outgoing connection (the hub's
+    reconnect to itself, say) takes the port while the broker is down."""
+    return wait_for(lambda: unused(port := random.randrange(20000, 32000)) and port,
+                    "a free port")
 
 
 class Broker:

@@ -80,15 +80,14 @@ class MqttTest(HubTestCase):
                         f"channels {channels:#06x} and online for {board_id}")
 
     def test_board_restart(self):
-        board = self.start_board("--channels", "0x0005")
-        self.start_mqtt_hub(board, "b1")
         subscriber = self.subscribe("kestrel/#")
+        board, _ = self.start(("--channels", "0x0005"), self.mqtt_options("b1"), True)
         self.wait_up(subscriber, "b1", 0x0005)
         board.stop()
         subscriber.wait(lambda: subscriber.latest("kestrel/b1/availability") == "offline",
                         "offline when the board has gone")
         since = len(subscriber.messages())
-        self.start_board("--port", str(board.port), "--channels", "0x0005")
+        self.restart_board(board.port, "--channels", "0x0005")
         self.wait_up(subscriber, "b1", 0x0005, since)
 
     def test_broker_restart(self):
