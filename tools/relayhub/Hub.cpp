@@ -148,7 +148,10 @@ struct CRelayHub::State {
 
     void AcceptClients(Clock::time_point now);
     void ReadClient(Client& client, Clock::time_point now);
-    void OnClientFrame(Client& client, const RelayFrame& frame, Clock::time_point now);
+    // False for a frame that is not one (bad checksum, another header or address).
+    bool OnClientFrame(Client& client, const RelayFrame& frame, Clock::time_point now);
+    // False when the client was dropped for the bytes it has not read.
+    bool QueueToClient(Client& client, const std::uint8_t* data, std::size_t size);
     void SendToClient(Client& client, const std::uint8_t* data, std::size_t size);
     void FlushClient(Client& client);
     void CloseClient(Client& client, const std::string& why);
@@ -303,7 +306,7 @@ void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now) 
     backoff = std::min(backoff * 2, std::chrono::duration_cast<Clock::duration>(kMaxBackoff));
     if (!up) {
         if (!failureLogged)
-            HubLog("board " + where + " not reachable: " + why + retrying);
+            HubLog("board " + where + " unavailable: " + why + retrying);
         failureLogged = true;
         return;
     }
@@ -336,12 +339,21 @@ void CRelayHub::State::ReadBoard(Clock::time_point now) {
     for (auto n = std::min<decltype(ticks)>(ticks, RELAY_RX_TIMEOUT_TICKS); n > 0; --n)
         rx.TickRxTimeout();
     rxTickBase += ticks * kRxTick;
+    std::size_t bad = 0;
     for (ssize_t i = 0; i < got && link == Link::Connected; ++i) {
         const bool lastByte = rx.m_rxIndex == RELAY_FRAME_SIZE - 1 && rx.m_rxTimeout > 0;
         if (rx.PushRxByte(buffer[i]))
             OnStatus(rx.m_rxFrame, now);
         else if (lastByte)
-            boardGarbage.Write("board " + where + " sent a frame with a bad checksum");
+            ++bad;
+    }
+    if (bad > 0)
+        boardGarbage.Write("board " + where + " sent " + std::to_string(bad) +
+                           " frames with a bad checksum");
+    // The statuses of one read go out together: a send per client, not one per frame.
+    for (const auto& client : clients) {
+        if (client->fd >= 0 && !client->out.empty())
+            FlushClient(*client);
     }
 }
 
@@ -351,7 +363,7 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
     lastStatusAt = now;
     for (const auto& client : clients) {
         if (client->fd >= 0)
-            SendToClient(*client, frame.data(), frame.size());
+            QueueToClient(*client, frame.data(), frame.size());
     }
     const std::uint16_t previous = channels;
     channels = RelayStatusChannels(frame);
@@ -484,54 +496,60 @@ void CRelayHub::State::ReadClient(Client& client, Clock::time_point now) {
         CloseClient(client, got == 0 || errno == ECONNRESET ? "closed" : LastErrorText());
         return;
     }
+    // Garbage costs the reading and one log call per read, however much there is.
+    std::size_t bad = 0;
     for (ssize_t i = 0; i < got && client.fd >= 0; ++i) {
         client.rx[client.rxCount++] = buffer[i];
         if (client.rxCount == RELAY_FRAME_SIZE) {
             client.rxCount = 0;
-            OnClientFrame(client, client.rx, now);
+            if (!OnClientFrame(client, client.rx, now))
+                ++bad;
         }
     }
+    if (bad > 0)
+        badFrames.Write("dropped " + std::to_string(bad) + " bad frames from " + client.name);
 }
 
-void CRelayHub::State::OnClientFrame(Client& client, const RelayFrame& frame,
+bool CRelayHub::State::OnClientFrame(Client& client, const RelayFrame& frame,
                                      Clock::time_point now) {
     if (!RelayChecksumOk(frame) || frame[0] != RELAY_FRAME_HEADER ||
-        frame[1] != RELAY_BOARD_ADDRESS) {
-        badFrames.Write("dropped a bad frame from " + client.name);
-        return;
-    }
+        frame[1] != RELAY_BOARD_ADDRESS)
+        return false;
     const std::uint8_t command = frame[2];
     if (command == RELAY_CMD_QUERY) {
         // While the board is down the clients get nothing, not even an old status.
         if (!up)
-            return;
+            return true;
         if (now - lastStatusAt < pollPeriod)
             SendToClient(client, lastStatus.data(), lastStatus.size());
         else if (now - lastQuery >= pollPeriod)
             SendQuery(now);
         // Otherwise a query is on its way, and its answer goes to every client.
-        return;
+        return true;
     }
-    if (!IsSwitch(command)) {
+    if (!IsSwitch(command))
         droppedCommands.Write("dropped command " + Hex(command) + " from " + client.name);
-        return;
-    }
-    if (!up) {
+    else if (!up)
         droppedCommands.Write("dropped " + Hex(command) + " from " + client.name + ": board down");
-        return;
+    else {
+        commands.push_back({frame, client.name});
+        PumpCommands(now);
     }
-    commands.push_back({frame, client.name});
-    PumpCommands(now);
+    return true;
+}
+
+bool CRelayHub::State::QueueToClient(Client& client, const std::uint8_t* data, std::size_t size) {
+    if (client.out.size() + size > kClientQueueLimit) {
+        CloseClient(client, "it does not read (64 KiB queued)");
+        return false;
+    }
+    client.out.append(data, data + size);
+    return true;
 }
 
 void CRelayHub::State::SendToClient(Client& client, const std::uint8_t* data, std::size_t size) {
-    if (client.out.size() + size > kClientQueueLimit) {
-        CloseClient(client, "it does not read (64 KiB queued)");
-        return;
-    }
     const bool idle = client.out.empty();
-    client.out.append(data, data + size);
-    if (idle)
+    if (QueueToClient(client, data, size) && idle)
         FlushClient(client);
 }
 

@@ -2,12 +2,27 @@
 
 #include "BoardAddress.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
 #include <fstream>
 #include <string_view>
 
 namespace {
+
+constexpr std::string_view kValueOptions[] = {"--board",
+                                              "--connect-timeout-ms",
+                                              "--poll-ms",
+                                              "--listen",
+                                              "--max-clients",
+                                              "--mqtt",
+                                              "--mqtt-user",
+                                              "--mqtt-password-file",
+                                              "--board-id",
+                                              "--topic-prefix",
+                                              "--http",
+                                              "--http-token-file",
+                                              "--http-max-listeners"};
 
 // Decimal digits only, within [min, max].
 bool ParseNumber(std::string_view text, long min, long max, long& value) {
@@ -96,9 +111,13 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
             needsMqtt = name;
             continue;
         }
+        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) ==
+            std::end(kValueOptions)) {
+            error = "unknown option " + std::string(name);
+            return false;
+        }
         if (i + 1 >= argc) {
-            error = std::string(name).rfind("--", 0) == 0 ? std::string(name) + " needs a value"
-                                                          : "unknown option " + std::string(name);
+            error = std::string(name) + " needs a value";
             return false;
         }
         const std::string value = argv[++i];
@@ -177,9 +196,6 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
                 return false;
             options.httpMaxListeners = static_cast<int>(n);
             needsHttp = name;
-        } else {
-            error = "unknown option " + std::string(name);
-            return false;
         }
     }
     if (!needsMqtt.empty() && !options.mqttHost) {

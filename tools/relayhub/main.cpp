@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
     const sigset_t stopSignals = BlockStopSignals();
 
     CRelayHub hub(options);
-    // The parts that follow the board (MQTT, web panel) are constructed here: added as the
-    // hub's listeners before hub.Start, started after it, stopped before hub.Stop.
+    // The parts that follow the board (MQTT, web panel), when their options are given, are
+    // made here and added to the hub as listeners before it starts,
     std::unique_ptr<CMqttBridge> mqtt;
     if (options.mqttHost) {
         mqtt = std::make_unique<CMqttBridge>(hub, options, ReadChannelCaptions("canshu.ini"));
@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
         HubLog("relayhub: " + error);
         return 1;
     }
+    // started here, once the hub runs,
     if (mqtt && !mqtt->Start(error)) {
         HubLog("relayhub: " + error);
         hub.Stop();
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &signal);
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
+    // and stopped here, before the hub, so that they can still say goodbye.
     if (mqtt)
         mqtt->Stop();
     hub.Stop();
