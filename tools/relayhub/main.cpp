@@ -1,11 +1,14 @@
 // relayhub: holds the relay board's one connection and shares it. See --help.
+#include "Captions.h"
 #include "Hub.h"
 #include "HubOptions.h"
 #include "Log.h"
+#include "MqttBridge.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -39,17 +42,30 @@ int main(int argc, char** argv) {
     CRelayHub hub(options);
     // The parts that follow the board (MQTT, web panel), when their options are given, are
     // made here and added to the hub as listeners before it starts,
+    std::unique_ptr<CMqttBridge> mqtt;
+    if (options.mqttHost) {
+        mqtt = std::make_unique<CMqttBridge>(hub, options, ReadChannelCaptions("canshu.ini"));
+        hub.AddListener(*mqtt);
+    }
+
     if (!hub.Start(error)) {
         HubLog("relayhub: " + error);
         return 1;
     }
     // started here, once the hub runs,
+    if (mqtt && !mqtt->Start(error)) {
+        HubLog("relayhub: " + error);
+        hub.Stop();
+        return 1;
+    }
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
     // and stopped here, before the hub, so that they can still say goodbye.
+    if (mqtt)
+        mqtt->Stop();
     hub.Stop();
     HubLog("stopped");
     return 0;

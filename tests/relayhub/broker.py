@@ -1,0 +1,123 @@
+"""A real mosquitto broker on a free loopback port with a config file of its own, and
+mosquitto_sub processes that record what it delivers, for relayhub's MQTT tests."""
+
+import os
+import random
+import socket
+import subprocess
+import threading
+
+from panel_driver import wait_for
+
+
+def unused(port):
+    with socket.socket() as s:
+        try:
+            s.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
+
+
+def free_port():
+    """Outside the kernel's ephemeral range, so that no outgoing connection (the hub's
+    reconnect to itself, say) takes the port while the broker is down."""
+    return wait_for(lambda: unused(port := random.randrange(20000, 32000)) and port,
+                    "a free port")
+
+
+class Broker:
+    """mosquitto on 127.0.0.1, anonymous or with the users {name: password}; no
+    persistence, so a restart forgets every retained message."""
+
+    def __init__(self, directory, users=None):
+        self.port = free_port()
+        # the test's own clients log in as the first user
+        self.login = ["-u", *next(iter(users.items()))] if users else []
+        self.login[2:2] = ["-P"] if users else []
+        config = [f"listener {self.port} 127.0.0.1", "persistence false", "user root"]
+        if users:
+            passwords = os.path.join(directory, f"mosquitto-{self.port}.passwd")
+            open(passwords, "w", encoding="ascii").close()
+            for name, password in users.items():
+                subprocess.run(["mosquitto_passwd", "-b", passwords, name, password],
+                               check=True, timeout=30, capture_output=True)
+            config += ["allow_anonymous false", f"password_file {passwords}"]
+        else:
+            config += ["allow_anonymous true"]
+        self.config = os.path.join(directory, f"mosquitto-{self.port}.conf")
+        with open(self.config, "w", encoding="ascii") as file:
+            file.write("\n".join(config) + "\n")
+        self.start()
+
+    def start(self):
+        self.process = subprocess.Popen(["mosquitto", "-c", self.config],
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        wait_for(self.accepts, f"mosquitto on port {self.port}", timeout=30)
+
+    def accepts(self):
+        with socket.socket() as s:
+            return s.connect_ex(("127.0.0.1", self.port)) == 0
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(30)
+
+    def publish(self, topic, payload, retain=False):
+        message = ["-m", payload] if payload else ["-n"]
+        subprocess.run(["mosquitto_pub", "-h", "127.0.0.1", "-p", str(self.port), "-t", topic,
+                        *self.login, *message, *(["-r"] if retain else [])], check=True, timeout=30)
+
+    def subscribe(self, *topics):
+        return Subscriber(self.port, topics, *self.login)
+
+    def retained(self, topic, count):
+        """{topic: payload} of the first count retained messages under topic."""
+        reader = Subscriber(self.port, [topic], *self.login, "--retained-only", "-C", str(count),
+                            "-W", "30")
+        return {t: p for _, t, p in reader.wait_exit()}
+
+
+class Subscriber:
+    """mosquitto_sub; what it receives as (retained, topic, payload) in arrival order."""
+
+    def __init__(self, port, topics, *options):
+        command = ["mosquitto_sub", "-h", "127.0.0.1", "-p", str(port), "-F", "%r %t %x",
+                   *options]
+        for topic in topics:
+            command += ["-t", topic]
+        self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, text=True)
+        self.received = []
+        self.lock = threading.Lock()
+        self.reader = threading.Thread(target=self.read, daemon=True)
+        self.reader.start()
+
+    def read(self):
+        for line in self.process.stdout:
+            retained, topic, payload = line.rstrip("\n").split(" ", 2)
+            with self.lock:
+                self.received.append((retained == "1", topic,
+                                      bytes.fromhex(payload).decode("utf-8")))
+
+    def messages(self, since=0):
+        with self.lock:
+            return self.received[since:]
+
+    def latest(self, topic):
+        return next((p for _, t, p in reversed(self.messages()) if t == topic), None)
+
+    def wait(self, condition, what):
+        return wait_for(condition, what, timeout=30)
+
+    def wait_exit(self):
+        self.process.wait(60)
+        self.reader.join(30)
+        self.process.stdout.close()
+        return self.messages()
+
+    def stop(self):
+        self.process.terminate()
+        self.wait_exit()

@@ -1,0 +1,210 @@
+#!/usr/bin/env python3
+"""relayhub's MQTT side against the real relayhub, boardsim and a mosquitto broker of
+each case's own on 127.0.0.1: what reaches the broker, and what the board receives."""
+
+import argparse
+import json
+import os
+import signal
+import sys
+import unittest
+
+from relayhub_test import PROGRAMS, Hub, HubTestCase, frame, settings_file  # sets the path
+from broker import Broker  # noqa: E402
+from panel_driver import Paths  # noqa: E402
+
+QUERY = 0x10
+
+
+def base(board_id):
+    return f"kestrel/{board_id}"
+
+
+def commands(board):
+    """The switch frames boardsim received, in order (the hub's queries left out)."""
+    return [f for f in board.frames() if f[2] != QUERY]
+
+
+def state_mask(subscriber, board_id):
+    """Channels as the latest state messages say, once all 16 have one."""
+    states = [subscriber.latest(f"{base(board_id)}/channel/{n}/state") for n in range(1, 17)]
+    return None if None in states else sum(1 << i for i, s in enumerate(states) if s == "ON")
+
+
+# Steps of MQTT commands: (topic under kestrel/<id>/, payload, the frames it sends, the
+# channels afterwards, or None where nothing may change).
+ON, OFF = (lambda n: frame(0x12, n)), (lambda n: frame(0x11, n))
+COMMAND_STEPS = [
+    ("channel/3/set", "ON", [ON(3)], 0x0004),
+    ("channel/5/set", "on", [ON(5)], 0x0014),
+    ("channel/3/set", "TOGGLE", [OFF(3)], 0x0010),
+    ("channel/16/set", "Toggle", [ON(16)], 0x8010),
+    ("channel/5/set", "OFF", [OFF(5)], 0x8000),
+    ("all/set", "ON", [frame(0x13, 0xFFFFFFFF)], 0xFFFF),
+] + [(topic, payload, [], None) for topic, payload in [
+    ("channel/3/set", "1"), ("channel/3/set", "ONN"), ("channel/3/set", ""),
+    ("channel/17/set", "ON"), ("channel/0/set", "OFF"), ("channel/03/set", "OFF"),
+    ("channel/x/set", "OFF"), ("channel//set", "ON"), ("all/set", "TOGGLE"),
+]] + [("all/set", "off", [frame(0x13, 0)], 0x0000)]
+
+
+class MqttTest(HubTestCase):
+    """The hub's fixture with a broker of the case's own."""
+
+    def setUp(self):
+        super().setUp()
+        self.broker = self.start_broker()
+
+    def start_broker(self, users=None):
+        broker = Broker(self.directory, users)
+        self.addCleanup(broker.stop)
+        return broker
+
+    def subscribe(self, *topics, broker=None):
+        subscriber = (broker or self.broker).subscribe(*topics)
+        self.addCleanup(subscriber.stop)
+        return subscriber
+
+    def mqtt_options(self, board_id, broker=None):
+        return ["--mqtt", f"127.0.0.1:{(broker or self.broker).port}", "--board-id", board_id]
+
+    def start_mqtt_hub(self, board, board_id, *options, broker=None):
+        return self.start_hub(board.port, *self.mqtt_options(board_id, broker), *options)
+
+    def wait_up(self, subscriber, board_id, channels, since=0):
+        """All 16 states and online published (again, after message number since)."""
+        topics = {f"{base(board_id)}/channel/{n}/state" for n in range(1, 17)}
+        subscriber.wait(lambda: topics <= {t for _, t, _ in subscriber.messages(since)}
+                        and state_mask(subscriber, board_id) == channels
+                        and subscriber.latest(f"{base(board_id)}/availability") == "online",
+                        f"channels {channels:#06x} and online for {board_id}")
+
+    def test_board_restart(self):
+        subscriber = self.subscribe("kestrel/#")
+        board, _ = self.start(("--channels", "0x0005"), self.mqtt_options("b1"), True)
+        self.wait_up(subscriber, "b1", 0x0005)
+        board.stop()
+        subscriber.wait(lambda: subscriber.latest("kestrel/b1/availability") == "offline",
+                        "offline when the board has gone")
+        since = len(subscriber.messages())
+        self.restart_board(board.port, "--channels", "0x0005")
+        self.wait_up(subscriber, "b1", 0x0005, since)
+
+    def test_broker_restart(self):
+        board = self.start_board()
+        hub = self.start_mqtt_hub(board, "b1")
+        subscriber = self.subscribe("kestrel/#")
+        self.wait_up(subscriber, "b1", 0)
+        self.broker.stop()
+        subscriber.stop()
+        # Two switches: the second goes only when the hub has passed on the first's status.
+        self.assertEqual(self.relayctl(hub, "on 4 5"), "on: 4 5  ...##...........\n")
+        self.broker.start()
+        subscriber = self.subscribe("kestrel/#", "homeassistant/#")
+        self.wait_up(subscriber, "b1", 0x0018)
+        retained = self.broker.retained("#", 33)
+        self.assertEqual(len([t for t in retained if t.startswith("homeassistant/")]), 16)
+        self.assertEqual(retained["kestrel/b1/availability"], "online")
+
+    def test_commands(self):
+        board = self.start_board()
+        # An old command kept by the broker must not switch anything.
+        self.broker.publish("kestrel/b1/channel/8/set", "ON", retain=True)
+        self.start_mqtt_hub(board, "b1")
+        subscriber = self.subscribe("kestrel/#")
+        self.wait_up(subscriber, "b1", 0)
+        sent = []
+        for topic, payload, frames, channels in COMMAND_STEPS:
+            with self.subTest(topic=topic, payload=payload):
+                self.broker.publish(f"kestrel/b1/{topic}", payload)
+                sent += frames
+                if channels is not None:
+                    subscriber.wait(lambda: len(commands(board)) >= len(sent) and state_mask(
+                        subscriber, "b1") == channels, f"channels {channels:#06x}")
+                    self.assertEqual(commands(board), sent)
+
+    def test_state_only_from_the_board(self):
+        board = self.start_board("--ignore-commands")
+        self.start_mqtt_hub(board, "b1")
+        subscriber = self.subscribe("kestrel/#")
+        self.wait_up(subscriber, "b1", 0)
+        self.broker.publish("kestrel/b1/channel/2/set", "ON")
+        # The command, then two polls answered; the hub has seen the unchanged status
+        # before it sees the board go.
+        subscriber.wait(lambda: commands(board) == [ON(2)] and
+                        board.frames()[-2:] == [frame(QUERY, 0)] * 2, "two polls after it")
+        board.stop()
+        subscriber.wait(lambda: subscriber.latest("kestrel/b1/availability") == "offline",
+                        "offline when the board has gone")
+        self.assertNotIn("ON", [p for _, t, p in subscriber.messages()
+                                if t == "kestrel/b1/channel/2/state"])
+
+    def test_discovery(self):
+        self.addCleanup(os.chdir, os.getcwd())
+        os.chdir(self.directory)
+        captions = {1: "水泵", 2: "照明 灯", 16: "门 16"}
+        # board id: (options, discovery messages after one announcement of Home Assistant)
+        for board_id, options, published in [("b1", [], 32), ("b2", ["--no-discovery"], 0)]:
+            with self.subTest(board_id):
+                board = self.start_board()
+                # The hub reads the captions in its working directory, which is ours.
+                with open("canshu.ini", "wb") as file:
+                    file.write(settings_file(board.port, captions))
+                subscriber = self.subscribe("homeassistant/#", f"kestrel/{board_id}/#")
+                self.start_mqtt_hub(board, board_id, *options)
+                self.wait_up(subscriber, board_id, 0)
+                self.broker.publish("homeassistant/status", "online")
+                self.broker.publish(f"kestrel/{board_id}/channel/1/set", "ON")
+                subscriber.wait(lambda: state_mask(subscriber, board_id) == 1, "channel 1 on")
+                configs = [(t, p) for _, t, p in subscriber.messages()
+                           if t.startswith(f"homeassistant/switch/{board_id}_")]
+                self.assertEqual(len(configs), published)
+                self.broker.publish(f"kestrel/{board_id}/channel/1/set", "OFF")
+        retained = self.broker.retained("homeassistant/#", 16)
+        for n in range(1, 17):
+            config = json.loads(retained[f"homeassistant/switch/b1_{n}/config"])
+            topic = f"kestrel/b1/channel/{n}/"
+            self.assertEqual(config, {
+                "name": captions.get(n, f"第{n}路"), "unique_id": f"b1_{n}",
+                "command_topic": topic + "set", "state_topic": topic + "state",
+                "availability_topic": "kestrel/b1/availability",
+                "payload_on": "ON", "payload_off": "OFF", "state_on": "ON", "state_off": "OFF",
+                "payload_available": "online", "payload_not_available": "offline",
+                "optimistic": False, "device": {"identifiers": ["b1"], "name": "b1"}})
+
+    def test_stop(self):
+        board = self.start_board()
+        # signal: the hub's exit status (a killed hub leaves offline to the broker's will)
+        for sig, status in [(signal.SIGTERM, 0), (signal.SIGINT, 0), (signal.SIGKILL, -9)]:
+            with self.subTest(sig.name):
+                board_id = sig.name.lower()
+                subscriber = self.subscribe(f"kestrel/{board_id}/#")
+                hub = Hub(self.directory, board.port, *self.mqtt_options(board_id))
+                self.addCleanup(hub.stop, signal.SIGKILL)
+                self.wait_up(subscriber, board_id, 0)
+                self.assertEqual(hub.stop(sig), status, hub.log())
+                self.assertEqual(self.broker.retained(f"kestrel/{board_id}/availability", 1),
+                                 {f"kestrel/{board_id}/availability": "offline"})
+
+    def test_password_file(self):
+        password = "s3cret pass"
+        broker = self.start_broker({"hub": password})
+        path = os.path.join(self.directory, "mqtt-password")
+        with open(path, "w", encoding="ascii") as file:
+            file.write(password + "\n")
+        subscriber = self.subscribe("kestrel/#", broker=broker)
+        hub = self.start_mqtt_hub(self.start_board(), "b1", "--mqtt-user", "hub",
+                                  "--mqtt-password-file", path, broker=broker)
+        self.wait_up(subscriber, "b1", 0)
+        self.assertNotIn(password, hub.log())
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    for program in ("relayhub", "relayctl", "boardsim"):
+        parser.add_argument(f"--{program}", required=True)
+    arguments, rest = parser.parse_known_args()
+    PROGRAMS.update(relayhub=os.path.abspath(arguments.relayhub),
+                    relayctl=os.path.abspath(arguments.relayctl))
+    Paths.boardsim = os.path.abspath(arguments.boardsim)
+    unittest.main(argv=[sys.argv[0]] + rest)

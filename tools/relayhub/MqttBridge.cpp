@@ -1,0 +1,303 @@
+#include "MqttBridge.h"
+
+#include <mosquitto.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <optional>
+
+namespace {
+
+constexpr int KEEPALIVE_SECONDS = 30;
+constexpr unsigned RECONNECT_MIN_SECONDS = 1;
+constexpr unsigned RECONNECT_MAX_SECONDS = 30;
+constexpr const char* HA_STATUS_TOPIC = "homeassistant/status";
+constexpr const char* ONLINE = "online";
+constexpr const char* OFFLINE = "offline";
+
+std::once_flag g_libraryInit;
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// "1".."16" exactly: no sign, no leading zero, no trailing text.
+std::optional<int> ChannelNumber(const std::string& text) {
+    if (text.empty() || text.size() > 2 || text[0] == '0' ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return std::nullopt;
+    const int channel = std::stoi(text);
+    if (channel > RELAY_CHANNEL_COUNT)
+        return std::nullopt;
+    return channel;
+}
+
+bool ReadPassword(const std::string& file, std::string& password, std::string& error) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = "cannot read the MQTT password file " + file;
+        return false;
+    }
+    std::getline(in, password);
+    if (!password.empty() && password.back() == '\r')
+        password.pop_back();
+    if (password.empty()) {
+        error = "the MQTT password file " + file + " is empty";
+        return false;
+    }
+    return true;
+}
+
+CMqttBridge& BridgeOf(void* userdata) {
+    return *static_cast<CMqttBridge*>(userdata);
+}
+
+} // namespace
+
+CMqttBridge::CMqttBridge(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
+    : m_hub(hub), m_options(options), m_captions(std::move(captions)),
+      m_base(options.topicPrefix + "/" + options.boardId),
+      m_where(options.mqttHost.value_or("") + ":" + std::to_string(options.mqttPort)) {}
+
+CMqttBridge::~CMqttBridge() {
+    Stop();
+    if (m_client)
+        mosquitto_destroy(m_client);
+}
+
+bool CMqttBridge::Start(std::string& error) {
+    if (!m_options.mqttHost) {
+        error = "no MQTT broker given";
+        return false;
+    }
+    std::string password;
+    if (!m_options.mqttPasswordFile.empty()) {
+        if (m_options.mqttUser.empty()) {
+            error = "an MQTT password needs --mqtt-user";
+            return false;
+        }
+        if (!ReadPassword(m_options.mqttPasswordFile, password, error))
+            return false;
+    }
+
+    std::call_once(g_libraryInit, [] { mosquitto_lib_init(); });
+    m_client = mosquitto_new(("relayhub-" + m_options.boardId).c_str(), true, this);
+    if (!m_client) {
+        error = "cannot create the MQTT client";
+        return false;
+    }
+    mosquitto_connect_callback_set(
+        m_client, [](mosquitto*, void* self, int result) { BridgeOf(self).OnConnect(result); });
+    mosquitto_disconnect_callback_set(
+        m_client, [](mosquitto*, void* self, int result) { BridgeOf(self).OnDisconnect(result); });
+    mosquitto_message_callback_set(m_client,
+                                   [](mosquitto*, void* self, const mosquitto_message* message) {
+                                       BridgeOf(self).OnMessage(*message);
+                                   });
+
+    const std::string availability = m_base + "/availability";
+    int result = mosquitto_will_set(m_client, availability.c_str(), 7, OFFLINE, 1, true);
+    if (result == MOSQ_ERR_SUCCESS && !m_options.mqttUser.empty())
+        result = mosquitto_username_pw_set(m_client, m_options.mqttUser.c_str(),
+                                           password.empty() ? nullptr : password.c_str());
+    if (result == MOSQ_ERR_SUCCESS)
+        result = mosquitto_reconnect_delay_set(m_client, RECONNECT_MIN_SECONDS,
+                                               RECONNECT_MAX_SECONDS, true);
+    if (result != MOSQ_ERR_SUCCESS) {
+        error = std::string("MQTT client set-up: ") + mosquitto_strerror(result);
+        return false;
+    }
+
+    // A broker that is not there yet is retried by mosquitto's thread, like a lost one.
+    result = mosquitto_connect_async(m_client, m_options.mqttHost->c_str(), m_options.mqttPort,
+                                     KEEPALIVE_SECONDS);
+    if (result != MOSQ_ERR_SUCCESS)
+        HubLog("MQTT broker " + m_where + " not reachable yet (" + mosquitto_strerror(result) +
+               "); retrying");
+    result = mosquitto_loop_start(m_client);
+    if (result != MOSQ_ERR_SUCCESS) {
+        error = std::string("MQTT thread: ") + mosquitto_strerror(result);
+        return false;
+    }
+    return true;
+}
+
+void CMqttBridge::Stop() {
+    if (!m_client)
+        return;
+    bool connected = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping)
+            return;
+        Publish(m_base + "/availability", OFFLINE);
+        m_stopping = true; // the hub's later calls publish nothing: offline is the last word
+        connected = m_brokerUp;
+    }
+    // mosquitto sends what it has queued, the offline included, before the disconnect.
+    mosquitto_disconnect(m_client);
+    // Without a connection, mosquitto's thread may sleep out its reconnect delay (up to
+    // 30 s) before it sees the disconnect; there is nothing left for it to send.
+    mosquitto_loop_stop(m_client, !connected);
+}
+
+void CMqttBridge::BoardUp(std::uint16_t channels) {
+    std::lock_guard lock(m_mutex);
+    m_boardUp = true;
+    m_channels = channels;
+    PublishStates(0xFFFF);
+    PublishAvailability();
+}
+
+void CMqttBridge::BoardDown() {
+    std::lock_guard lock(m_mutex);
+    m_boardUp = false;
+    PublishAvailability();
+}
+
+void CMqttBridge::StatusChanged(std::uint16_t channels, std::uint16_t changed) {
+    std::lock_guard lock(m_mutex);
+    m_channels = channels;
+    PublishStates(changed);
+}
+
+void CMqttBridge::OnConnect(int result) {
+    if (result != 0) {
+        // mosquitto retries with its reconnect delay; one line until something changes.
+        if (result != m_refusal)
+            HubLog("MQTT broker " + m_where + " refused the connection (" +
+                   mosquitto_connack_string(result) + "); retrying");
+        m_refusal = result;
+        return;
+    }
+    m_refusal = 0;
+    const std::string setChannel = m_base + "/channel/+/set";
+    const std::string setAll = m_base + "/all/set";
+    mosquitto_subscribe(m_client, nullptr, setChannel.c_str(), 0);
+    mosquitto_subscribe(m_client, nullptr, setAll.c_str(), 0);
+    if (m_options.discovery)
+        mosquitto_subscribe(m_client, nullptr, HA_STATUS_TOPIC, 0);
+
+    std::lock_guard lock(m_mutex);
+    m_brokerUp = true;
+    HubLog("MQTT broker " + m_where + " up");
+    if (m_options.discovery)
+        PublishDiscovery();
+    if (m_boardUp)
+        PublishStates(0xFFFF);
+    PublishAvailability();
+}
+
+void CMqttBridge::OnDisconnect(int result) {
+    std::lock_guard lock(m_mutex);
+    if (m_brokerUp && !m_stopping)
+        HubLog("MQTT broker " + m_where + " down (" + mosquitto_strerror(result) +
+               "); reconnecting");
+    m_brokerUp = false;
+}
+
+void CMqttBridge::OnMessage(const mosquitto_message& message) {
+    const std::string topic = message.topic;
+    const std::string payload(static_cast<const char*>(message.payload),
+                              static_cast<std::size_t>(message.payloadlen));
+    if (topic == HA_STATUS_TOPIC) {
+        std::lock_guard lock(m_mutex);
+        if (payload == ONLINE)
+            PublishDiscovery();
+        return;
+    }
+    // A retained command is an old one: a switch that arrives late is worse than none.
+    if (message.retain) {
+        m_ignoredLog.Write("MQTT: ignored a retained command on " + topic);
+        return;
+    }
+    HandleSet(topic, payload);
+}
+
+void CMqttBridge::HandleSet(const std::string& topic, const std::string& payload) {
+    const std::string command = Upper(payload);
+    std::optional<RelayFrame> frame;
+    if (topic == m_base + "/all/set") {
+        if (command == "ON")
+            frame = BuildRelayCommand(RELAY_CMD_SET_ALL, 0xFFFFFFFF);
+        else if (command == "OFF")
+            frame = BuildRelayCommand(RELAY_CMD_SET_ALL, 0);
+    } else {
+        const std::string head = m_base + "/channel/";
+        const std::string tail = "/set";
+        std::optional<int> channel;
+        if (topic.size() > head.size() + tail.size() && topic.starts_with(head) &&
+            topic.ends_with(tail))
+            channel =
+                ChannelNumber(topic.substr(head.size(), topic.size() - head.size() - tail.size()));
+        if (channel && command == "TOGGLE") {
+            std::unique_lock lock(m_mutex);
+            if (!m_boardUp) {
+                lock.unlock();
+                m_ignoredLog.Write("MQTT: dropped TOGGLE on " + topic + ": the board is down");
+                return;
+            }
+            frame =
+                BuildRelayCommand((m_channels >> (*channel - 1)) & 1 ? RELAY_CMD_OFF : RELAY_CMD_ON,
+                                  static_cast<std::uint32_t>(*channel));
+        } else if (channel && (command == "ON" || command == "OFF")) {
+            frame = BuildRelayCommand(command == "ON" ? RELAY_CMD_ON : RELAY_CMD_OFF,
+                                      static_cast<std::uint32_t>(*channel));
+        }
+    }
+    if (!frame) {
+        m_ignoredLog.Write("MQTT: ignored \"" + payload.substr(0, 32) + "\" on " + topic);
+        return;
+    }
+    m_hub.SendCommand(*frame, "MQTT " + topic);
+}
+
+void CMqttBridge::PublishAvailability() {
+    Publish(m_base + "/availability", m_boardUp ? ONLINE : OFFLINE);
+}
+
+void CMqttBridge::PublishStates(std::uint16_t which) {
+    for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n)
+        if ((which >> (n - 1)) & 1)
+            Publish(ChannelTopic(n, "state"), (m_channels >> (n - 1)) & 1 ? "ON" : "OFF");
+}
+
+void CMqttBridge::PublishDiscovery() {
+    const std::string& id = m_options.boardId;
+    for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
+        const nlohmann::json config = {
+            {"name", m_captions[n - 1]},
+            {"unique_id", id + "_" + std::to_string(n)},
+            {"command_topic", ChannelTopic(n, "set")},
+            {"state_topic", ChannelTopic(n, "state")},
+            {"availability_topic", m_base + "/availability"},
+            {"payload_on", "ON"},
+            {"payload_off", "OFF"},
+            {"state_on", "ON"},
+            {"state_off", "OFF"},
+            {"payload_available", ONLINE},
+            {"payload_not_available", OFFLINE},
+            {"optimistic", false},
+            {"device", {{"identifiers", {id}}, {"name", id}}},
+        };
+        Publish("homeassistant/switch/" + id + "_" + std::to_string(n) + "/config",
+                config.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    }
+}
+
+void CMqttBridge::Publish(const std::string& topic, const std::string& payload) {
+    if (!m_brokerUp || m_stopping)
+        return; // everything is published again on the next connect
+    // QoS 0: nothing is kept for a later connection, which could deliver it after the
+    // fresher values that connect publishes.
+    mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                      payload.data(), 0, true);
+}
+
+std::string CMqttBridge::ChannelTopic(int channel, const char* leaf) const {
+    return m_base + "/channel/" + std::to_string(channel) + "/" + leaf;
+}

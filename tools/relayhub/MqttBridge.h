@@ -1,0 +1,68 @@
+// The board on an MQTT broker: one switch per channel, Home Assistant discovery, and an
+// availability topic that says online only while both the broker and the board are up.
+#pragma once
+
+#include "Captions.h"
+#include "Hub.h"
+#include "HubOptions.h"
+#include "Log.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+struct mosquitto;
+struct mosquitto_message;
+
+class CMqttBridge : public HubListener {
+  public:
+    CMqttBridge(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions);
+    ~CMqttBridge() override; // stops
+    CMqttBridge(const CMqttBridge&) = delete;
+    CMqttBridge& operator=(const CMqttBridge&) = delete;
+
+    // Starts mosquitto's own thread, which connects and reconnects by itself; false with a
+    // reason when the options or the password file are unusable. A broker that is not
+    // there yet is not an error.
+    bool Start(std::string& error);
+    // Publishes offline, disconnects and joins mosquitto's thread. Idempotent; the hub may still
+    // call the listener afterwards.
+    void Stop();
+
+    // HubListener, on the hub's thread: these only hand messages over to mosquitto.
+    void BoardUp(std::uint16_t channels) override;
+    void BoardDown() override;
+    void StatusChanged(std::uint16_t channels, std::uint16_t changed) override;
+
+  private:
+    // On mosquitto's thread.
+    void OnConnect(int result);
+    void OnDisconnect(int result);
+    void OnMessage(const mosquitto_message& message);
+
+    void HandleSet(const std::string& topic, const std::string& payload);
+
+    // With m_mutex held, so that what the hub's thread and mosquitto's thread publish
+    // cannot overtake each other.
+    void PublishAvailability();
+    void PublishStates(std::uint16_t which);
+    void PublishDiscovery();
+    void Publish(const std::string& topic, const std::string& payload);
+
+    std::string ChannelTopic(int channel, const char* leaf) const;
+
+    CRelayHub& m_hub; // not owned
+    const HubOptions m_options;
+    const ChannelCaptions m_captions;
+    const std::string m_base;  // <prefix>/<id>
+    const std::string m_where; // the broker, for the log
+    mosquitto* m_client = nullptr;
+    CRateLimitedLog m_ignoredLog;
+    int m_refusal = 0; // the broker's last refusal; on mosquitto's thread only
+
+    std::mutex m_mutex;
+    bool m_brokerUp = false;
+    bool m_boardUp = false;
+    bool m_stopping = false;
+    std::uint16_t m_channels = 0; // as the board last reported them, valid while m_boardUp
+};
