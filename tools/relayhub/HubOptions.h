@@ -38,3 +38,6 @@ struct HubOptions {
 // Fills options from argv (and canshu.ini for the board when --board is not given); false
 // with a message for a person when the input is bad.
 bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& error);
+
+// The text --help prints.
+const char* HubHelpText();

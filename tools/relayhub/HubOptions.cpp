@@ -1,0 +1,235 @@
+#include "HubOptions.h"
+
+#include "BoardAddress.h"
+
+#include <arpa/inet.h>
+#include <charconv>
+#include <fstream>
+#include <string_view>
+
+namespace {
+
+// Decimal digits only, within [min, max].
+bool ParseNumber(std::string_view text, long min, long max, long& value) {
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && text[0] != '-' && text[0] != '+' && result.ec == std::errc() &&
+           result.ptr == end && value >= min && value <= max;
+}
+
+bool IsIPv4(const std::string& host) {
+    in_addr address{};
+    return inet_pton(AF_INET, host.c_str(), &address) == 1;
+}
+
+// "HOST:PORT"; an empty host gives emptyHost. The port must be given unless defaultPort.
+bool SplitHostPort(std::string_view text, const std::string& emptyHost, long minPort,
+                   std::optional<std::uint16_t> defaultPort, std::string& host,
+                   std::uint16_t& port) {
+    const auto colon = text.rfind(':');
+    long n = 0;
+    if (colon == std::string_view::npos) {
+        if (!defaultPort || text.empty())
+            return false;
+        host = text;
+        port = *defaultPort;
+        return true;
+    }
+    if (!ParseNumber(text.substr(colon + 1), minPort, 65535, n))
+        return false;
+    host = colon == 0 ? emptyHost : std::string(text.substr(0, colon));
+    port = static_cast<std::uint16_t>(n);
+    return !host.empty();
+}
+
+// MQTT topic levels and Home Assistant object ids take these safely.
+bool IsIdText(std::string_view text) {
+    if (text.empty() || text.size() > 64)
+        return false;
+    for (const char c : text) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '_' || c == '-';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// One or more topic levels without wildcards, empty levels or a leading '$'.
+bool IsTopicPrefix(std::string_view text) {
+    if (text.empty() || text.front() == '/' || text.back() == '/' || text.front() == '$' ||
+        text.find("//") != std::string_view::npos)
+        return false;
+    for (const char c : text) {
+        if (c == '+' || c == '#' || static_cast<unsigned char>(c) < 0x20)
+            return false;
+    }
+    return true;
+}
+
+bool Readable(const std::string& path) {
+    return std::ifstream(path).good();
+}
+
+// "board_127_0_0_1_6000": safe in a topic level and in Home Assistant's ids.
+std::string DefaultBoardId(const std::string& host, std::uint16_t port) {
+    std::string id = "board_";
+    for (const char c : host)
+        id += (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ? c : '_';
+    return id + "_" + std::to_string(port);
+}
+
+} // namespace
+
+bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& error) {
+    bool boardGiven = false, boardIdGiven = false;
+    // Options of a part that is off are a mistake worth saying, not something to ignore.
+    std::string needsMqtt, needsHttp;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+            return true;
+        }
+        if (name == "--no-discovery") {
+            options.discovery = false;
+            needsMqtt = name;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = std::string(name).rfind("--", 0) == 0 ? std::string(name) + " needs a value"
+                                                          : "unknown option " + std::string(name);
+            return false;
+        }
+        const std::string value = argv[++i];
+        long n = 0;
+        auto number = [&](long min, long max) {
+            if (ParseNumber(value, min, max, n))
+                return true;
+            error = std::string(name) + " needs a number from " + std::to_string(min) + " to " +
+                    std::to_string(max);
+            return false;
+        };
+        auto fail = [&](const std::string& what) {
+            error = std::string(name) + " needs " + what + ", not \"" + value + "\"";
+            return false;
+        };
+
+        if (name == "--board") {
+            if (!SplitHostPort(value, "", 1, std::nullopt, options.boardHost, options.boardPort) ||
+                !IsIPv4(options.boardHost))
+                return fail("an IPv4 address and a port, e.g. 127.0.0.1:6000");
+            boardGiven = true;
+        } else if (name == "--connect-timeout-ms") {
+            if (!number(100, 60000))
+                return false;
+            options.connectTimeoutMs = static_cast<int>(n);
+        } else if (name == "--poll-ms") {
+            // At least two polls fit in the 5 s after which a quiet board counts as gone.
+            if (!number(50, 2000))
+                return false;
+            options.pollMs = static_cast<int>(n);
+        } else if (name == "--listen") {
+            if (!SplitHostPort(value, "127.0.0.1", 0, std::nullopt, options.listenHost,
+                               options.listenPort) ||
+                !IsIPv4(options.listenHost))
+                return fail("ADDR:PORT or :PORT (127.0.0.1) with an IPv4 address");
+        } else if (name == "--max-clients") {
+            if (!number(1, 1000))
+                return false;
+            options.maxClients = static_cast<int>(n);
+        } else if (name == "--mqtt") {
+            std::string host;
+            if (!SplitHostPort(value, "", 1, std::uint16_t{1883}, host, options.mqttPort))
+                return fail("HOST or HOST:PORT");
+            options.mqttHost = host;
+        } else if (name == "--mqtt-user") {
+            options.mqttUser = value;
+            needsMqtt = name;
+        } else if (name == "--mqtt-password-file") {
+            if (!Readable(value))
+                return fail("a readable file");
+            options.mqttPasswordFile = value;
+            needsMqtt = name;
+        } else if (name == "--board-id") {
+            if (!IsIdText(value))
+                return fail("1 to 64 letters, digits, '_' or '-'");
+            options.boardId = value;
+            boardIdGiven = true;
+        } else if (name == "--topic-prefix") {
+            if (!IsTopicPrefix(value))
+                return fail("topic levels without '+', '#', '$' at the start or empty levels");
+            options.topicPrefix = value;
+            needsMqtt = name;
+        } else if (name == "--http") {
+            std::string host;
+            if (!SplitHostPort(value, "127.0.0.1", 0, std::nullopt, host, options.httpPort) ||
+                !IsIPv4(host))
+                return fail("ADDR:PORT or :PORT (127.0.0.1) with an IPv4 address");
+            options.httpHost = host;
+        } else if (name == "--http-token-file") {
+            if (!Readable(value))
+                return fail("a readable file");
+            options.httpTokenFile = value;
+            needsHttp = name;
+        } else if (name == "--http-max-listeners") {
+            if (!number(1, 1000))
+                return false;
+            options.httpMaxListeners = static_cast<int>(n);
+            needsHttp = name;
+        } else {
+            error = "unknown option " + std::string(name);
+            return false;
+        }
+    }
+    if (!needsMqtt.empty() && !options.mqttHost) {
+        error = needsMqtt + " needs --mqtt";
+        return false;
+    }
+    if (!needsHttp.empty() && !options.httpHost) {
+        error = needsHttp + " needs --http";
+        return false;
+    }
+    if (!boardGiven) {
+        const BoardAddress address = ReadBoardAddress("canshu.ini");
+        options.boardHost = address.host;
+        options.boardPort = address.port;
+    }
+    if (!boardIdGiven)
+        options.boardId = DefaultBoardId(options.boardHost, options.boardPort);
+    return true;
+}
+
+const char* HubHelpText() {
+    return R"(usage: relayhub [options]
+
+Holds the relay board's one connection and shares it: the panel and relayctl connect to
+the hub as they would to the board; MQTT and a web panel are optional.
+
+The board
+  --board HOST:PORT       the board's IPv4 address; else canshu.ini here ([canshu_v2]
+                          socket_ip, socket_port), else 192.168.1.110:6000
+  --connect-timeout-ms MS a connect attempt's limit (default 3000)
+  --poll-ms MS            a status query every MS (default 600, 50 to 2000)
+
+Clients that speak the board's protocol
+  --listen ADDR:PORT      where they connect (default 127.0.0.1:6001; :PORT means
+                          127.0.0.1; port 0 takes a free one, the log says which)
+  --max-clients N         at most N at once (default 16)
+
+MQTT (off unless --mqtt is given)
+  --mqtt HOST[:PORT]      the broker (port 1883 by default)
+  --mqtt-user NAME        the user name
+  --mqtt-password-file F  the password, read from F (never give it on the command line)
+  --board-id ID           the board's id in topics (default board_<address>_<port>)
+  --topic-prefix P        topics start with P (default kestrel)
+  --no-discovery          no Home Assistant discovery messages
+
+Web panel (off unless --http is given)
+  --http ADDR:PORT        where it listens (:PORT means 127.0.0.1)
+  --http-token-file F     the access token, read from F
+  --http-max-listeners N  at most N live pages at once (default 32)
+
+SIGINT or SIGTERM closes everything and exits 0. The log goes to stderr.
+)";
+}
