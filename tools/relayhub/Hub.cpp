@@ -53,12 +53,14 @@ std::string Hex(std::uint8_t byte) {
 }
 
 std::string ChannelText(std::uint16_t channels) {
-    std::string text;
+    if (channels == 0)
+        return "none on";
+    std::string text = "on:";
     for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
         if (channels >> (channel - 1) & 1)
-            text += " " + std::to_string(channel);
+            text.append(" ").append(std::to_string(channel));
     }
-    return text.empty() ? "none on" : "on:" + text;
+    return text;
 }
 
 struct Command {

@@ -19,7 +19,8 @@ struct BoardSnapshot {
 };
 
 // Told of the board by the hub, on the hub's thread. A listener must not block and must not
-// wait on the hub (SendCommand is fine: it only queues).
+// wait on the hub (SendCommand is fine: it only queues). Stop closes the board's
+// connection without calling BoardDown: the parts stop before the hub and say so themselves.
 class HubListener {
   public:
     virtual ~HubListener() = default;

@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""relayhub against a direct connection on loopback: the latency it adds to a status frame
+(board to clients) and to a command frame (client to board), with 1 and 16 clients; its CPU
+while idle and its resident memory. Figures are printed, never judged to pass or fail; the
+last column only says whether this run met the target.
+
+Started by bench/hub.sh, which builds relayhub and boardsim without sanitizers.
+BENCH_IDLE_SECONDS (default 30) sets the idle measurement, BENCH_SAMPLES (default 1000)
+the samples per latency figure.
+"""
+
+import argparse
+import os
+import re
+import select
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "panelprobe"))
+from panel_driver import Boardsim, Paths, frame, wait_for  # noqa: E402
+from bench import cpu_seconds  # noqa: E402
+
+IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "30"))
+SAMPLES = int(os.environ.get("BENCH_SAMPLES", "1000"))
+QUERY = frame(0x10, 0)
+ROWS = []
+
+
+def connect(port):
+    client = socket.create_connection(("127.0.0.1", port), timeout=10)
+    client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    return client
+
+
+def read_exactly(sock, size):
+    data = b""
+    while len(data) < size:
+        chunk = sock.recv(size - len(data))
+        if not chunk:
+            sys.exit("bench: a connection closed during the measurement")
+        data += chunk
+    return data
+
+
+def drain(sock):
+    """Whatever has arrived (the hub's queries at the board), without waiting."""
+    while select.select([sock], [], [], 0)[0]:
+        if not sock.recv(65536):
+            sys.exit("bench: the hub closed the board's connection")
+
+
+class Hub:
+    """relayhub for the board on board_port, its log in directory."""
+
+    def __init__(self, relayhub, directory, board_port):
+        self.log_path = os.path.join(directory, "relayhub.log")
+        with open(self.log_path, "wb") as log:
+            self.process = subprocess.Popen(
+                [relayhub, "--board", f"127.0.0.1:{board_port}", "--listen", "127.0.0.1:0"],
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+        self.port = int(self.wait_log(r"clients on 127\.0\.0\.1:(\d+)", "the hub to listen"))
+
+    def wait_log(self, pattern, what, count=1):
+        def found():
+            with open(self.log_path, encoding="utf-8", errors="replace") as log:
+                matches = re.findall(pattern, log.read())
+            return len(matches) >= count and matches[-1]
+        return wait_for(found, what, timeout=30)
+
+    def memory_kb(self, key):
+        with open(f"/proc/{self.process.pid}/status", encoding="ascii") as status:
+            return int(next(line for line in status if line.startswith(key + ":")).split()[1])
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(30)
+
+
+class Rig:
+    """A board of this script's own (a listener it answers by hand), reached by the hub and
+    by the clients of the direct path alike."""
+
+    def __init__(self, relayhub, directory):
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(64)
+        self.listener.settimeout(30)
+        self.hub = Hub(relayhub, directory, self.listener.getsockname()[1])
+        self.upstream, _ = self.listener.accept()  # the hub's connection
+        self.upstream.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        read_exactly(self.upstream, 8)
+        self.upstream.sendall(frame(0x10, 0))
+        self.hub.wait_log(r"board \S+ up", "the board up at the hub")
+        self.clients = []
+
+    def hub_clients(self, count):
+        """count clients of the hub, those of earlier calls included."""
+        self.clients += [connect(self.hub.port) for _ in range(count - len(self.clients))]
+        self.hub.wait_log(rf"connected \({count} of", f"{count} clients")
+        return self.clients
+
+    def direct_clients(self, count):
+        """count connections to the board itself, its ends as (board side, client side)."""
+        pairs = []
+        for _ in range(count):
+            client = connect(self.listener.getsockname()[1])
+            board, _ = self.listener.accept()
+            board.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            pairs.append((board, client))
+        return pairs
+
+
+def status_times(send, clients, seq):
+    """Nanoseconds from a status frame's send to its arrival at each client."""
+    status = frame(0x10, seq & 0xFFFF)
+    waiting = set(clients)
+    start = time.perf_counter_ns()
+    send(status)
+    times = []
+    while waiting:
+        for client in select.select(list(waiting), [], [], 10)[0]:
+            read_exactly(client, 8)
+            times.append(time.perf_counter_ns() - start)
+            waiting.discard(client)
+    return times
+
+
+def command_time(client, board, answer_to):
+    """Nanoseconds from a command's send by client to its arrival at board; board answers
+    with a status frame, which answer_to then read."""
+    command = frame(0x12, 1)
+    start = time.perf_counter_ns()
+    client.sendall(command)
+    while (received := read_exactly(board, 8)) == QUERY:
+        pass
+    elapsed = time.perf_counter_ns() - start
+    board.sendall(frame(0x10, 1))
+    for reader in answer_to:
+        read_exactly(reader, 8)
+    return elapsed
+
+
+def percentile(values, p):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(p / 100 * len(ordered)))]
+
+
+def row(what, how, through_hub, direct, target_ms, unit="ms"):
+    added = through_hub - direct
+    ROWS.append((what, how, f"{through_hub:.3f} {unit}", f"{direct:.3f} {unit}",
+                 f"{added:.3f} {unit}", f"< {target_ms} {unit}",
+                 "yes" if added < target_ms else "NO"))
+
+
+def latencies(rig):
+    for count in (1, 16):
+        hub_side = rig.hub_clients(count)
+        direct = rig.direct_clients(count)
+        direct_boards = [board for board, _ in direct]
+        direct_clients = [client for _, client in direct]
+        via_hub, straight = [], []
+        cmd_hub, cmd_straight = [], []
+        for seq in range(SAMPLES):
+            drain(rig.upstream)
+            via_hub += status_times(rig.upstream.sendall, hub_side, seq)
+            straight += status_times(lambda f: [b.sendall(f) for b in direct_boards],
+                                     direct_clients, seq)
+            sender = seq % count
+            cmd_hub.append(command_time(hub_side[sender], rig.upstream, hub_side))
+            cmd_straight.append(command_time(direct_clients[sender], direct_boards[sender],
+                                             [direct_clients[sender]]))
+        for board, client in direct:
+            board.close()
+            client.close()
+        for name, hub_ns, direct_ns, how in (
+                ("status frame board → clients", via_hub, straight,
+                 "from the board's send to the arrival at each client (select over all, "
+                 "one sample per client); direct: the board writes the frame to each client "
+                 "itself"),
+                ("command frame client → board", cmd_hub, cmd_straight,
+                 "from a client's send of a switch to its arrival at the board, which then "
+                 "answers (the answer read by every client)")):
+            for label, p, target in (("median", 50, 0.5), ("p99", 99, 2)):
+                row(f"{name}, {count} client{'s' if count > 1 else ''}, {label}",
+                    f"{how}; {SAMPLES} frames",
+                    percentile(hub_ns, p) / 1e6, percentile(direct_ns, p) / 1e6, target)
+
+
+def idle(relayhub, directory):
+    board = Boardsim(directory)
+    hub = Hub(relayhub, directory, board.port)
+    try:
+        hub.wait_log(r"board \S+ up", "the board up")
+        with connect(hub.port):
+            hub.wait_log(r"connected \(1 of", "the client")
+            time.sleep(1)
+            before, start = cpu_seconds(hub.process.pid), time.monotonic()
+            time.sleep(IDLE_SECONDS)
+            used = cpu_seconds(hub.process.pid) - before
+            percent = 100 * used / (time.monotonic() - start)
+        ROWS.append(("idle CPU", f"utime+stime of relayhub (/proc/<pid>/stat) per wall second "
+                     f"over {IDLE_SECONDS} s, polling boardsim every 600 ms, one client "
+                     "connected receiving each status", f"{percent:.3f} %", "-", "-", "< 0.2 %",
+                     "yes" if percent < 0.2 else "NO"))
+    finally:
+        hub.stop()
+        board.stop()
+
+
+def print_table():
+    header = ("What", "Through the hub", "Direct", "Added", "Target", "Met")
+    rows = [(r[0], *r[2:]) for r in ROWS]
+    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
+    for r in [header, tuple("-" * w for w in widths)] + rows:
+        print("| " + " | ".join(str(c).ljust(w) for c, w in zip(r, widths)) + " |")
+    print("\nHow each figure is measured:")
+    for how in dict.fromkeys(f"{r[0].split(',')[0]}: {r[1]}" for r in ROWS):
+        print(f"- {how}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--relayhub", required=True)
+    parser.add_argument("--boardsim", required=True)
+    args = parser.parse_args()
+    Paths.boardsim = os.path.abspath(args.boardsim)
+    relayhub = os.path.abspath(args.relayhub)
+    with tempfile.TemporaryDirectory(prefix="kestrel-hub-bench-") as directory:
+        print("bench: latencies ...", file=sys.stderr, flush=True)
+        rig = Rig(relayhub, directory)
+        try:
+            latencies(rig)
+            rss, peak = rig.hub.memory_kb("VmRSS"), rig.hub.memory_kb("VmHWM")
+            ROWS.append(("resident memory", "VmRSS (peak VmHWM) of relayhub after the latency "
+                         "runs, 16 clients connected", f"{rss / 1024:.1f} MiB "
+                         f"(peak {peak / 1024:.1f})", "-", "-", "< 8 MiB",
+                         "yes" if peak < 8192 else "NO"))
+        finally:
+            rig.hub.stop()
+        print("bench: idle ...", file=sys.stderr, flush=True)
+        idle(relayhub, directory)
+    print_table()
+
+
+if __name__ == "__main__":
+    main()
