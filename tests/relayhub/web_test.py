@@ -18,10 +18,10 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
-from panel_driver import (Boardsim, PanelTestCase, Paths, frame,  # noqa: E402
-                          settings_file, wait_for)
+from panel_driver import PanelTestCase, Paths, frame, settings_file, wait_for  # noqa: E402
+from relayhub_test import PROGRAMS, Hub  # noqa: E402
 
-RELAYHUB = RELAYCTL = SCREENSHOTS = None
+SCREENSHOTS = None
 CAPTIONS = {1: "水泵", 4: "照明灯", 16: "备用电源"}
 QUERY = 0x10
 TOKEN = "k3strel-hub-token"
@@ -35,31 +35,20 @@ def off(n):
     return frame(0x11, n)
 
 
-class Hub:
-    """relayhub for the board on board_port, its clients' and web ports free ones, run in
-    directory with a canshu.ini that holds the GBK captions (and the board's address)."""
+class WebHub(Hub):
+    """The shared hub with its web panel on a free port, run beside a canshu.ini that holds
+    the GBK captions (and the board's address)."""
 
     def __init__(self, directory, board_port, *options):
         with open(os.path.join(directory, "canshu.ini"), "wb") as ini:
             ini.write(settings_file(board_port, CAPTIONS))
-        self.log = os.path.join(directory, f"relayhub-{time.monotonic_ns()}.log")
-        with open(self.log, "wb") as log:
-            self.process = subprocess.Popen(
-                [RELAYHUB, "--board", f"127.0.0.1:{board_port}", "--listen", "127.0.0.1:0",
-                 "--http", "127.0.0.1:0", *options], cwd=directory, stdin=subprocess.DEVNULL,
-                stdout=subprocess.DEVNULL, stderr=log)
-        self.port = int(wait_for(lambda: self.logged(r"web panel on http://127\.0\.0\.1:(\d+)/"),
-                                 "the web panel's port in relayhub's log", 30))
-        self.client_port = int(self.logged(r"listening for clients on 127\.0\.0\.1:(\d+)"))
-
-    def logged(self, pattern):
-        with open(self.log, encoding="utf-8", errors="replace") as log:
-            found = re.search(pattern, log.read())
-        return found and found.group(1)
+        super().__init__(directory, board_port, "--http", "127.0.0.1:0", *options)
+        self.http_port = int(self.wait_log(r"web panel on http://127\.0\.0\.1:(\d+)/",
+                                           "the web panel's port")[0])
 
     def request(self, method, path, body=None, headers=None):
         """(status, parsed JSON or the raw body)."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+        connection = http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=30)
         try:
             connection.request(method, path, body=body, headers=headers or {})
             reply = connection.getresponse()
@@ -77,18 +66,15 @@ class Hub:
                  f"/api/status to say connected {connected}", 60)
 
     def open_stream(self):
-        stream = socket.create_connection(("127.0.0.1", self.port), timeout=30)
-        stream.sendall(f"GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:{self.port}\r\n\r\n".encode())
+        stream = socket.create_connection(("127.0.0.1", self.http_port), timeout=30)
+        stream.sendall(f"GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:{self.http_port}\r\n\r\n"
+                       .encode())
         return stream
 
     def stream_status(self):
         """The status code of a new event stream, which is then closed."""
         with self.open_stream() as stream:
             return int(stream.recv(4096).split()[1])
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(30)
 
 
 class Events:
@@ -153,7 +139,7 @@ API_CASES = [
 class HubTestCase(PanelTestCase):
 
     def start_hub(self, board, *options):
-        hub = Hub(self.directory, board.port, *options)
+        hub = WebHub(self.directory, board.port, *options)
         self.addCleanup(hub.stop)
         hub.wait_connected(True)
         return hub
@@ -171,7 +157,7 @@ class ApiTest(HubTestCase):
         sent = []
         for what, method, path, body, headers, status, after, frames in API_CASES:
             with self.subTest(what):
-                headers = {k: v.replace("{port}", str(hub.port)) for k, v in headers.items()}
+                headers = {k: v.replace("{port}", str(hub.http_port)) for k, v in headers.items()}
                 got, answer = hub.request(method, path, body, headers)
                 self.assertEqual(got, status, answer)
                 if after is not None:
@@ -183,7 +169,7 @@ class ApiTest(HubTestCase):
         for path, kind, holds in (("/", "text/html", b"panel.js"),
                                   ("/panel.js", "text/javascript", b"EventSource"),
                                   ("/panel.css", "text/css", b".channel.on")):
-            connection = http.client.HTTPConnection("127.0.0.1", hub.port, timeout=30)
+            connection = http.client.HTTPConnection("127.0.0.1", hub.http_port, timeout=30)
             connection.request("GET", path)
             reply = connection.getresponse()
             self.assertEqual((reply.status, reply.getheader("Content-Type").split(";")[0]),
@@ -197,8 +183,9 @@ class ApiTest(HubTestCase):
         events = Events(hub)
         self.addCleanup(events.close)
         self.assertEqual(events.next("the snapshot"), ("snapshot", events_status(0x0001)))
-        result = subprocess.run([RELAYCTL, "--host", "127.0.0.1", "--port", str(hub.client_port),
-                                 "on", "7"], capture_output=True, text=True, timeout=60)
+        result = subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port",
+                                 str(hub.port), "on", "7"], capture_output=True, text=True,
+                                timeout=60)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(events.next("channel 7's change"), ("status", events_status(0x0041)))
         board.stop()
@@ -241,7 +228,7 @@ class ApiTest(HubTestCase):
         streams[0].close()
 
         # Half a request line, then nothing: the hub closes the connection by itself.
-        slow = socket.create_connection(("127.0.0.1", hub.port), timeout=60)
+        slow = socket.create_connection(("127.0.0.1", hub.http_port), timeout=60)
         self.addCleanup(slow.close)
         slow.sendall(b"GET /api/status HT")
         self.assertEqual(slow.recv(4096), b"", "the slow connection was closed")
@@ -287,7 +274,7 @@ class BrowserTest(HubTestCase):
         hub = self.start_hub(board)
         driver = chromium(tempfile.mkdtemp(prefix="chromium-", dir=self.directory))
         self.addCleanup(driver.quit)
-        driver.get(f"http://127.0.0.1:{hub.port}/")
+        driver.get(f"http://127.0.0.1:{hub.http_port}/")
 
         def button(n):
             return driver.find_element("css selector", f"button[data-channel='{n}']")
@@ -339,7 +326,7 @@ class BrowserTest(HubTestCase):
 
 
 def main():
-    global RELAYHUB, RELAYCTL, SCREENSHOTS
+    global SCREENSHOTS
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--relayhub", required=True)
     parser.add_argument("--relayctl", required=True)
@@ -349,7 +336,8 @@ def main():
     parser.add_argument("-k", default="", help="only the tests whose names hold this")
     args = parser.parse_args()
     Paths.boardsim = os.path.abspath(args.boardsim)
-    RELAYHUB, RELAYCTL = os.path.abspath(args.relayhub), os.path.abspath(args.relayctl)
+    PROGRAMS.update(relayhub=os.path.abspath(args.relayhub),
+                    relayctl=os.path.abspath(args.relayctl))
     SCREENSHOTS = args.browser and os.path.abspath(args.browser)
     loader = unittest.TestLoader()
     loader.testNamePatterns = [f"*{args.k}*"]
