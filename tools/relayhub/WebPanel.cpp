@@ -85,8 +85,9 @@ bool IsAddressLiteral(const std::string& name) {
 bool SameSecret(const std::string& given, const std::string& secret) {
     unsigned difference = given.size() != secret.size();
     for (std::size_t i = 0; i < given.size(); ++i)
-        difference |= static_cast<unsigned char>(given[i]) ^
-                      static_cast<unsigned char>(secret[i % std::max<std::size_t>(secret.size(), 1)]);
+        difference |=
+            static_cast<unsigned char>(given[i]) ^
+            static_cast<unsigned char>(secret[i % std::max<std::size_t>(secret.size(), 1)]);
     return difference == 0;
 }
 
@@ -240,8 +241,8 @@ struct CWebPanel::State {
         BoardSnapshot seen = hub.Snapshot();
         if (!seen.up)
             return Refuse(res, 503, "the board is not connected");
-        const auto target = static_cast<std::uint16_t>(
-            wanted ? (*wanted ? mask : 0) : ~seen.channels & mask);
+        const auto target =
+            static_cast<std::uint16_t>(wanted ? (*wanted ? mask : 0) : ~seen.channels & mask);
         RelayFrame frame;
         if (mask == 0xFFFF) {
             frame = BuildRelayCommand(RELAY_CMD_SET_ALL, target ? 0xFFFFFFFF : 0);
@@ -257,14 +258,14 @@ struct CWebPanel::State {
         case Outcome::Down:
             return Refuse(res, 503, "the board went away before it confirmed");
         case Outcome::NotConfirmed:
-            return Reply(res, 504, {{"error", "the board did not confirm the switch"},
-                                    {"status", Status(seen)}});
+            return Reply(
+                res, 504,
+                {{"error", "the board did not confirm the switch"}, {"status", Status(seen)}});
         }
     }
 
     void Routes() {
-        server.set_pre_routing_handler([this](const httplib::Request& req,
-                                              httplib::Response& res) {
+        server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
             std::string why;
             const int status = Refusal(req, why);
             if (status == 0)
@@ -293,22 +294,22 @@ struct CWebPanel::State {
             Reply(res, 200, Status(hub.Snapshot()));
         });
 
-        server.Post(R"(/api/channel/([^/]*))", [this](const httplib::Request& req,
-                                                      httplib::Response& res) {
-            const std::string number = req.matches[1];
-            const int channel = number.size() <= 2 && !number.empty() &&
-                                        std::all_of(number.begin(), number.end(), ::isdigit)
-                                    ? std::stoi(number)
-                                    : 0;
-            if (channel < 1 || channel > RELAY_CHANNEL_COUNT)
-                return Refuse(res, 400, "channels are 1 to 16");
-            const std::string body = Lowered(req.body);
-            if (body != "on" && body != "off" && body != "toggle")
-                return Refuse(res, 400, "the body is on, off or toggle");
-            const auto mask = static_cast<std::uint16_t>(1u << (channel - 1));
-            Switch(req, res, mask,
-                   body == "toggle" ? std::nullopt : std::optional<bool>(body == "on"));
-        });
+        server.Post(
+            R"(/api/channel/([^/]*))", [this](const httplib::Request& req, httplib::Response& res) {
+                const std::string number = req.matches[1];
+                const int channel = number.size() <= 2 && !number.empty() &&
+                                            std::all_of(number.begin(), number.end(), ::isdigit)
+                                        ? std::stoi(number)
+                                        : 0;
+                if (channel < 1 || channel > RELAY_CHANNEL_COUNT)
+                    return Refuse(res, 400, "channels are 1 to 16");
+                const std::string body = Lowered(req.body);
+                if (body != "on" && body != "off" && body != "toggle")
+                    return Refuse(res, 400, "the body is on, off or toggle");
+                const auto mask = static_cast<std::uint16_t>(1u << (channel - 1));
+                Switch(req, res, mask,
+                       body == "toggle" ? std::nullopt : std::optional<bool>(body == "on"));
+            });
 
         server.Post("/api/all", [this](const httplib::Request& req, httplib::Response& res) {
             const std::string body = Lowered(req.body);
@@ -344,7 +345,9 @@ struct CWebPanel::State {
 CWebPanel::CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
     : m_state(std::make_unique<State>(hub, options, std::move(captions))) {}
 
-CWebPanel::~CWebPanel() { Stop(); }
+CWebPanel::~CWebPanel() {
+    Stop();
+}
 
 bool CWebPanel::Start(std::string& error) {
     State& s = *m_state;
@@ -367,6 +370,14 @@ bool CWebPanel::Start(std::string& error) {
     s.server.set_keep_alive_timeout(kTimeoutSeconds);
     s.server.set_payload_max_length(kMaxBody);
     s.server.set_default_headers({{"X-Content-Type-Options", "nosniff"}});
+    // The library's own refusals (404, 413, 400...) come without a body; the API's are JSON.
+    s.server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty())
+            Refuse(res, res.status,
+                   res.status == 413   ? "the request is too large"
+                   : res.status == 404 ? "no such page"
+                                       : "the request was refused");
+    });
     s.Routes();
     int port = s.port;
     if (port == 0)
@@ -396,7 +407,9 @@ void CWebPanel::Stop() {
     s.thread.join();
 }
 
-void CWebPanel::BoardUp(std::uint16_t channels) { m_state->Publish("up", true, channels); }
+void CWebPanel::BoardUp(std::uint16_t channels) {
+    m_state->Publish("up", true, channels);
+}
 
 void CWebPanel::BoardDown() {
     m_state->Publish("down", false, std::nullopt);
