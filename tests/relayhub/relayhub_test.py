@@ -5,6 +5,7 @@ hub's log. With --wine, only the whole-program case runs: kestrel.exe under wine
 through the hub (scripts/env.sh provides the wine server and the display)."""
 
 import argparse
+from datetime import datetime
 import os
 import random
 import re
@@ -216,6 +217,19 @@ class RelayhubTest(HubTestCase):
         self.assertEqual(self.commands(board), [on(2), on(5), off(2), on(7), on(3)])
         queries = board.frames().count(QUERY)
         self.assertLessEqual(queries, (time.monotonic() - started) / 0.6 + 2, "queries at the board")
+
+    def test_switches_wait_for_the_answer_to_the_last(self):
+        board, hub = self.start(board_options=("--ignore-commands",))
+        self.client(hub).send(on(1), on(2), on(3))
+        wait_for(lambda: len(self.commands(board)) == 3, "the switches at the board")
+        with open(board.log, encoding="ascii") as log:
+            lines = [(datetime.fromisoformat(line.split()[0]), line.split()[3]) for line in log]
+        switches = [i for i, (_, command) in enumerate(lines) if command != "10"]
+        # The board answers no switch: the next goes when it has answered a query sent
+        # after the last, or after the hub's wait for an answer (a lower bound only).
+        for last, next_ in zip(switches, switches[1:]):
+            waited = (lines[next_][0] - lines[last][0]).total_seconds()
+            self.assertTrue(waited >= 0.25 or next_ - last > 1, f"switches at {lines}")
 
     def test_board_restart(self):
         board, hub = self.start()

@@ -121,6 +121,10 @@ struct CRelayHub::State {
     std::uint16_t channels = 0;
 
     std::deque<Command> commands;
+    // The board answers each frame in turn: a switch's answer is the first status after
+    // the answers owed to what was sent before it.
+    std::size_t answersOwed = 0;
+    std::size_t answersBeforeCommand = 0;
     bool commandInFlight = false;
     Clock::time_point commandPaceUntil{};
 
@@ -290,6 +294,7 @@ void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now) 
     boardFd = -1;
     link = Link::Waiting;
     boardOut.clear();
+    answersOwed = 0;
     commandInFlight = false;
     nextAttempt = now + backoff;
     char retrying[64];
@@ -369,8 +374,12 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
         for (HubListener* listener : listeners)
             listener->StatusChanged(channels, static_cast<std::uint16_t>(channels ^ previous));
     }
-    // The answer to a switch, or as good as one: the next may go.
-    commandInFlight = false;
+    if (answersOwed > 0)
+        --answersOwed;
+    if (commandInFlight && answersBeforeCommand > 0)
+        --answersBeforeCommand;
+    else
+        commandInFlight = false; // the switch's answer (or a later one): the next may go
     PumpCommands(now);
 }
 
@@ -397,16 +406,22 @@ void CRelayHub::State::FlushBoard(Clock::time_point now) {
 
 void CRelayHub::State::SendQuery(Clock::time_point now) {
     lastQuery = now;
+    ++answersOwed;
     SendToBoard(kQuery);
 }
 
 void CRelayHub::State::PumpCommands(Clock::time_point now) {
-    while (link == Link::Connected && !commands.empty() &&
-           (!commandInFlight || now >= commandPaceUntil)) {
+    if (commandInFlight && now >= commandPaceUntil) {
+        // No answer: what is owed is forgotten, so that answers count afresh.
+        commandInFlight = false;
+        answersOwed = 0;
+    }
+    while (link == Link::Connected && !commands.empty() && !commandInFlight) {
         const RelayFrame frame = commands.front().frame;
         commands.pop_front();
         commandInFlight = true;
         commandPaceUntil = now + kCommandPace;
+        answersBeforeCommand = answersOwed++;
         SendToBoard(frame);
     }
 }
