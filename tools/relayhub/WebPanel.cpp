@@ -294,22 +294,22 @@ struct CWebPanel::State {
             Reply(res, 200, Status(hub.Snapshot()));
         });
 
-        server.Post(
-            R"(/api/channel/([^/]*))", [this](const httplib::Request& req, httplib::Response& res) {
-                const std::string number = req.matches[1];
-                const int channel = number.size() <= 2 && !number.empty() &&
-                                            std::all_of(number.begin(), number.end(), ::isdigit)
-                                        ? std::stoi(number)
-                                        : 0;
-                if (channel < 1 || channel > RELAY_CHANNEL_COUNT)
-                    return Refuse(res, 400, "channels are 1 to 16");
-                const std::string body = Lowered(req.body);
-                if (body != "on" && body != "off" && body != "toggle")
-                    return Refuse(res, 400, "the body is on, off or toggle");
-                const auto mask = static_cast<std::uint16_t>(1u << (channel - 1));
-                Switch(req, res, mask,
-                       body == "toggle" ? std::nullopt : std::optional<bool>(body == "on"));
-            });
+        server.Post(R"(/api/channel/([^/]*))", [this](const httplib::Request& req,
+                                                      httplib::Response& res) {
+            const std::string number = req.matches[1];
+            const bool digits = !number.empty() && number.size() <= 2 &&
+                                std::all_of(number.begin(), number.end(),
+                                            [](unsigned char c) { return std::isdigit(c) != 0; });
+            const int channel = digits ? std::stoi(number) : 0;
+            if (channel < 1 || channel > RELAY_CHANNEL_COUNT)
+                return Refuse(res, 400, "channels are 1 to 16");
+            const std::string body = Lowered(req.body);
+            if (body != "on" && body != "off" && body != "toggle")
+                return Refuse(res, 400, "the body is on, off or toggle");
+            const auto mask = static_cast<std::uint16_t>(1u << (channel - 1));
+            Switch(req, res, mask,
+                   body == "toggle" ? std::nullopt : std::optional<bool>(body == "on"));
+        });
 
         server.Post("/api/all", [this](const httplib::Request& req, httplib::Response& res) {
             const std::string body = Lowered(req.body);
