@@ -16,7 +16,6 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "panelprobe"))
@@ -45,6 +44,17 @@ def board_times(board):
                 when = datetime.datetime.strptime(stamp, "%Y-%m-%dT%H:%M:%S.%f").timestamp()
                 times[int("".join(hexes[5:7]), 16)] = when * 1000
     return times
+
+
+def listener(hub):
+    """An event stream past its first event, or None when the hub refused it."""
+    events = Events(hub)
+    try:
+        events.next("a listener's snapshot", 2)
+        return events
+    except AssertionError:
+        events.close()
+        return None
 
 
 def latency(directory, board, hub):
@@ -132,13 +142,11 @@ def main():
         hub = WebHub(directory, board.port)
         hub.wait_connected(True)
         arrived, painted = latency(directory, board, hub)
-        # The hub finds the browser's closed stream at its next heartbeat (10 s), and only
-        # then is its place among the listeners free.
-        time.sleep(12)
         idle_rss = rss_kb(hub.process)
-        streams = [Events(hub) for _ in range(LISTENERS)]
-        for events in streams:
-            events.next("a listener's snapshot")
+        # The browser's place among the listeners comes free when the hub finds its stream
+        # closed, at a heartbeat (every 10 s): until then the last listener is refused.
+        streams = [wait_for(lambda: listener(hub), "a place for a listener", 60, 1)
+                   for _ in range(LISTENERS)]
         listeners_rss = rss_kb(hub.process)
         refused = hub.stream_status()
         for events in streams:
