@@ -133,13 +133,16 @@ def main():
     Paths.boardsim = os.path.abspath(args.boardsim)
     directory = tempfile.mkdtemp(prefix="kestrel-web-bench-")
     board = Boardsim(directory)
+    hubs = []
     try:
         plain = Hub(directory, board.port)
+        hubs.append(plain)
         plain.wait_log(r"board \S+ up", "the plain hub's board up")
         plain_rss = rss_kb(plain.process)
         plain.stop()
 
         hub = WebHub(directory, board.port)
+        hubs.append(hub)
         hub.wait_connected(True)
         arrived, painted = latency(directory, board, hub)
         idle_rss = rss_kb(hub.process)
@@ -154,6 +157,8 @@ def main():
         hub.stop()
         hand = by_hand(directory)
     finally:
+        for hub in hubs:
+            hub.stop()
         board.stop()
         shutil.rmtree(directory, ignore_errors=True)
 
