@@ -44,7 +44,7 @@ def channels_of(status):
 
 class Hub:
     """relayhub for the board on 127.0.0.1:board_port, listening on a free loopback port;
-    its log (stderr) in directory."""
+    run in directory (where it reads canshu.ini for captions), its log (stderr) there."""
 
     def __init__(self, directory, board_port, *options):
         self.log_path = os.path.join(directory, f"relayhub-{time.monotonic_ns()}.log")
@@ -52,7 +52,7 @@ class Hub:
             self.process = subprocess.Popen(
                 [PROGRAMS["relayhub"], "--board", f"127.0.0.1:{board_port}", "--listen",
                  "127.0.0.1:0", *map(str, options)],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+                cwd=directory, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
         self.port = int(self.wait_log(r"clients on 127\.0\.0\.1:(\d+)", "the hub to listen")[-1])
 
     def log(self):

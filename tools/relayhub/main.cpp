@@ -4,6 +4,7 @@
 #include "HubOptions.h"
 #include "Log.h"
 #include "MqttBridge.h"
+#include "WebPanel.h"
 
 #include <csignal>
 #include <cstdio>
@@ -42,10 +43,16 @@ int main(int argc, char** argv) {
     CRelayHub hub(options);
     // The parts that follow the board (MQTT, web panel), when their options are given, are
     // made here and added to the hub as listeners before it starts,
+    const ChannelCaptions captions = ReadChannelCaptions("canshu.ini");
     std::unique_ptr<CMqttBridge> mqtt;
     if (options.mqttHost) {
-        mqtt = std::make_unique<CMqttBridge>(hub, options, ReadChannelCaptions("canshu.ini"));
+        mqtt = std::make_unique<CMqttBridge>(hub, options, captions);
         hub.AddListener(*mqtt);
+    }
+    std::unique_ptr<CWebPanel> web;
+    if (options.httpHost) {
+        web = std::make_unique<CWebPanel>(hub, options, captions);
+        hub.AddListener(*web);
     }
 
     if (!hub.Start(error)) {
@@ -53,7 +60,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // started here, once the hub runs,
-    if (mqtt && !mqtt->Start(error)) {
+    if ((mqtt && !mqtt->Start(error)) || (web && !web->Start(error))) {
         HubLog("relayhub: " + error);
         hub.Stop();
         return 1;
@@ -64,6 +71,8 @@ int main(int argc, char** argv) {
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
     // and stopped here, before the hub, so that they can still say goodbye.
+    if (web)
+        web->Stop();
     if (mqtt)
         mqtt->Stop();
     hub.Stop();

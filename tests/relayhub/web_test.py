@@ -1,0 +1,349 @@
+#!/usr/bin/env python3
+"""relayhub's web panel against the real boardsim, all on 127.0.0.1. The API: every
+endpoint and status code, the token, origin, host and size checks, the listener cap, the
+time-out for a slow request, and the event stream showing a switch that relayctl made
+through the hub. With --browser, the page in headless Chromium walks a user's steps and
+saves the desktop and phone screenshots."""
+
+import argparse
+import http.client
+import json
+import os
+import re
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
+from panel_driver import PanelTestCase, Paths, frame, settings_file, wait_for  # noqa: E402
+from relayhub_test import PROGRAMS, Hub  # noqa: E402
+
+SCREENSHOTS = None
+CAPTIONS = {1: "水泵", 4: "照明灯", 16: "备用电源"}
+QUERY = 0x10
+TOKEN = "k3strel-hub-token"
+
+
+def on(n):
+    return frame(0x12, n)
+
+
+def off(n):
+    return frame(0x11, n)
+
+
+class WebHub(Hub):
+    """The shared hub with its web panel on a free port, run beside a canshu.ini that holds
+    the GBK captions (and the board's address)."""
+
+    def __init__(self, directory, board_port, *options):
+        with open(os.path.join(directory, "canshu.ini"), "wb") as ini:
+            ini.write(settings_file(board_port, CAPTIONS))
+        super().__init__(directory, board_port, "--http", "127.0.0.1:0", *options)
+        self.http_port = int(self.wait_log(r"web panel on http://127\.0\.0\.1:(\d+)/",
+                                           "the web panel's port")[0])
+
+    def request(self, method, path, body=None, headers=None):
+        """(status, parsed JSON or the raw body)."""
+        connection = http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=30)
+        try:
+            connection.request(method, path, body=body, headers=headers or {})
+            reply = connection.getresponse()
+            data = reply.read()
+        finally:
+            connection.close()
+        is_json = reply.getheader("Content-Type", "").startswith("application/json")
+        return reply.status, json.loads(data) if is_json else data
+
+    def status(self):
+        return self.request("GET", "/api/status")[1]
+
+    def wait_connected(self, connected):
+        wait_for(lambda: self.status()["connected"] == connected,
+                 f"/api/status to say connected {connected}", 60)
+
+    def open_stream(self):
+        stream = socket.create_connection(("127.0.0.1", self.http_port), timeout=30)
+        stream.sendall(f"GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:{self.http_port}\r\n\r\n"
+                       .encode())
+        return stream
+
+    def stream_status(self):
+        """The status code of a new event stream, which is then closed."""
+        with self.open_stream() as stream:
+            return int(stream.recv(4096).split()[1])
+
+
+class Events:
+    """The event stream as (type, data) pairs, read as they come."""
+
+    def __init__(self, hub):
+        self.stream = hub.open_stream()
+        self.text = b""
+        self.seen = 0
+
+    def next(self, what, deadline=30):
+        """The next event; fails naming what was awaited when none comes in time."""
+        end = time.monotonic() + deadline
+        pattern = re.compile(rb"event: (\w+)\ndata: (.*)\n\n")
+        while not (found := pattern.search(self.text, self.seen)):
+            self.stream.settimeout(max(end - time.monotonic(), 0.01))
+            try:
+                chunk = self.stream.recv(4096)
+            except socket.timeout:
+                chunk = None
+            if not chunk:
+                raise AssertionError(f"no event on the stream while waiting for {what}")
+            self.text += chunk
+        self.seen = found.end()
+        return found.group(1).decode(), json.loads(found.group(2))
+
+    def close(self):
+        self.stream.close()
+
+
+def mask(status):
+    return int(status["mask"], 16)
+
+
+# (what, method, path, body, extra headers, status, the board's mask after it, frames sent).
+# Run in order against a board that starts with channels 1 and 16 on.
+API_CASES = [
+    ("status", "GET", "/api/status", None, {}, 200, 0x8001, []),
+    ("on", "POST", "/api/channel/3", "on", {}, 200, 0x8005, [on(3)]),
+    ("toggle", "POST", "/api/channel/3", "toggle\n", {}, 200, 0x8001, [off(3)]),
+    ("off in capitals", "POST", "/api/channel/16", "OFF", {}, 200, 0x0001, [off(16)]),
+    ("all on", "POST", "/api/all", "on", {}, 200, 0xFFFF, [frame(0x13, 0xFFFFFFFF)]),
+    ("all off", "POST", "/api/all", "off", {}, 200, 0x0000, [frame(0x13, 0)]),
+    ("from the page's own origin", "POST", "/api/channel/2", "on",
+     {"Origin": "http://127.0.0.1:{port}"}, 200, 0x0002, [on(2)]),
+    ("channel 17", "POST", "/api/channel/17", "on", {}, 400, None, []),
+    ("channel 0", "POST", "/api/channel/0", "on", {}, 400, None, []),
+    ("channel x", "POST", "/api/channel/x", "on", {}, 400, None, []),
+    ("bad body", "POST", "/api/channel/2", "maybe", {}, 400, None, []),
+    ("empty body", "POST", "/api/channel/2", "", {}, 400, None, []),
+    ("all toggle", "POST", "/api/all", "toggle", {}, 400, None, []),
+    ("body above the limit", "POST", "/api/all", "on" + " " * 4096, {}, 413, None, []),
+    ("another origin", "POST", "/api/channel/2", "off", {"Origin": "http://evil.example"},
+     403, None, []),
+    ("origin null", "POST", "/api/all", "off", {"Origin": "null"}, 403, None, []),
+    ("another site's name (DNS rebinding)", "GET", "/api/status", None,
+     {"Host": "evil.example:{port}"}, 403, None, []),
+    ("unknown path", "GET", "/api/nothing", None, {}, 404, None, []),
+]
+
+
+class HubTestCase(PanelTestCase):
+
+    def start_hub(self, board, *options):
+        hub = WebHub(self.directory, board.port, *options)
+        self.addCleanup(hub.stop)
+        hub.wait_connected(True)
+        return hub
+
+
+def switches(board):
+    return [f for f in board.frames() if f[2] != QUERY]
+
+
+class ApiTest(HubTestCase):
+
+    def test_endpoints_in_one_table(self):
+        board = self.start_board("--channels", "0x8001")
+        hub = self.start_hub(board)
+        sent = []
+        for what, method, path, body, headers, status, after, frames in API_CASES:
+            with self.subTest(what):
+                headers = {k: v.replace("{port}", str(hub.http_port)) for k, v in headers.items()}
+                got, answer = hub.request(method, path, body, headers)
+                self.assertEqual(got, status, answer)
+                if after is not None:
+                    self.assertEqual(mask(answer), after, answer)
+                sent += frames
+        self.assertEqual(switches(board), sent, "the switches boardsim received")
+        captions = hub.status()["captions"]
+        self.assertEqual(captions, [CAPTIONS.get(n, f"第{n}路") for n in range(1, 17)])
+        for path, kind, holds in (("/", "text/html", b"panel.js"),
+                                  ("/panel.js", "text/javascript", b"EventSource"),
+                                  ("/panel.css", "text/css", b".channel.on")):
+            connection = http.client.HTTPConnection("127.0.0.1", hub.http_port, timeout=30)
+            connection.request("GET", path)
+            reply = connection.getresponse()
+            self.assertEqual((reply.status, reply.getheader("Content-Type").split(";")[0]),
+                             (200, kind), path)
+            self.assertIn(holds, reply.read(), path)
+            connection.close()
+
+    def test_event_stream_shows_a_switch_made_by_relayctl(self):
+        board = self.start_board("--channels", "0x0001")
+        hub = self.start_hub(board)
+        events = Events(hub)
+        self.addCleanup(events.close)
+        self.assertEqual(events.next("the snapshot"), ("snapshot", events_status(0x0001)))
+        result = subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port",
+                                 str(hub.port), "on", "7"], capture_output=True, text=True,
+                                timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(events.next("channel 7's change"), ("status", events_status(0x0041)))
+        board.stop()
+        self.assertEqual(events.next("the board going down"), ("down", events_status(0x0041)
+                                                                | {"connected": False}))
+
+    def test_unconfirmed_and_board_down(self):
+        board = self.start_board("--ignore-commands")
+        hub = self.start_hub(board)
+        status, answer = hub.request("POST", "/api/channel/5", "on")
+        self.assertEqual((status, mask(answer["status"])), (504, 0), answer)
+        self.assertEqual(switches(board), [on(5)])
+        board.stop()
+        hub.wait_connected(False)
+        self.assertEqual(hub.request("POST", "/api/channel/5", "on")[0], 503)
+
+    def test_token_listener_cap_and_slow_requests(self):
+        token_file = os.path.join(self.directory, "token")
+        with open(token_file, "w", encoding="ascii") as file:
+            file.write(TOKEN + "\n")
+        board = self.start_board()
+        hub = self.start_hub(board, "--http-token-file", token_file,
+                             "--http-max-listeners", "2")
+        for authorization, status in ((None, 401), ("Bearer wrong", 401), (TOKEN, 401),
+                                      ("Bearer " + TOKEN, 200)):
+            with self.subTest(authorization):
+                headers = {"Authorization": authorization} if authorization else {}
+                self.assertEqual(hub.request("POST", "/api/channel/1", "on", headers)[0], status)
+        self.assertEqual(switches(board), [on(1)])
+        self.assertEqual(hub.request("GET", "/api/status")[0], 200, "reading needs no token")
+
+        streams = [Events(hub) for _ in range(2)]
+        for events in streams:
+            events.next("a listener's snapshot")
+        self.assertEqual(hub.stream_status(), 503, "a third listener")
+        streams.pop().close()
+        # The hub finds the closed stream at its next write, a heartbeat at the latest.
+        wait_for(lambda: hub.stream_status() == 200,
+                 "the closed listener's place to come free", 60)
+        streams[0].close()
+
+        # Half a request line, then nothing: the hub closes the connection by itself.
+        slow = socket.create_connection(("127.0.0.1", hub.http_port), timeout=60)
+        self.addCleanup(slow.close)
+        slow.sendall(b"GET /api/status HT")
+        self.assertEqual(slow.recv(4096), b"", "the slow connection was closed")
+
+
+def events_status(channels):
+    return {"connected": True, "channels": [bool(channels >> n & 1) for n in range(16)],
+            "mask": f"0x{channels:04X}"}
+
+
+CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                  "--no-first-run", "--disable-background-networking",
+                  "--disable-component-update", "--disable-sync"]
+
+
+def chromium(profile):
+    """Headless Chromium through chromedriver, a fresh profile, nothing but loopback."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in CHROMIUM_FLAGS + [f"--user-data-dir={profile}"]:
+        options.add_argument(flag)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.set_page_load_timeout(30)
+    driver.set_script_timeout(30)
+    return driver
+
+
+def screen(driver, width, height, mobile, name):
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+        "width": width, "height": height, "deviceScaleFactor": 1, "mobile": mobile})
+    path = os.path.join(SCREENSHOTS, name)
+    if not driver.save_screenshot(path):
+        raise AssertionError(f"no screenshot {path}")
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+
+class BrowserTest(HubTestCase):
+
+    def test_the_page_as_a_user_sees_it(self):
+        board = self.start_board("--channels", "0x8001", "--toggle", "9", "--toggle-ms", "1500")
+        hub = self.start_hub(board)
+        driver = chromium(tempfile.mkdtemp(prefix="chromium-", dir=self.directory))
+        self.addCleanup(driver.quit)
+        driver.get(f"http://127.0.0.1:{hub.http_port}/")
+
+        def button(n):
+            return driver.find_element("css selector", f"button[data-channel='{n}']")
+
+        def classes(n):
+            return button(n).get_attribute("class").split()
+
+        def link():
+            return driver.find_element("id", "link").text
+
+        # 16 buttons in the panel's two columns, GBK captions shown as text.
+        shown = wait_for(lambda: len(b := driver.find_elements("css selector", "button.channel"))
+                         == 16 and "on" in classes(1) and b, "16 coloured channel buttons", 30)
+        order = [n for row in range(1, 9) for n in (row, 17 - row)]
+        self.assertEqual([b.text for b in shown], [CAPTIONS.get(n, f"第{n}路") for n in order])
+        self.assertEqual([int(b.get_attribute("data-channel")) for b in shown], order)
+        driver.execute_script("window.sameDocument = true")
+
+        # A click on channel 4: the on frame reaches the board, the button turns green.
+        self.assertIn("off", classes(4))
+        button(4).click()
+        wait_for(lambda: on(4) in switches(board), "channel 4's on frame at boardsim", 30)
+        wait_for(lambda: "on" in classes(4), "channel 4 to turn green", 30)
+
+        # The board switches channel 9 by itself: the page follows without a reload.
+        before = "on" in classes(9)
+        wait_for(lambda: ("on" in classes(9)) != before, "channel 9's change on the page", 30)
+        self.assertTrue(driver.execute_script("return window.sameDocument === true"))
+        screen(driver, 1280, 800, False, "relayhub-web-desktop.png")
+        screen(driver, 390, 844, True, "relayhub-web-phone.png")
+
+        # The board goes: the page says so. It comes back (ignoring commands now): the page
+        # recovers, and a switch it does not confirm stays pending, then red, never green.
+        port = board.port
+        board.stop()
+        wait_for(lambda: link() == "Board not connected", "the page to show the board gone", 30)
+        self.assertIn("unknown", classes(2))
+        board = self.start_board("--port", str(port), "--ignore-commands")
+        wait_for(lambda: link() == "Board connected", "the page to show the board back", 90)
+        self.assertIn("off", classes(2))
+        button(2).click()
+        wait_for(lambda: "pending" in classes(2), "channel 2 to show pending", 10, 0.02)
+        self.assertNotIn("on", classes(2))
+        message = wait_for(lambda: driver.find_element("id", "message").text,
+                           "the page to say the board did not confirm", 30)
+        self.assertIn("did not confirm", message)
+        self.assertEqual([c for c in classes(2) if c in ("on", "off", "pending")], ["off"])
+        self.assertEqual(switches(board), [on(2)])
+
+
+def main():
+    global SCREENSHOTS
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--relayhub", required=True)
+    parser.add_argument("--relayctl", required=True)
+    parser.add_argument("--boardsim", required=True)
+    parser.add_argument("--browser", metavar="SCREENSHOT_DIR",
+                        help="run the browser case, saving its screenshots here")
+    parser.add_argument("-k", default="", help="only the tests whose names hold this")
+    args = parser.parse_args()
+    Paths.boardsim = os.path.abspath(args.boardsim)
+    PROGRAMS.update(relayhub=os.path.abspath(args.relayhub),
+                    relayctl=os.path.abspath(args.relayctl))
+    SCREENSHOTS = args.browser and os.path.abspath(args.browser)
+    loader = unittest.TestLoader()
+    loader.testNamePatterns = [f"*{args.k}*"]
+    suite = loader.loadTestsFromTestCase(BrowserTest if args.browser else ApiTest)
+    sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,420 @@
+#include "WebPanel.h"
+
+#include "HubOptions.h"
+#include "Log.h"
+#include "WebAssets.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// ordered: the keys go out in the order relayctl --json prints them.
+using json = nlohmann::ordered_json;
+
+// relayctl's verification: a status showing the change within its default time-out, then
+// up to three more statuses (its requeries; here the hub's own polls), each within it.
+constexpr auto kConfirmTimeout = std::chrono::milliseconds(1000);
+constexpr int kMoreStatuses = 3;
+// The longest body taken is "toggle"; anything much bigger is not a request for us.
+constexpr std::size_t kMaxBody = 64;
+// Read, write and keep-alive: a connection that sends or reads nothing for this long goes.
+constexpr std::time_t kTimeoutSeconds = 5;
+// A quiet event stream gets a comment this often, which also finds listeners that left.
+constexpr auto kStreamHeartbeat = std::chrono::seconds(10);
+// Events a slow listener may be behind before it gets the current state instead.
+constexpr std::size_t kEventsKept = 64;
+// Threads for the page and the API beside those the event streams hold.
+constexpr int kRequestThreads = 8;
+
+json StatusJson(bool connected, std::uint16_t channels) {
+    json list = json::array();
+    for (int n = 0; n < RELAY_CHANNEL_COUNT; ++n)
+        list.push_back(static_cast<bool>(channels >> n & 1));
+    char mask[8];
+    std::snprintf(mask, sizeof mask, "0x%04X", channels);
+    return {{"connected", connected}, {"channels", list}, {"mask", mask}};
+}
+
+std::string Dump(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+void Reply(httplib::Response& res, int status, const json& body) {
+    res.status = status;
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(Dump(body), "application/json; charset=utf-8");
+}
+
+void Refuse(httplib::Response& res, int status, const std::string& why) {
+    Reply(res, status, {{"error", why}});
+}
+
+bool IsLoopback(const std::string& address) {
+    return address.starts_with("127.") || address == "::1" || address.starts_with("::ffff:127.");
+}
+
+// The host part of a Host header ("[::1]:8080" gives "::1", "a.b:80" gives "a.b").
+std::string HostName(const std::string& host) {
+    if (host.starts_with("["))
+        return host.substr(1, host.find(']') - 1);
+    return host.substr(0, host.find(':'));
+}
+
+bool IsAddressLiteral(const std::string& name) {
+    return name.find(':') != std::string::npos ||
+           (!name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
+               return std::isdigit(c) || c == '.';
+           }));
+}
+
+// Both equal, in a time that does not depend on where they differ.
+bool SameSecret(const std::string& given, const std::string& secret) {
+    unsigned difference = given.size() != secret.size();
+    for (std::size_t i = 0; i < given.size(); ++i)
+        difference |=
+            static_cast<unsigned char>(given[i]) ^
+            static_cast<unsigned char>(secret[i % std::max<std::size_t>(secret.size(), 1)]);
+    return difference == 0;
+}
+
+std::string Lowered(std::string text) {
+    const auto space = [](unsigned char c) { return std::isspace(c) != 0; };
+    text.erase(std::find_if_not(text.rbegin(), text.rend(), space).base(), text.end());
+    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), space));
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+enum class Outcome { Confirmed, NotConfirmed, Down };
+
+} // namespace
+
+struct CWebPanel::State {
+    CRelayHub& hub;
+    const std::string host;
+    const std::uint16_t port;
+    const std::string tokenFile;
+    const int maxListeners;
+    const ChannelCaptions captions;
+
+    std::string token;
+    httplib::Server server;
+    std::thread thread;
+    CRateLimitedLog refusals;
+
+    // The board as the hub's events told it, and the events for the streams.
+    std::mutex mutex;
+    std::condition_variable eventAdded;
+    bool connected = false;
+    std::uint16_t channels = 0;
+    std::deque<std::pair<std::uint64_t, std::string>> events; // number, text on the wire
+    std::uint64_t nextEvent = 1;
+    int listeners = 0;
+    bool stopping = false;
+
+    State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
+        : hub(hub), host(options.httpHost.value_or("127.0.0.1")), port(options.httpPort),
+          tokenFile(options.httpTokenFile), maxListeners(options.httpMaxListeners),
+          captions(std::move(captions)) {}
+
+    json Status(const BoardSnapshot& board) const {
+        json status = StatusJson(board.up, board.channels);
+        status["captions"] = captions;
+        return status;
+    }
+
+    // The board's down event keeps the channels last seen.
+    void Publish(const char* type, bool up, std::optional<std::uint16_t> now) {
+        {
+            std::lock_guard lock(mutex);
+            connected = up;
+            channels = now.value_or(channels);
+            events.emplace_back(nextEvent++, std::string("event: ") + type + "\ndata: " +
+                                                 Dump(StatusJson(up, channels)) + "\n\n");
+            if (events.size() > kEventsKept)
+                events.pop_front();
+        }
+        eventAdded.notify_all();
+    }
+
+    // 0 when the request may go on, else the status to refuse it with.
+    int Refusal(const httplib::Request& req, std::string& why) const {
+        // Without a token only loopback is trusted, so the page must be asked for by address:
+        // a name of some other site that resolves here (DNS rebinding) is not ours.
+        const std::string name = HostName(req.get_header_value("Host"));
+        if (token.empty() && name != "localhost" && name != host && !IsAddressLiteral(name)) {
+            why = "the host name " + name + " is not this hub's";
+            return 403;
+        }
+        if (req.method == "GET" || req.method == "HEAD")
+            return 0;
+        if (req.has_header("Origin") &&
+            req.get_header_value("Origin") != "http://" + req.get_header_value("Host")) {
+            why = "a page of another origin (" + req.get_header_value("Origin") + ")";
+            return 403;
+        }
+        if (!token.empty() &&
+            !SameSecret(req.get_header_value("Authorization"), "Bearer " + token)) {
+            why = "no valid bearer token";
+            return 401;
+        }
+        if (token.empty() && !IsLoopback(req.remote_addr)) {
+            why = "switching is only from loopback unless the hub has a token";
+            return 403;
+        }
+        return 0;
+    }
+
+    // Writes what the listener has not seen yet; waits for it first when there is nothing.
+    bool Stream(std::uint64_t& next, httplib::DataSink& sink) {
+        std::string out;
+        {
+            std::unique_lock lock(mutex);
+            if (next != 0)
+                eventAdded.wait_for(lock, kStreamHeartbeat,
+                                    [&] { return stopping || nextEvent > next; });
+            if (stopping) {
+                sink.done();
+                return true;
+            }
+            if (next == 0 || (nextEvent > next && events.front().first > next)) {
+                // A new listener, or one too far behind: the state as it is now.
+                out = (next == 0 ? "retry: 2000\n" : "") + std::string("event: snapshot\ndata: ") +
+                      Dump(StatusJson(connected, channels)) + "\n\n";
+            } else if (nextEvent == next) {
+                out = ": still here\n\n";
+            } else {
+                for (const auto& [number, text] : events) {
+                    if (number >= next)
+                        out += text;
+                }
+            }
+            next = nextEvent;
+        }
+        return sink.write(out.data(), out.size());
+    }
+
+    Outcome Confirm(BoardSnapshot& seen, std::uint16_t mask, std::uint16_t wanted) const {
+        const auto shows = [&] { return ((seen.channels ^ wanted) & mask) == 0; };
+        const auto deadline = Clock::now() + kConfirmTimeout;
+        for (;;) {
+            const BoardSnapshot now = hub.WaitForStatus(seen.statusCount, deadline);
+            if (!now.up)
+                return Outcome::Down;
+            if (now.statusCount == seen.statusCount)
+                break;
+            seen = now;
+            if (shows())
+                return Outcome::Confirmed;
+        }
+        for (int more = 0; more < kMoreStatuses; ++more) {
+            const BoardSnapshot now =
+                hub.WaitForStatus(seen.statusCount, Clock::now() + kConfirmTimeout);
+            if (!now.up)
+                return Outcome::Down;
+            seen = now;
+            if (shows())
+                return Outcome::Confirmed;
+        }
+        return Outcome::NotConfirmed;
+    }
+
+    // Sends the switch that brings the channels of mask to wanted (toggled when wanted is
+    // empty) and answers once the board has confirmed it or has not.
+    void Switch(const httplib::Request& req, httplib::Response& res, std::uint16_t mask,
+                std::optional<bool> wanted) {
+        BoardSnapshot seen = hub.Snapshot();
+        if (!seen.up)
+            return Refuse(res, 503, "the board is not connected");
+        const auto target =
+            static_cast<std::uint16_t>(wanted ? (*wanted ? mask : 0) : ~seen.channels & mask);
+        RelayFrame frame;
+        if (mask == 0xFFFF) {
+            frame = BuildRelayCommand(RELAY_CMD_SET_ALL, target ? 0xFFFFFFFF : 0);
+        } else {
+            const auto channel = static_cast<std::uint32_t>(std::countr_zero(mask) + 1);
+            frame = BuildRelayCommand(target ? RELAY_CMD_ON : RELAY_CMD_OFF, channel);
+        }
+        if (!hub.SendCommand(frame, "web " + req.remote_addr))
+            return Refuse(res, 503, "the board is not connected");
+        switch (Confirm(seen, mask, target)) {
+        case Outcome::Confirmed:
+            return Reply(res, 200, Status(seen));
+        case Outcome::Down:
+            return Refuse(res, 503, "the board went away before it confirmed");
+        case Outcome::NotConfirmed:
+            return Reply(
+                res, 504,
+                {{"error", "the board did not confirm the switch"}, {"status", Status(seen)}});
+        }
+    }
+
+    void Routes() {
+        server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+            std::string why;
+            const int status = Refusal(req, why);
+            if (status == 0)
+                return httplib::Server::HandlerResponse::Unhandled;
+            refusals.Write("web: refused " + req.method + " " + req.path + " from " +
+                           req.remote_addr + ": " + why);
+            Refuse(res, status, why);
+            if (status == 401)
+                res.set_header("WWW-Authenticate", "Bearer");
+            // The body, if any, is not read: nothing more on this connection makes sense.
+            res.set_header("Connection", "close");
+            return httplib::Server::HandlerResponse::Handled;
+        });
+
+        for (const WebAsset& asset : WebAssets()) {
+            const std::string path = asset.path == "/index.html" ? "/" : std::string(asset.path);
+            server.Get(path, [&asset](const httplib::Request&, httplib::Response& res) {
+                res.set_header("Cache-Control", "no-cache");
+                res.set_header("Content-Security-Policy",
+                               "default-src 'self'; frame-ancestors 'none'");
+                res.set_content(asset.body.data(), asset.body.size(), std::string(asset.type));
+            });
+        }
+
+        server.Get("/api/status", [this](const httplib::Request&, httplib::Response& res) {
+            Reply(res, 200, Status(hub.Snapshot()));
+        });
+
+        server.Post(R"(/api/channel/([^/]*))", [this](const httplib::Request& req,
+                                                      httplib::Response& res) {
+            const std::string number = req.matches[1];
+            const bool digits = !number.empty() && number.size() <= 2 &&
+                                std::all_of(number.begin(), number.end(),
+                                            [](unsigned char c) { return std::isdigit(c) != 0; });
+            const int channel = digits ? std::stoi(number) : 0;
+            if (channel < 1 || channel > RELAY_CHANNEL_COUNT)
+                return Refuse(res, 400, "channels are 1 to 16");
+            const std::string body = Lowered(req.body);
+            if (body != "on" && body != "off" && body != "toggle")
+                return Refuse(res, 400, "the body is on, off or toggle");
+            const auto mask = static_cast<std::uint16_t>(1u << (channel - 1));
+            Switch(req, res, mask,
+                   body == "toggle" ? std::nullopt : std::optional<bool>(body == "on"));
+        });
+
+        server.Post("/api/all", [this](const httplib::Request& req, httplib::Response& res) {
+            const std::string body = Lowered(req.body);
+            if (body != "on" && body != "off")
+                return Refuse(res, 400, "the body is on or off");
+            Switch(req, res, 0xFFFF, body == "on");
+        });
+
+        server.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {
+            {
+                std::lock_guard lock(mutex);
+                if (listeners >= maxListeners) {
+                    refusals.Write("web: event stream refused to " + req.remote_addr + ": " +
+                                   std::to_string(maxListeners) + " listeners already");
+                    res.set_header("Retry-After", "5");
+                    return Refuse(res, 503, "too many listeners");
+                }
+                ++listeners;
+            }
+            res.set_header("Cache-Control", "no-store");
+            auto next = std::make_shared<std::uint64_t>(0);
+            res.set_chunked_content_provider(
+                "text/event-stream",
+                [this, next](std::size_t, httplib::DataSink& sink) { return Stream(*next, sink); },
+                [this](bool) {
+                    std::lock_guard lock(mutex);
+                    --listeners;
+                });
+        });
+    }
+};
+
+CWebPanel::CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
+    : m_state(std::make_unique<State>(hub, options, std::move(captions))) {}
+
+CWebPanel::~CWebPanel() {
+    Stop();
+}
+
+bool CWebPanel::Start(std::string& error) {
+    State& s = *m_state;
+    if (!s.tokenFile.empty()) {
+        std::ifstream file(s.tokenFile);
+        std::stringstream text;
+        text << file.rdbuf();
+        s.token = text.str();
+        s.token.erase(s.token.find_last_not_of(" \t\r\n") + 1);
+        s.token.erase(0, s.token.find_first_not_of(" \t\r\n"));
+        if (!file || s.token.empty()) {
+            error = "cannot read a token from " + s.tokenFile;
+            return false;
+        }
+    }
+    const int threads = s.maxListeners + kRequestThreads;
+    s.server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    s.server.set_read_timeout(kTimeoutSeconds);
+    s.server.set_write_timeout(kTimeoutSeconds);
+    s.server.set_keep_alive_timeout(kTimeoutSeconds);
+    s.server.set_payload_max_length(kMaxBody);
+    s.server.set_default_headers({{"X-Content-Type-Options", "nosniff"}});
+    // The library's own refusals (404, 413, 400...) come without a body; the API's are JSON.
+    s.server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty())
+            Refuse(res, res.status,
+                   res.status == 413   ? "the request is too large"
+                   : res.status == 404 ? "no such page"
+                                       : "the request was refused");
+    });
+    s.Routes();
+    int port = s.port;
+    if (port == 0)
+        port = s.server.bind_to_any_port(s.host);
+    else if (!s.server.bind_to_port(s.host, port))
+        port = -1;
+    if (port <= 0) {
+        error = "cannot listen for the web panel on " + s.host + ":" + std::to_string(s.port);
+        return false;
+    }
+    s.thread = std::thread([&s] { s.server.listen_after_bind(); });
+    HubLog("web panel on http://" + s.host + ":" + std::to_string(port) + "/ (switching " +
+           (s.token.empty() ? "from loopback only)" : "with the token)"));
+    return true;
+}
+
+void CWebPanel::Stop() {
+    State& s = *m_state;
+    if (!s.thread.joinable())
+        return;
+    {
+        std::lock_guard lock(s.mutex);
+        s.stopping = true;
+    }
+    s.eventAdded.notify_all();
+    s.server.stop();
+    s.thread.join();
+}
+
+void CWebPanel::BoardUp(std::uint16_t channels) {
+    m_state->Publish("up", true, channels);
+}
+
+void CWebPanel::BoardDown() {
+    m_state->Publish("down", false, std::nullopt);
+}
+
+void CWebPanel::StatusChanged(std::uint16_t channels, std::uint16_t) {
+    m_state->Publish("status", true, channels);
+}

@@ -1,0 +1,32 @@
+// The web panel: the page, a JSON API and a server-sent event stream, served over HTTP by
+// cpp-httplib beside the hub's other clients.
+#pragma once
+
+#include "Captions.h"
+#include "Hub.h"
+
+#include <memory>
+#include <string>
+
+struct HubOptions;
+
+class CWebPanel : public HubListener {
+  public:
+    CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions);
+    ~CWebPanel() override; // stops
+    CWebPanel(const CWebPanel&) = delete;
+    CWebPanel& operator=(const CWebPanel&) = delete;
+
+    // Reads the token file (when given), binds and starts serving; false with a reason.
+    bool Start(std::string& error);
+    // Ends the event streams, waits for requests in progress and closes. Idempotent.
+    void Stop();
+
+    void BoardUp(std::uint16_t channels) override;
+    void BoardDown() override;
+    void StatusChanged(std::uint16_t channels, std::uint16_t changed) override;
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
