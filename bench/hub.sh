@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # Builds relayhub and boardsim without the test build's sanitizers and prints relayhub's
-# table: added latency against a direct connection, idle CPU, memory. About a minute, 30 s
-# of it the idle measurement (BENCH_IDLE_SECONDS sets it).
+# tables. hub: added latency against a direct connection, idle CPU and memory (about a
+# minute, 30 s of it the idle measurement, BENCH_IDLE_SECONDS sets it). web: board to the
+# page's colour in headless Chromium (50 changes) and memory with 32 event listeners
+# (about half a minute). Both without an argument.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+which=${1:-all}
 
 scripts/setup.sh
 native="$root/build/bench-native"
 cmake --preset native -B "$native" -DKESTREL_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$native" --target relayhub boardsim -j2 >/dev/null
-python3 bench/hub_bench.py --relayhub "$native/tools/relayhub/relayhub" \
-  --boardsim "$native/tools/boardsim/boardsim"
+programs=(--relayhub "$native/tools/relayhub/relayhub" --boardsim "$native/tools/boardsim/boardsim")
+if [ "$which" != web ]; then
+  python3 bench/hub_bench.py "${programs[@]}"
+fi
+if [ "$which" != hub ]; then
+  # Debian's python3: it has python3-selenium.
+  /usr/bin/python3 bench/web_bench.py "${programs[@]}"
+fi

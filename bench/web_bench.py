@@ -4,7 +4,7 @@ in a real page (headless Chromium), read from the page's own timestamps, and the
 resident memory with 32 event listeners. Figures are printed, never judged to pass or fail;
 the last column only says whether this run met the target.
 
-Started by bench/web.sh, which builds relayhub and boardsim without sanitizers.
+Started by bench/hub.sh web, which builds relayhub and boardsim without sanitizers.
 """
 
 import argparse
