@@ -1,5 +1,6 @@
 // relayhub's command line: what the MQTT and web parts read from it, and what is refused.
 #include "HubOptions.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,31 @@ TEST(HubOptionsTest, RefusedLinesNameTheOption) {
         std::string error;
         EXPECT_FALSE(Parse(row, options, error)) << row[0];
         EXPECT_NE(error.find(row[0]), std::string::npos) << error;
+    }
+}
+
+// Without --board the address comes from canshu.ini here; a value relayctl refuses stops the
+// hub, naming the key and the value, instead of dialling some other board.
+TEST(HubOptionsTest, BoardFromCanshuIni) {
+    const struct {
+        const char *ini, *board, *error;
+    } rows[] = {
+        {nullptr, "192.168.1.110:6000", ""},
+        {"[canshu_v2]\nsocket_ip=10.0.0.7\nsocket_port=502\n", "10.0.0.7:502", ""},
+        {"[canshu_v2]\nsocket_ip=127.0.0.1\nsocket_port=70000\n", "", "socket_port=70000"},
+        {"[canshu_v2]\nsocket_port=0\n", "", "socket_port=0"},
+        {"[canshu_v2]\nsocket_ip=board.lan\n", "", "socket_ip=board.lan"},
+    };
+    for (const auto& row : rows) {
+        TempDirectory directory;
+        ASSERT_TRUE(directory.IsCurrent());
+        ASSERT_TRUE(!row.ini || WriteWholeFile("canshu.ini", row.ini));
+        HubOptions options;
+        std::string error;
+        const bool parsed = Parse({}, options, error);
+        EXPECT_EQ(parsed ? Where(options.boardHost, options.boardPort) : "", row.board) << error;
+        EXPECT_NE(error.find(row.error), std::string::npos) << error;
+        EXPECT_TRUE(error.empty() || error.starts_with("canshu.ini: ")) << error;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "HubOptions.h"
 
 #include "BoardAddress.h"
+#include "SettingsNames.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -207,7 +208,17 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
         return false;
     }
     if (!boardGiven) {
+        // As relayctl does: a bad value in the file stops us rather than dial another board.
         const BoardAddress address = ReadBoardAddress("canshu.ini");
+        if (!address.portError.empty()) {
+            error = address.portError;
+            return false;
+        }
+        if (!IsIPv4(address.host)) {
+            error = std::string("canshu.ini: ") + SETTINGS_KEY_IP + "=" + address.host +
+                    " is not an IPv4 address";
+            return false;
+        }
         options.boardHost = address.host;
         options.boardPort = address.port;
     }
