@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "RelayRxState.h"
 #include "Sockets.h"
+#include "SwitchPace.h"
 
 #include <algorithm>
 #include <atomic>
@@ -121,12 +122,7 @@ struct CRelayHub::State {
     std::uint16_t channels = 0;
 
     std::deque<Command> commands;
-    // The board answers each frame in turn: a switch's answer is the first status after
-    // the answers owed to what was sent before it.
-    std::size_t answersOwed = 0;
-    std::size_t answersBeforeCommand = 0;
-    bool commandInFlight = false;
-    Clock::time_point commandPaceUntil{};
+    CSwitchPace pace{kCommandPace};
 
     CRateLimitedLog badFrames, refusedClients, droppedCommands, boardGarbage;
 
@@ -235,8 +231,8 @@ Clock::time_point CRelayHub::State::NextDeadline() const {
         break;
     case Link::Connected:
         deadline = std::min(lastQuery + pollPeriod, lastGood + kStaleAfter);
-        if (!commands.empty() && commandInFlight)
-            deadline = std::min(deadline, commandPaceUntil);
+        if (!commands.empty() && pace.Waiting())
+            deadline = std::min(deadline, pace.PaceUntil());
         break;
     }
     if (acceptPausedUntil > Clock::now())
@@ -297,8 +293,7 @@ void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now) 
     boardFd = -1;
     link = Link::Waiting;
     boardOut.clear();
-    answersOwed = 0;
-    commandInFlight = false;
+    pace.Reset();
     nextAttempt = now + backoff;
     char retrying[64];
     std::snprintf(retrying, sizeof retrying, "; retrying in %.1f s, then doubling up to 30 s",
@@ -386,12 +381,7 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
         for (HubListener* listener : listeners)
             listener->StatusChanged(channels, static_cast<std::uint16_t>(channels ^ previous));
     }
-    if (answersOwed > 0)
-        --answersOwed;
-    if (commandInFlight && answersBeforeCommand > 0)
-        --answersBeforeCommand;
-    else
-        commandInFlight = false; // the switch's answer (or a later one): the next may go
+    pace.StatusReceived(now);
     PumpCommands(now);
 }
 
@@ -418,22 +408,15 @@ void CRelayHub::State::FlushBoard(Clock::time_point now) {
 
 void CRelayHub::State::SendQuery(Clock::time_point now) {
     lastQuery = now;
-    ++answersOwed;
+    pace.QuerySent();
     SendToBoard(kQuery);
 }
 
 void CRelayHub::State::PumpCommands(Clock::time_point now) {
-    if (commandInFlight && now >= commandPaceUntil) {
-        // No answer: what is owed is forgotten, so that answers count afresh.
-        commandInFlight = false;
-        answersOwed = 0;
-    }
-    while (link == Link::Connected && !commands.empty() && !commandInFlight) {
+    while (link == Link::Connected && !commands.empty() && pace.MayGo(now)) {
         const RelayFrame frame = commands.front().frame;
         commands.pop_front();
-        commandInFlight = true;
-        commandPaceUntil = now + kCommandPace;
-        answersBeforeCommand = answersOwed++;
+        pace.SwitchSent(now);
         SendToBoard(frame);
     }
 }
