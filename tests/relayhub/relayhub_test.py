@@ -271,12 +271,14 @@ class RelayhubTest(HubTestCase):
                 self.addCleanup(filler.close)
                 filler.setblocking(False)
                 filler.connect_ex(listener.getsockname())
-            hub = self.start_hub(listener.getsockname()[1])
+            hub = self.start_hub(listener.getsockname()[1], "--connect-timeout-ms", 8000)
             # The hub's thread is not held by the connect: a client is closed at once, where
-            # a blocked hub would leave relayctl to give up on its own (exit 3).
-            result = relayctl(hub, "--timeout 400 status")
+            # a blocked hub would leave relayctl to give up on its own (exit 3) after its
+            # query and three more, 6 s: seconds for the refusal on a slow machine, and
+            # well within the 8 s a blocked hub would be held.
+            result = relayctl(hub, "--timeout 1500 status")
             self.assertEqual(result.returncode, 2, result.stderr)
-            hub.wait_log(r"unavailable: no answer within 3000 ms", "the connect's time-out")
+            hub.wait_log(r"unavailable: no answer within 8000 ms", "the connect's time-out")
 
     def test_board_restart(self):
         board, hub = self.start(restartable=True)
