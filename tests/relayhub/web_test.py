@@ -10,6 +10,7 @@ import http.client
 import json
 import os
 import re
+import signal
 import socket
 import subprocess
 import sys
@@ -233,6 +234,22 @@ class ApiTest(HubTestCase):
         slow.sendall(b"GET /api/status HT")
         self.assertEqual(slow.recv(4096), b"", "the slow connection was closed")
 
+    def test_sigterm_as_it_starts(self):
+        """A SIGTERM pending from the start reaches the hub the moment its web panel has
+        started, before the panel's server thread is under way: the hub still exits 0."""
+        board = self.start_board()
+        for attempt in range(10):
+            hub = subprocess.Popen([PROGRAMS["relayhub"], "--board", f"127.0.0.1:{board.port}",
+                                    "--listen", "127.0.0.1:0", "--http", "127.0.0.1:0"],
+                                   stderr=subprocess.DEVNULL, preexec_fn=lambda: signal.
+                                   pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM}))
+            hub.send_signal(signal.SIGTERM)
+            try:
+                self.assertEqual(hub.wait(30), 0, f"attempt {attempt}")
+            except subprocess.TimeoutExpired:
+                hub.kill()
+                hub.wait(30)
+                self.fail(f"attempt {attempt}: the hub did not stop within 30 s of SIGTERM")
 
 def events_status(channels):
     return {"connected": True, "channels": [bool(channels >> n & 1) for n in range(16)],

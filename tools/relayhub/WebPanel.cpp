@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cctype>
 #include <condition_variable>
@@ -115,6 +116,7 @@ struct CWebPanel::State {
     std::string token;
     httplib::Server server;
     std::thread thread;
+    std::atomic<bool> listenEnded = false;
     CRateLimitedLog refusals;
 
     // The board as the hub's events told it, and the events for the streams.
@@ -388,7 +390,10 @@ bool CWebPanel::Start(std::string& error) {
         error = "cannot listen for the web panel on " + s.host + ":" + std::to_string(s.port);
         return false;
     }
-    s.thread = std::thread([&s] { s.server.listen_after_bind(); });
+    s.thread = std::thread([&s] {
+        s.server.listen_after_bind();
+        s.listenEnded = true;
+    });
     HubLog("web panel on http://" + s.host + ":" + std::to_string(port) + "/ (switching " +
            (s.token.empty() ? "from loopback only)" : "with the token)"));
     return true;
@@ -403,6 +408,10 @@ void CWebPanel::Stop() {
         s.stopping = true;
     }
     s.eventAdded.notify_all();
+    // cpp-httplib ignores stop() until its listen loop runs, which the thread begins with at
+    // once: a stop just after Start would be lost and the join would never return.
+    while (!s.server.is_running() && !s.listenEnded)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     s.server.stop();
     s.thread.join();
 }
