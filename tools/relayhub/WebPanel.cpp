@@ -101,6 +101,22 @@ std::string Lowered(std::string text) {
     return text;
 }
 
+// Whether an Origin names the same host and port as the Host header, by http or by https
+// (a TLS proxy in front of the hub); the port Host leaves out is the Origin scheme's.
+bool SameOrigin(const std::string& origin, const std::string& host) {
+    const auto authority = [](const std::string& text, const std::string& defaultPort) {
+        const std::string name = HostName(text);
+        const std::size_t end = text.starts_with("[") ? text.find(']') + 1 : name.size();
+        const bool port = end < text.size() && text[end] == ':';
+        return Lowered(name) + ":" + (port ? text.substr(end + 1) : defaultPort);
+    };
+    for (const auto& [scheme, port] : {std::pair{"http://", "80"}, {"https://", "443"}})
+        if (origin.starts_with(scheme))
+            return authority(origin.substr(std::string(scheme).size()), port) ==
+                   authority(host, port);
+    return false;
+}
+
 enum class Outcome { Confirmed, NotConfirmed, Down };
 
 } // namespace
@@ -166,7 +182,7 @@ struct CWebPanel::State {
         if (req.method == "GET" || req.method == "HEAD")
             return 0;
         if (req.has_header("Origin") &&
-            req.get_header_value("Origin") != "http://" + req.get_header_value("Host")) {
+            !SameOrigin(req.get_header_value("Origin"), req.get_header_value("Host"))) {
             why = "a page of another origin (" + req.get_header_value("Origin") + ")";
             return 403;
         }
