@@ -85,7 +85,10 @@ bool CMqttBridge::Start(std::string& error) {
     }
 
     std::call_once(g_libraryInit, [] { mosquitto_lib_init(); });
-    m_client = mosquitto_new(("relayhub-" + m_options.boardId).c_str(), true, this);
+    // A client id of libmosquitto's making, random per process: a fixed one (from the board
+    // id, say) would be shared by two sites' hubs on one broker, and the broker lets only one
+    // client have an id, so each would throw the other off in turn.
+    m_client = mosquitto_new(nullptr, true, this);
     if (!m_client) {
         error = "cannot create the MQTT client";
         return false;
