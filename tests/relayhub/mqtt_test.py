@@ -100,6 +100,8 @@ class MqttTest(HubTestCase):
         # Two switches: the second goes only when the hub has passed on the first's status.
         self.assertEqual(self.relayctl(hub, "on 4 5"), "on: 4 5  ...##...........\n")
         self.broker.start()
+        # The hub retries 1, 5 and 14 s after the loss (1, 4, 9 s apart): a broker back
+        # within a few seconds is found well inside the wait's 30 s.
         subscriber = self.subscribe("kestrel/#", "homeassistant/#")
         self.wait_up(subscriber, "b1", 0x0018)
         retained = self.broker.retained("#", 33)

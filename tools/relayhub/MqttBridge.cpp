@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int KEEPALIVE_SECONDS = 30;
+// libmosquitto's exponential backoff waits the minimum times the square of the attempt:
+// 1, 4, 9, 16, 25 s, then the maximum.
 constexpr unsigned RECONNECT_MIN_SECONDS = 1;
 constexpr unsigned RECONNECT_MAX_SECONDS = 30;
 constexpr const char* HA_STATUS_TOPIC = "homeassistant/status";
