@@ -100,6 +100,8 @@ class MqttTest(HubTestCase):
         # Two switches: the second goes only when the hub has passed on the first's status.
         self.assertEqual(self.relayctl(hub, "on 4 5"), "on: 4 5  ...##...........\n")
         self.broker.start()
+        # The hub retries 1, 5 and 14 s after the loss (1, 4, 9 s apart): a broker back
+        # within a few seconds is found well inside the wait's 30 s.
         subscriber = self.subscribe("kestrel/#", "homeassistant/#")
         self.wait_up(subscriber, "b1", 0x0018)
         retained = self.broker.retained("#", 33)
@@ -171,6 +173,23 @@ class MqttTest(HubTestCase):
                 "payload_on": "ON", "payload_off": "OFF", "state_on": "ON", "state_off": "OFF",
                 "payload_available": "online", "payload_not_available": "offline",
                 "optimistic": False, "device": {"identifiers": ["b1"], "name": "b1"}})
+
+    def test_two_hubs_with_one_board_id(self):
+        """Two sites' boards with the same id, each site under a prefix of its own on one
+        broker: neither hub takes the other's connection, both stay online and switch."""
+        sites = ("site1", "site2")
+        subscriber = self.subscribe(*[f"{site}/b1/#" for site in sites])
+        hubs = [self.start_mqtt_hub(self.start_board(), "b1", "--topic-prefix", site)
+                for site in sites]
+        def online(site):
+            return subscriber.latest(f"{site}/b1/availability") == "online"
+        subscriber.wait(lambda: all(map(online, sites)), "both sites online")
+        for site in sites:
+            self.broker.publish(f"{site}/b1/channel/1/set", "ON")
+            subscriber.wait(lambda: subscriber.latest(f"{site}/b1/channel/1/state") == "ON" and
+                            online(site), f"channel 1 on and online at {site}")
+        for hub in hubs:
+            self.assertNotIn("reconnecting", hub.log())
 
     def test_stop(self):
         board = self.start_board()

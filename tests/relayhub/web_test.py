@@ -10,6 +10,7 @@ import http.client
 import json
 import os
 import re
+import signal
 import socket
 import subprocess
 import sys
@@ -18,8 +19,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
-from panel_driver import PanelTestCase, Paths, frame, settings_file, wait_for  # noqa: E402
-from relayhub_test import PROGRAMS, Hub  # noqa: E402
+from panel_driver import Paths, frame, settings_file, wait_for  # noqa: E402
+from relayhub_test import PROGRAMS, Hub, HubTestCase as HubFixture  # noqa: E402
 
 SCREENSHOTS = None
 CAPTIONS = {1: "水泵", 4: "照明灯", 16: "备用电源"}
@@ -120,6 +121,12 @@ API_CASES = [
     ("all off", "POST", "/api/all", "off", {}, 200, 0x0000, [frame(0x13, 0)]),
     ("from the page's own origin", "POST", "/api/channel/2", "on",
      {"Origin": "http://127.0.0.1:{port}"}, 200, 0x0002, [on(2)]),
+    ("from https on this host (a TLS proxy)", "POST", "/api/channel/2", "off",
+     {"Origin": "https://localhost", "Host": "localhost"}, 200, 0x0000, [off(2)]),
+    ("from https on another host", "POST", "/api/channel/2", "on",
+     {"Origin": "https://evil.example:{port}"}, 403, None, []),
+    ("from another port of this host", "POST", "/api/channel/2", "on",
+     {"Origin": "http://127.0.0.1:1"}, 403, None, []),
     ("channel 17", "POST", "/api/channel/17", "on", {}, 400, None, []),
     ("channel 0", "POST", "/api/channel/0", "on", {}, 400, None, []),
     ("channel x", "POST", "/api/channel/x", "on", {}, 400, None, []),
@@ -136,11 +143,12 @@ API_CASES = [
 ]
 
 
-class HubTestCase(PanelTestCase):
+class HubTestCase(HubFixture):
+    """The hub's fixture (and its restartable board) with the web panel's hub."""
 
-    def start_hub(self, board, *options):
-        hub = WebHub(self.directory, board.port, *options)
-        self.addCleanup(hub.stop)
+    def start_hub(self, board_port, *options):
+        hub = WebHub(self.directory, board_port, *options)
+        self.addCleanup(lambda: self.assertEqual(hub.stop(), 0, hub.log()))
         hub.wait_connected(True)
         return hub
 
@@ -153,7 +161,7 @@ class ApiTest(HubTestCase):
 
     def test_endpoints_in_one_table(self):
         board = self.start_board("--channels", "0x8001")
-        hub = self.start_hub(board)
+        hub = self.start_hub(board.port)
         sent = []
         for what, method, path, body, headers, status, after, frames in API_CASES:
             with self.subTest(what):
@@ -179,7 +187,7 @@ class ApiTest(HubTestCase):
 
     def test_event_stream_shows_a_switch_made_by_relayctl(self):
         board = self.start_board("--channels", "0x0001")
-        hub = self.start_hub(board)
+        hub = self.start_hub(board.port)
         events = Events(hub)
         self.addCleanup(events.close)
         self.assertEqual(events.next("the snapshot"), ("snapshot", events_status(0x0001)))
@@ -194,7 +202,7 @@ class ApiTest(HubTestCase):
 
     def test_unconfirmed_and_board_down(self):
         board = self.start_board("--ignore-commands")
-        hub = self.start_hub(board)
+        hub = self.start_hub(board.port)
         status, answer = hub.request("POST", "/api/channel/5", "on")
         self.assertEqual((status, mask(answer["status"])), (504, 0), answer)
         self.assertEqual(switches(board), [on(5)])
@@ -207,7 +215,7 @@ class ApiTest(HubTestCase):
         with open(token_file, "w", encoding="ascii") as file:
             file.write(TOKEN + "\n")
         board = self.start_board()
-        hub = self.start_hub(board, "--http-token-file", token_file,
+        hub = self.start_hub(board.port, "--http-token-file", token_file,
                              "--http-max-listeners", "2")
         for authorization, status in ((None, 401), ("Bearer wrong", 401), (TOKEN, 401),
                                       ("Bearer " + TOKEN, 200)):
@@ -233,6 +241,22 @@ class ApiTest(HubTestCase):
         slow.sendall(b"GET /api/status HT")
         self.assertEqual(slow.recv(4096), b"", "the slow connection was closed")
 
+    def test_sigterm_as_it_starts(self):
+        """A SIGTERM pending from the start reaches the hub the moment its web panel has
+        started, before the panel's server thread is under way: the hub still exits 0."""
+        board = self.start_board()
+        for attempt in range(10):
+            hub = subprocess.Popen([PROGRAMS["relayhub"], "--board", f"127.0.0.1:{board.port}",
+                                    "--listen", "127.0.0.1:0", "--http", "127.0.0.1:0"],
+                                   stderr=subprocess.DEVNULL, preexec_fn=lambda: signal.
+                                   pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM}))
+            hub.send_signal(signal.SIGTERM)
+            try:
+                self.assertEqual(hub.wait(30), 0, f"attempt {attempt}")
+            except subprocess.TimeoutExpired:
+                hub.kill()
+                hub.wait(30)
+                self.fail(f"attempt {attempt}: the hub did not stop within 30 s of SIGTERM")
 
 def events_status(channels):
     return {"connected": True, "channels": [bool(channels >> n & 1) for n in range(16)],
@@ -270,8 +294,8 @@ def screen(driver, width, height, mobile, name):
 class BrowserTest(HubTestCase):
 
     def test_the_page_as_a_user_sees_it(self):
-        board = self.start_board("--channels", "0x8001", "--toggle", "9", "--toggle-ms", "1500")
-        hub = self.start_hub(board)
+        board, hub = self.start(("--channels", "0x8001", "--toggle", "9", "--toggle-ms", "1500"),
+                                restartable=True)
         driver = chromium(tempfile.mkdtemp(prefix="chromium-", dir=self.directory))
         self.addCleanup(driver.quit)
         driver.get(f"http://127.0.0.1:{hub.http_port}/")
@@ -308,11 +332,10 @@ class BrowserTest(HubTestCase):
 
         # The board goes: the page says so. It comes back (ignoring commands now): the page
         # recovers, and a switch it does not confirm stays pending, then red, never green.
-        port = board.port
         board.stop()
         wait_for(lambda: link() == "Board not connected", "the page to show the board gone", 30)
         self.assertIn("unknown", classes(2))
-        board = self.start_board("--port", str(port), "--ignore-commands")
+        board = self.restart_board(board.port, "--ignore-commands")
         wait_for(lambda: link() == "Board connected", "the page to show the board back", 90)
         self.assertIn("off", classes(2))
         button(2).click()

@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int KEEPALIVE_SECONDS = 30;
+// libmosquitto's exponential backoff waits the minimum times the square of the attempt:
+// 1, 4, 9, 16, 25 s, then the maximum.
 constexpr unsigned RECONNECT_MIN_SECONDS = 1;
 constexpr unsigned RECONNECT_MAX_SECONDS = 30;
 constexpr const char* HA_STATUS_TOPIC = "homeassistant/status";
@@ -85,7 +87,10 @@ bool CMqttBridge::Start(std::string& error) {
     }
 
     std::call_once(g_libraryInit, [] { mosquitto_lib_init(); });
-    m_client = mosquitto_new(("relayhub-" + m_options.boardId).c_str(), true, this);
+    // A client id of libmosquitto's making, random per process: a fixed one (from the board
+    // id, say) would be shared by two sites' hubs on one broker, and the broker lets only one
+    // client have an id, so each would throw the other off in turn.
+    m_client = mosquitto_new(nullptr, true, this);
     if (!m_client) {
         error = "cannot create the MQTT client";
         return false;

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cctype>
 #include <condition_variable>
@@ -100,6 +101,22 @@ std::string Lowered(std::string text) {
     return text;
 }
 
+// Whether an Origin names the same host and port as the Host header, by http or by https
+// (a TLS proxy in front of the hub); the port Host leaves out is the Origin scheme's.
+bool SameOrigin(const std::string& origin, const std::string& host) {
+    const auto authority = [](const std::string& text, const std::string& defaultPort) {
+        const std::string name = HostName(text);
+        const std::size_t end = text.starts_with("[") ? text.find(']') + 1 : name.size();
+        const bool port = end < text.size() && text[end] == ':';
+        return Lowered(name) + ":" + (port ? text.substr(end + 1) : defaultPort);
+    };
+    for (const auto& [scheme, port] : {std::pair{"http://", "80"}, {"https://", "443"}})
+        if (origin.starts_with(scheme))
+            return authority(origin.substr(std::string(scheme).size()), port) ==
+                   authority(host, port);
+    return false;
+}
+
 enum class Outcome { Confirmed, NotConfirmed, Down };
 
 } // namespace
@@ -115,6 +132,7 @@ struct CWebPanel::State {
     std::string token;
     httplib::Server server;
     std::thread thread;
+    std::atomic<bool> listenEnded = false;
     CRateLimitedLog refusals;
 
     // The board as the hub's events told it, and the events for the streams.
@@ -164,7 +182,7 @@ struct CWebPanel::State {
         if (req.method == "GET" || req.method == "HEAD")
             return 0;
         if (req.has_header("Origin") &&
-            req.get_header_value("Origin") != "http://" + req.get_header_value("Host")) {
+            !SameOrigin(req.get_header_value("Origin"), req.get_header_value("Host"))) {
             why = "a page of another origin (" + req.get_header_value("Origin") + ")";
             return 403;
         }
@@ -388,7 +406,10 @@ bool CWebPanel::Start(std::string& error) {
         error = "cannot listen for the web panel on " + s.host + ":" + std::to_string(s.port);
         return false;
     }
-    s.thread = std::thread([&s] { s.server.listen_after_bind(); });
+    s.thread = std::thread([&s] {
+        s.server.listen_after_bind();
+        s.listenEnded = true;
+    });
     HubLog("web panel on http://" + s.host + ":" + std::to_string(port) + "/ (switching " +
            (s.token.empty() ? "from loopback only)" : "with the token)"));
     return true;
@@ -403,6 +424,10 @@ void CWebPanel::Stop() {
         s.stopping = true;
     }
     s.eventAdded.notify_all();
+    // cpp-httplib ignores stop() until its listen loop runs, which the thread begins with at
+    // once: a stop just after Start would be lost and the join would never return.
+    while (!s.server.is_running() && !s.listenEnded)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     s.server.stop();
     s.thread.join();
 }
