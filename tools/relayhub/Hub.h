@@ -33,6 +33,16 @@ class HubListener {
     virtual void StatusChanged(std::uint16_t channels, std::uint16_t changed) = 0;
 };
 
+// A part of the hub beside its clients (MQTT, the web panel): a listener, started once the
+// hub runs and stopped before it, so that it can still say goodbye.
+class CHubPart : public HubListener {
+  public:
+    // False with a reason when the part cannot work (its options, its files, its port).
+    virtual bool Start(std::string& error) = 0;
+    // Idempotent; the hub may still call the listener afterwards.
+    virtual void Stop() = 0;
+};
+
 class CRelayHub {
   public:
     explicit CRelayHub(const HubOptions& options);

@@ -14,7 +14,7 @@
 struct mosquitto;
 struct mosquitto_message;
 
-class CMqttBridge : public HubListener {
+class CMqttBridge : public CHubPart {
   public:
     CMqttBridge(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions);
     ~CMqttBridge() override; // stops
@@ -24,10 +24,10 @@ class CMqttBridge : public HubListener {
     // Starts mosquitto's own thread, which connects and reconnects by itself; false with a
     // reason when the options or the password file are unusable. A broker that is not
     // there yet is not an error.
-    bool Start(std::string& error);
+    bool Start(std::string& error) override;
     // Publishes offline, disconnects and joins mosquitto's thread. Idempotent; the hub may still
     // call the listener afterwards.
-    void Stop();
+    void Stop() override;
 
     // HubListener, on the hub's thread: these only hand messages over to mosquitto.
     void BoardUp(std::uint16_t channels) override;

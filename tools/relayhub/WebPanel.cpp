@@ -443,3 +443,8 @@ void CWebPanel::BoardDown() {
 void CWebPanel::StatusChanged(std::uint16_t channels, std::uint16_t) {
     m_state->Publish("status", true, channels);
 }
+
+extern "C" CHubPart* RelayhubMakeWebPanel(CRelayHub& hub, const HubOptions& options,
+                                          const ChannelCaptions& captions) {
+    return new CWebPanel(hub, options, captions); // owned by the caller's unique_ptr
+}

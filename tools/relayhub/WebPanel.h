@@ -10,7 +10,7 @@
 
 struct HubOptions;
 
-class CWebPanel : public HubListener {
+class CWebPanel : public CHubPart {
   public:
     CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions);
     ~CWebPanel() override; // stops
@@ -18,9 +18,9 @@ class CWebPanel : public HubListener {
     CWebPanel& operator=(const CWebPanel&) = delete;
 
     // Reads the token file (when given), binds and starts serving; false with a reason.
-    bool Start(std::string& error);
+    bool Start(std::string& error) override;
     // Ends the event streams, waits for requests in progress and closes. Idempotent.
-    void Stop();
+    void Stop() override;
 
     void BoardUp(std::uint16_t channels) override;
     void BoardDown() override;
@@ -30,3 +30,9 @@ class CWebPanel : public HubListener {
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// What relayhub looks up in the web panel's module, which it loads only for --http.
+using MakeWebPanelFunction = CHubPart*(CRelayHub& hub, const HubOptions& options,
+                                       const ChannelCaptions& captions);
+inline constexpr char MAKE_WEB_PANEL[] = "RelayhubMakeWebPanel";
+extern "C" MakeWebPanelFunction RelayhubMakeWebPanel;

@@ -9,7 +9,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -23,6 +26,26 @@ sigset_t BlockStopSignals() {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     return signals;
+}
+
+// The web panel is a module of its own, loaded only for --http: its HTTP library and what
+// that brings (brotli, zlib) would otherwise cost every hub about 3 MiB of resident memory.
+// It lies beside relayhub in the build tree, in ../lib/relayhub when installed.
+std::unique_ptr<CHubPart> LoadWebPanel(CRelayHub& hub, const HubOptions& options,
+                                       const ChannelCaptions& captions, std::string& error) {
+    const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    error = "cannot load the web panel:";
+    for (const auto& path :
+         {bin / "relayhub-web.so", bin.parent_path() / "lib" / "relayhub" / "relayhub-web.so"}) {
+        // Never closed: the panel's code runs until the process ends.
+        if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            if (auto* make = reinterpret_cast<MakeWebPanelFunction*>(dlsym(module, MAKE_WEB_PANEL)))
+                return std::unique_ptr<CHubPart>(make(hub, options, captions));
+        }
+        error += std::string(" ") + dlerror() + ";";
+    }
+    error.pop_back();
+    return nullptr;
 }
 
 } // namespace
@@ -44,37 +67,42 @@ int main(int argc, char** argv) {
     // The parts that follow the board (MQTT, web panel), when their options are given, are
     // made here and added to the hub as listeners before it starts,
     const ChannelCaptions captions = ReadChannelCaptions("canshu.ini");
-    std::unique_ptr<CMqttBridge> mqtt;
-    if (options.mqttHost) {
-        mqtt = std::make_unique<CMqttBridge>(hub, options, captions);
-        hub.AddListener(*mqtt);
-    }
-    std::unique_ptr<CWebPanel> web;
+    std::vector<std::unique_ptr<CHubPart>> parts;
+    if (options.mqttHost)
+        parts.push_back(std::make_unique<CMqttBridge>(hub, options, captions));
     if (options.httpHost) {
-        web = std::make_unique<CWebPanel>(hub, options, captions);
-        hub.AddListener(*web);
+        parts.push_back(LoadWebPanel(hub, options, captions, error));
+        if (!parts.back()) {
+            HubLog("relayhub: " + error);
+            return 1;
+        }
     }
+    for (const auto& part : parts)
+        hub.AddListener(*part);
 
     if (!hub.Start(error)) {
         HubLog("relayhub: " + error);
         return 1;
     }
     // started here, once the hub runs,
-    if ((mqtt && !mqtt->Start(error)) || (web && !web->Start(error))) {
-        HubLog("relayhub: " + error);
-        hub.Stop();
-        return 1;
+    for (const auto& part : parts) {
+        if (!part->Start(error)) {
+            HubLog("relayhub: " + error);
+            for (const auto& started : parts)
+                started->Stop();
+            hub.Stop();
+            return 1;
+        }
     }
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
-    // and stopped here, before the hub, so that they can still say goodbye.
-    if (web)
-        web->Stop();
-    if (mqtt)
-        mqtt->Stop();
+    // and stopped here, before the hub, so that they can still say goodbye (the web panel
+    // first: its streams end before MQTT says offline).
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part)
+        (*part)->Stop();
     hub.Stop();
     HubLog("stopped");
     return 0;
