@@ -6,12 +6,10 @@ import argparse
 import json
 import os
 import signal
-import sys
-import unittest
 
-from relayhub_test import PROGRAMS, Hub, HubTestCase, frame, settings_file  # sets the path
+from relayhub_test import (Hub, HubTestCase, frame, parse_programs, run_cases,  # sets the path
+                           settings_file)
 from broker import Broker  # noqa: E402
-from panel_driver import Paths  # noqa: E402
 
 QUERY = 0x10
 
@@ -219,11 +217,4 @@ class MqttTest(HubTestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    for program in ("relayhub", "relayctl", "boardsim"):
-        parser.add_argument(f"--{program}", required=True)
-    arguments, rest = parser.parse_known_args()
-    PROGRAMS.update(relayhub=os.path.abspath(arguments.relayhub),
-                    relayctl=os.path.abspath(arguments.relayctl))
-    Paths.boardsim = os.path.abspath(arguments.boardsim)
-    unittest.main(argv=[sys.argv[0]] + rest)
+    run_cases(MqttTest, parse_programs(argparse.ArgumentParser(description=__doc__)))

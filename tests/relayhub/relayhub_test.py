@@ -20,7 +20,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "panelprobe"))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from panel_driver import (BUTTON, Boardsim, PanelTestCase, Paths, click,  # noqa: E402
+from panel_driver import (BUTTON, PanelTestCase, Paths, click,  # noqa: E402
                           frame, settings_file, wait_for)
 
 PROGRAMS = {}  # relayhub, relayctl
@@ -420,23 +420,33 @@ class WineTest(HubTestCase):
         self.assertEqual(self.commands(board), [on(5), on(2)])
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def parse_programs(parser):
+    """The three drivers' command line: the programs under test and -k; sets them up."""
     for program in ("relayhub", "relayctl", "boardsim"):
         parser.add_argument(f"--{program}", required=True)
-    parser.add_argument("--wine", nargs=2, metavar=("KESTREL", "PROBE"),
-                        help="run the panel case with these kestrel.exe and panelprobe.exe")
     parser.add_argument("-k", default="", help="only the tests whose names hold this")
     args = parser.parse_args()
     PROGRAMS.update(relayhub=os.path.abspath(args.relayhub),
                     relayctl=os.path.abspath(args.relayctl))
     Paths.boardsim = os.path.abspath(args.boardsim)
-    if args.wine:
-        Paths.kestrel, Paths.probe = map(os.path.abspath, args.wine)
+    return args
+
+
+def run_cases(case, args):
     loader = unittest.TestLoader()
     loader.testNamePatterns = [f"*{args.k}*"]
-    suite = loader.loadTestsFromTestCase(WineTest if args.wine else RelayhubTest)
+    suite = loader.loadTestsFromTestCase(case)
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--wine", nargs=2, metavar=("KESTREL", "PROBE"),
+                        help="run the panel case with these kestrel.exe and panelprobe.exe")
+    args = parse_programs(parser)
+    if args.wine:
+        Paths.kestrel, Paths.probe = map(os.path.abspath, args.wine)
+    run_cases(WineTest if args.wine else RelayhubTest, args)
 
 
 if __name__ == "__main__":

@@ -16,11 +16,11 @@ import subprocess
 import sys
 import tempfile
 import time
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
-from panel_driver import Paths, frame, settings_file, wait_for  # noqa: E402
-from relayhub_test import PROGRAMS, Hub, HubTestCase as HubFixture  # noqa: E402
+from panel_driver import frame, settings_file, wait_for  # noqa: E402
+from relayhub_test import (PROGRAMS, Hub, HubTestCase as HubFixture,  # noqa: E402
+                           parse_programs, run_cases)
 
 SCREENSHOTS = None
 CAPTIONS = {1: "水泵", 4: "照明灯", 16: "备用电源"}
@@ -351,21 +351,11 @@ class BrowserTest(HubTestCase):
 def main():
     global SCREENSHOTS
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--relayhub", required=True)
-    parser.add_argument("--relayctl", required=True)
-    parser.add_argument("--boardsim", required=True)
     parser.add_argument("--browser", metavar="SCREENSHOT_DIR",
                         help="run the browser case, saving its screenshots here")
-    parser.add_argument("-k", default="", help="only the tests whose names hold this")
-    args = parser.parse_args()
-    Paths.boardsim = os.path.abspath(args.boardsim)
-    PROGRAMS.update(relayhub=os.path.abspath(args.relayhub),
-                    relayctl=os.path.abspath(args.relayctl))
+    args = parse_programs(parser)
     SCREENSHOTS = args.browser and os.path.abspath(args.browser)
-    loader = unittest.TestLoader()
-    loader.testNamePatterns = [f"*{args.k}*"]
-    suite = loader.loadTestsFromTestCase(BrowserTest if args.browser else ApiTest)
-    sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
+    run_cases(BrowserTest if args.browser else ApiTest, args)
 
 
 if __name__ == "__main__":

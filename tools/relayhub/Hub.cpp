@@ -152,6 +152,8 @@ struct CRelayHub::State {
     void FlushClient(Client& client);
     void CloseClient(Client& client, const std::string& why);
     void Sweep();
+    // Clients closed in this round still sit in the list until the sweep.
+    int OpenClients() const;
     std::string ClientCount() const;
     void CloseAll();
 };
@@ -450,8 +452,7 @@ void CRelayHub::State::AcceptClients(Clock::time_point now) {
             }
             return;
         }
-        const auto open = static_cast<int>(std::count_if(
-            clients.begin(), clients.end(), [](const auto& client) { return client->fd >= 0; }));
+        const int open = OpenClients();
         if (!up || open >= options.maxClients) {
             close(fd);
             refusedClients.Write(
@@ -558,10 +559,13 @@ void CRelayHub::State::Sweep() {
     std::erase_if(clients, [](const auto& client) { return client->fd < 0; });
 }
 
+int CRelayHub::State::OpenClients() const {
+    return static_cast<int>(std::count_if(clients.begin(), clients.end(),
+                                          [](const auto& client) { return client->fd >= 0; }));
+}
+
 std::string CRelayHub::State::ClientCount() const {
-    const auto open = std::count_if(clients.begin(), clients.end(),
-                                    [](const auto& client) { return client->fd >= 0; });
-    return std::to_string(open) + " of " + std::to_string(options.maxClients);
+    return std::to_string(OpenClients()) + " of " + std::to_string(options.maxClients);
 }
 
 void CRelayHub::State::CloseAll() {
