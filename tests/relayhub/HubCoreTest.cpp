@@ -105,8 +105,9 @@ TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
         std::this_thread::sleep_for(10ms);
     ASSERT_TRUE(status.up) << "no status from the board within 30 s";
     EXPECT_EQ(status.channels, 0x0005);
-    EXPECT_FALSE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_QUERY, 0), "test"));
-    EXPECT_TRUE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 2), "test"));
+    EXPECT_FALSE(
+        hub.SendCommand(BuildRelayCommand(RELAY_CMD_QUERY, 0), SwitchSource::Client, "test"));
+    EXPECT_TRUE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 2), SwitchSource::Client, "test"));
     while (status.up && status.channels != 0x0007 && std::chrono::steady_clock::now() < deadline)
         status = hub.WaitForStatus(status.statusCount, deadline);
     EXPECT_EQ(status.channels, 0x0007) << "channel 2 not on within 30 s";
@@ -116,7 +117,7 @@ TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
         status = hub.WaitForStatus(status.statusCount, deadline);
     EXPECT_FALSE(status.up) << "the board not down within 30 s";
     EXPECT_TRUE(std::chrono::steady_clock::now() < deadline) << "the wait not woken by the down";
-    EXPECT_FALSE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 3), "test"));
+    EXPECT_FALSE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 3), SwitchSource::Client, "test"));
     hub.Stop();
     EXPECT_EQ(recorder.Events(),
               (std::vector<std::string>{"up 0005", "changed 0007 0002", "down"}));

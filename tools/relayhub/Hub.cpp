@@ -66,6 +66,7 @@ std::string ChannelText(std::uint16_t channels) {
 
 struct Command {
     RelayFrame frame;
+    SwitchSource source = SwitchSource::Client;
     std::string from;
 };
 
@@ -95,6 +96,7 @@ struct CRelayHub::State {
     mutable std::mutex mutex;
     mutable std::condition_variable statusArrived;
     BoardSnapshot snapshot;
+    ChannelRules rules;
     std::deque<Command> fromProcess;
     std::atomic<bool> stop{false};
     int wakeFd = -1;
@@ -516,7 +518,7 @@ bool CRelayHub::State::OnClientFrame(Client& client, const RelayFrame& frame,
     else if (!up)
         droppedCommands.Write("dropped " + Hex(command) + " from " + client.name + ": board down");
     else {
-        commands.push_back({frame, client.name});
+        commands.push_back({frame, SwitchSource::Client, client.name});
         PumpCommands(now);
     }
     return true;
@@ -638,7 +640,23 @@ void CRelayHub::Stop() {
     state.wakeFd = -1;
 }
 
-bool CRelayHub::SendCommand(const RelayFrame& frame, const std::string& from) {
+void CRelayHub::SetRules(const ChannelRules& rules) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->rules = rules;
+}
+
+ChannelRules CRelayHub::Rules() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->rules;
+}
+
+bool CRelayHub::PulseChannel(int channel, int, SwitchSource, const std::string& from) {
+    m_state->droppedCommands.Write("dropped a pulse of channel " + std::to_string(channel) +
+                                   " from " + from + ": pulses are not built yet");
+    return false;
+}
+
+bool CRelayHub::SendCommand(const RelayFrame& frame, SwitchSource source, const std::string& from) {
     State& state = *m_state;
     if (!IsSwitch(frame[2]) || !RelayChecksumOk(frame)) {
         state.droppedCommands.Write("dropped " + Hex(frame[2]) + " from " + from +
@@ -648,7 +666,7 @@ bool CRelayHub::SendCommand(const RelayFrame& frame, const std::string& from) {
     {
         std::lock_guard lock(state.mutex);
         if (state.snapshot.up) {
-            state.fromProcess.push_back({frame, from});
+            state.fromProcess.push_back({frame, source, from});
             const std::uint64_t one = 1;
             [[maybe_unused]] const auto written = write(state.wakeFd, &one, sizeof one);
             return true;

@@ -2,8 +2,10 @@
 // clients that speak the board's protocol and with the parts of this process (MQTT, web).
 #pragma once
 
+#include "ChannelRules.h"
 #include "RelayFrame.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -11,11 +13,19 @@
 
 struct HubOptions;
 
+// Who asked for a switch: a client of the board's protocol, MQTT, the web panel, or the hub
+// itself enforcing a rule.
+enum class SwitchSource { Client, Mqtt, Web, Rule };
+
 // What the hub knows of the board at one moment.
 struct BoardSnapshot {
     bool up = false;               // connected, and a good status frame seen on this connection
     std::uint16_t channels = 0;    // bit n-1 = channel n, from the last good status frame
     std::uint64_t statusCount = 0; // good status frames since start; grows by one with each
+    // Per channel [n-1], when a running timer (pulse or auto-off) switches it off; max() for
+    // none.
+    std::array<std::chrono::steady_clock::time_point, RELAY_CHANNEL_COUNT> offAt;
+    BoardSnapshot() { offAt.fill(std::chrono::steady_clock::time_point::max()); }
 };
 
 // Told of the board by the hub, on the hub's thread. A listener must not block and must not
@@ -31,6 +41,8 @@ class HubListener {
     // A good status frame whose channels differ from the last; changed has a bit per
     // channel that differs.
     virtual void StatusChanged(std::uint16_t channels, std::uint16_t changed) = 0;
+    // New rules are in force (a reload); names and momentary channels may have changed.
+    virtual void RulesChanged(const ChannelRules& /*rules*/) {}
 };
 
 // A part of the hub beside its clients (MQTT, the web panel): a listener, started once the
@@ -58,10 +70,18 @@ class CRelayHub {
     // Closes every connection and joins the thread. Idempotent.
     void Stop();
 
+    // Thread-safe, before Start or at any time (a reload): the rules in force from the hub's
+    // next round, when the listeners hear of them.
+    void SetRules(const ChannelRules& rules);
+    ChannelRules Rules() const;
+
     // Thread-safe. A switch (0x11, 0x12, 0x13) from a part of this process, queued behind
     // the clients' commands; from says who, for the log. False, logged and dropped when the
     // board is down or the frame is not a switch.
-    bool SendCommand(const RelayFrame& frame, const std::string& from);
+    bool SendCommand(const RelayFrame& frame, SwitchSource source, const std::string& from);
+    // Thread-safe. Switches the channel on, and off again ms after the board confirms the
+    // on, whatever its rules; false, logged and dropped when the board is down.
+    bool PulseChannel(int channel, int ms, SwitchSource source, const std::string& from);
 
     // Thread-safe.
     BoardSnapshot Snapshot() const;

@@ -258,7 +258,7 @@ void CMqttBridge::HandleSet(const std::string& topic, const std::string& payload
         m_ignoredLog.Write("MQTT: ignored \"" + payload.substr(0, 32) + "\" on " + topic);
         return;
     }
-    m_hub.SendCommand(*frame, "MQTT " + topic);
+    m_hub.SendCommand(*frame, SwitchSource::Mqtt, "MQTT " + topic);
 }
 
 void CMqttBridge::PublishAvailability() {

@@ -268,7 +268,7 @@ struct CWebPanel::State {
             const auto channel = static_cast<std::uint32_t>(std::countr_zero(mask) + 1);
             frame = BuildRelayCommand(target ? RELAY_CMD_ON : RELAY_CMD_OFF, channel);
         }
-        if (!hub.SendCommand(frame, "web " + req.remote_addr))
+        if (!hub.SendCommand(frame, SwitchSource::Web, "web " + req.remote_addr))
             return Refuse(res, 503, "the board is not connected");
         switch (Confirm(seen, mask, target)) {
         case Outcome::Confirmed:

@@ -16,13 +16,14 @@
 
 namespace {
 
-// SIGINT and SIGTERM are blocked in every thread (they inherit the mask from here) and
-// taken by sigwait in main, so no handler has to be async-signal-safe.
-sigset_t BlockStopSignals() {
+// SIGINT, SIGTERM and SIGHUP are blocked in every thread (they inherit the mask from here)
+// and taken by sigwait in main, so no handler has to be async-signal-safe.
+sigset_t BlockHubSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     return signals;
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
         std::fputs(HubHelpText(), stdout);
         return 0;
     }
-    const sigset_t stopSignals = BlockStopSignals();
+    const sigset_t hubSignals = BlockHubSignals();
 
     CRelayHub hub(options);
     // The parts that follow the board (MQTT, web panel), when their options are given, are
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
     }
 
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    while (sigwait(&hubSignals, &signal) == 0 && signal == SIGHUP)
+        HubLog("SIGHUP: no --config, nothing to reload");
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
     // and stopped here, before the hub, so that they can still say goodbye (the web panel
