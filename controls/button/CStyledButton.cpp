@@ -1,7 +1,7 @@
 #include "CStyledButton.h"
 
-#include "CMenu.h"
 #include "CDC.h"
+#include "CMenu.h"
 #include "TrackMouseLeave.h"
 
 #include <shellapi.h>
@@ -104,6 +104,7 @@ CStyledButton::CStyledButton()
       m_nImageAlign(SBA_BESIDE), m_bFlatEdge(TRUE), m_bFlatFocusRect(FALSE), m_colors{},
       m_hMenuTarget(nullptr), m_bMenuOpen(FALSE), m_pOldParentCopyBitmap(nullptr),
       m_bHoverWhenInactive(TRUE), m_nCheckState(0), m_szLink{} {
+    ReleaseImages(FALSE);
     ResetColors(FALSE);
     SetLink(nullptr);
 }
@@ -111,6 +112,7 @@ CStyledButton::CStyledButton()
 CStyledButton::~CStyledButton() {
     if (m_dcParentCopy.GetSafeHdc() != nullptr && m_pOldParentCopyBitmap != nullptr)
         m_dcParentCopy.SelectObject(m_pOldParentCopyBitmap);
+    ReleaseImages(TRUE);
 }
 
 void CStyledButton::Repaint(BOOL bRepaint) {
@@ -186,11 +188,25 @@ DWORD CStyledButton::SetLink(LPCSTR pszLink) {
     return SB_OK;
 }
 
-void CStyledButton::ReleaseImages() {
-    for (ButtonIconSlot& slot : m_icons)
-        slot = {};
-    for (ButtonBitmapSlot& slot : m_bitmaps)
-        slot = {};
+// FALSE empties the slots and leaves their handles alive, to whoever else releases them.
+void CStyledButton::ReleaseImages(BOOL bDestroy) {
+    if (bDestroy) {
+        for (ButtonIconSlot& slot : m_icons)
+            slot.hIcon.Destroy();
+        for (ButtonBitmapSlot& slot : m_bitmaps)
+            slot.hImage.DeleteObject();
+        for (ButtonBitmapSlot& slot : m_bitmaps)
+            slot.hMask.DeleteObject();
+    }
+    for (ButtonIconSlot& slot : m_icons) {
+        slot.hIcon.Detach();
+        slot.cx = slot.cy = 0;
+    }
+    for (ButtonBitmapSlot& slot : m_bitmaps) {
+        slot.hImage.Detach();
+        slot.hMask.Detach();
+        slot.cx = slot.cy = 0;
+    }
 }
 
 // A handle given again stays held: releasing the old images must spare it.
@@ -200,22 +216,22 @@ void CStyledButton::ForgetImagesGivenAgain(std::initializer_list<HANDLE> given) 
             owner.Detach();
     };
     for (ButtonIconSlot& slot : m_icons)
-        forget(slot.icon);
+        forget(slot.hIcon);
     for (ButtonBitmapSlot& slot : m_bitmaps) {
-        forget(slot.image);
-        forget(slot.mask);
+        forget(slot.hImage);
+        forget(slot.hMask);
     }
 }
 
 DWORD CStyledButton::SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint) {
     ForgetImagesGivenAgain({hIconHot, hIconNormal});
-    ReleaseImages();
+    ReleaseImages(TRUE);
     if (hIconNormal == hIconHot)
         hIconNormal = nullptr; // held once, destroyed once
     HICON icons[2] = {hIconHot, hIconNormal};
     for (int i = 0; i < 2; ++i) {
         SIZE size = IconSize(icons[i]);
-        m_icons[i].icon.Attach(icons[i]);
+        m_icons[i].hIcon.Attach(icons[i]);
         m_icons[i].cx = static_cast<DWORD>(size.cx);
         m_icons[i].cy = static_cast<DWORD>(size.cy);
     }
@@ -226,7 +242,7 @@ DWORD CStyledButton::SetIcons(HICON hIconHot, HICON hIconNormal, BOOL bRepaint) 
 DWORD CStyledButton::SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hImageNormal,
                                 HBITMAP hMaskNormal, BOOL bRepaint) {
     ForgetImagesGivenAgain({hImageHot, hMaskHot, hImageNormal, hMaskNormal});
-    ReleaseImages();
+    ReleaseImages(TRUE);
     // Owned from here on: what no slot takes is released on return.
     const bool bOneImage = hImageNormal == hImageHot;
     const bool bSharedMask = hMaskNormal != nullptr && hMaskNormal == hMaskHot;
@@ -253,7 +269,7 @@ DWORD CStyledButton::SetBitmaps(HBITMAP hImageHot, HBITMAP hMaskHot, HBITMAP hIm
 }
 
 DWORD CStyledButton::SetHoverCursor(HCURSOR hCursor) {
-    m_hoverCursor.Attach(hCursor != nullptr ? ::CopyIcon(hCursor) : nullptr);
+    m_hHoverCursor.Attach(hCursor != nullptr ? ::CopyIcon(hCursor) : nullptr);
     return SB_OK;
 }
 
@@ -307,9 +323,9 @@ LRESULT CStyledButton::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 BOOL CStyledButton::OnSetCursor(CWnd*, UINT, UINT) {
-    if (m_hoverCursor.GetSafeHandle() == nullptr)
+    if (m_hHoverCursor.GetSafeHandle() == nullptr)
         return static_cast<BOOL>(Default());
-    ::SetCursor(m_hoverCursor.GetSafeHandle());
+    ::SetCursor(m_hHoverCursor.GetSafeHandle());
     return TRUE;
 }
 
@@ -450,9 +466,9 @@ void CStyledButton::DropDown() {
     Repaint(TRUE);
     UINT nCommand = 0;
     if (HMENU hPopup = m_dropMenu.GetSubMenu(0))
-        nCommand = static_cast<UINT>(::TrackPopupMenu(
-            hPopup, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD,
-            rcWindow.left, rcWindow.bottom, 0, m_hWnd, nullptr));
+        nCommand = static_cast<UINT>(
+            ::TrackPopupMenu(hPopup, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD,
+                             rcWindow.left, rcWindow.bottom, 0, m_hWnd, nullptr));
     m_bMenuOpen = FALSE;
     Repaint(TRUE);
     if (nCommand != 0)

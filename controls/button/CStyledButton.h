@@ -3,9 +3,9 @@
 // tooltip, a check-box mode, icon or bitmap images and a link opened on click. Bind it to a
 // push button of a dialog template (DDX_Control); from then on it paints itself.
 
-#include "CGdiObject.h"
 #include "CButton.h"
 #include "CDC.h"
+#include "CGdiObject.h"
 #include "CToolTipCtrl.h"
 #include "GlyphMenu.h"
 #include "StyledButtonTypes.h"
@@ -84,7 +84,7 @@ class CStyledButton : public CButton {
 
   private:
     void EnsureTip();
-    void ReleaseImages();
+    void ReleaseImages(BOOL bDestroy);
     void ForgetImagesGivenAgain(std::initializer_list<HANDLE> given);
     void EndHover();
     void DropDown();
@@ -123,7 +123,7 @@ class CStyledButton : public CButton {
     HWND m_hMenuTarget; // not owned; receives the command chosen from the drop-down menu
     BOOL m_bMenuOpen;   // the drop-down menu is being tracked: paint pressed
     GlyphMenu m_dropMenu;
-    CCursor m_hoverCursor;
+    CCursor m_hHoverCursor;
     CToolTipCtrl m_tip;
     CMemoryDC m_dcParentCopy;
     CBitmap m_bmpParentCopy;

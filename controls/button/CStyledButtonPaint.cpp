@@ -1,8 +1,8 @@
 // The owner-draw pipeline of CStyledButton.
 #include "CStyledButton.h"
 
-#include "CGdiObject.h"
 #include "CDC.h"
+#include "CGdiObject.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ void CStyledButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     GetWindowText(caption);
     const BOOL bHasCaption = !caption.IsEmpty();
     CRect rcCaption = rcItem;
-    if (m_icons[0].icon.GetSafeHandle() != nullptr)
+    if (m_icons[0].hIcon.GetSafeHandle() != nullptr)
         DrawIconImage(pDC, bHasCaption, rcItem, &rcCaption, m_bPaintPressed, m_bPaintDisabled);
-    if (m_bitmaps[0].image.GetSafeHandle() != nullptr) {
+    if (m_bitmaps[0].hImage.GetSafeHandle() != nullptr) {
         // Monochrome masks take these two colours when blitted onto colour.
         pDC->SetBkColor(kWhite);
         pDC->SetTextColor(kBlack);
@@ -221,24 +221,24 @@ int CStyledButton::ChooseImageSlot(BOOL bHasNormal) const {
 void CStyledButton::DrawIconImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem, CRect* pCaption,
                                   BOOL bPressed, BOOL bDisabled) {
     const ButtonIconSlot& slot =
-        m_icons[ChooseImageSlot(m_icons[1].icon.GetSafeHandle() != nullptr)];
+        m_icons[ChooseImageSlot(m_icons[1].hIcon.GetSafeHandle() != nullptr)];
     CRect rcImage = LayoutImage(bHasCaption, rcItem, pCaption, bPressed, slot.cx, slot.cy);
-    pDC->DrawState(rcImage.TopLeft(), rcImage.Size(), slot.icon.GetSafeHandle(),
+    pDC->DrawState(rcImage.TopLeft(), rcImage.Size(), slot.hIcon.GetSafeHandle(),
                    bDisabled ? DSS_DISABLED : DSS_NORMAL);
 }
 
 void CStyledButton::DrawBitmapImage(CDC* pDC, BOOL bHasCaption, const CRect& rcItem,
                                     CRect* pCaption, BOOL bPressed, BOOL bDisabled) {
     const ButtonBitmapSlot& slot =
-        m_bitmaps[ChooseImageSlot(m_bitmaps[1].image.GetSafeHandle() != nullptr)];
+        m_bitmaps[ChooseImageSlot(m_bitmaps[1].hImage.GetSafeHandle() != nullptr)];
     CRect rcImage = LayoutImage(bHasCaption, rcItem, pCaption, bPressed, slot.cx, slot.cy);
     const int cx = static_cast<int>(slot.cx), cy = static_cast<int>(slot.cy);
 
     CMemoryDC imageDC, maskDC;
     imageDC.CreateCompatibleDC(pDC);
     maskDC.CreateCompatibleDC(nullptr);
-    CSelectGuard selectImage(imageDC, slot.image);
-    CSelectGuard selectMask(maskDC, slot.mask);
+    CSelectGuard selectImage(imageDC, slot.hImage);
+    CSelectGuard selectMask(maskDC, slot.hMask);
 
     if (bDisabled && m_bGreyBitmapWhenDisabled) {
         CBitmap grey;

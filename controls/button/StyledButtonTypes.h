@@ -30,14 +30,14 @@ constexpr DWORD SB_BAD_SLOT = 3;
 
 // Index 0 of the slot arrays is the hot image (hovered or pressed), index 1 the normal one.
 struct ButtonIconSlot {
-    CIcon icon;
+    CIcon hIcon;
     DWORD cx = 0;
     DWORD cy = 0;
 };
 
 struct ButtonBitmapSlot {
-    CBitmap image; // black where the mask is set
+    CBitmap hImage; // black where the mask is set
     DWORD cx = 0;
     DWORD cy = 0;
-    CBitmap mask; // monochrome, set bits are transparent
+    CBitmap hMask; // monochrome, set bits are transparent
 };

@@ -143,6 +143,11 @@ class GlyphMenu : public CMenu {
     static constexpr BOOL s_flatGlyphVariants = TRUE;
 
   private:
+    // The flat style's room around a glyph: more when glyphs have a shadow to cast.
+    static int FlatSpacing() { return s_flatGlyphVariants ? 7 : 4; }
+    // The flat style's glyph column.
+    int ColumnWidth() const { return FlatSpacing() + m_glyphWidth; }
+
     // Steps of the two painters.
     COLORREF FillClassicBackground(CDC* pDC, const CRect& itemRect, const MenuItemLook& look,
                                    COLORREF crBackground) const;

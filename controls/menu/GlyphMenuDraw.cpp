@@ -85,7 +85,7 @@ MenuItemLook LookOf(const DRAWITEMSTRUCT* dis, const GlyphMenuItem* item, BOOL s
 void GlyphMenu::MeasureItem(LPMEASUREITEMSTRUCT mis) {
     const auto* item = reinterpret_cast<const GlyphMenuItem*>(mis->itemData);
     const BOOL flat = IsFlatStyle();
-    const int spacing = flat && s_flatGlyphVariants ? 7 : 4;
+    const int spacing = flat ? FlatSpacing() : 4;
     const int menuBarHeight = ::GetSystemMetrics(SM_CYMENU);
     if (item->m_flags & MF_SEPARATOR) {
         mis->itemWidth = 0;
@@ -116,7 +116,8 @@ void GlyphMenu::MeasureItem(LPMEASUREITEMSTRUCT mis) {
                 textWidth += 3 * (textWidth / characters);
         }
     }
-    const int frame = flat ? m_glyphWidth + spacing + 8 : 2 * m_glyphWidth + 1;
+    // Flat text starts 8 pixels right of the glyph column.
+    const int frame = flat ? ColumnWidth() + 8 : 2 * m_glyphWidth + 1;
     mis->itemWidth = textWidth + static_cast<UINT>(frame);
     mis->itemHeight = static_cast<UINT>(std::max(menuBarHeight, m_glyphHeight + spacing));
 }
@@ -229,9 +230,8 @@ void GlyphMenu::DrawItemFlat(LPDRAWITEMSTRUCT dis) {
     CDC* target = &targetDC;
     const CRect itemRect = dis->rcItem;
     const FlatMenuColors colors = FlatMenuColors::Current(IsXpThemed());
-    const int spacing = s_flatGlyphVariants ? 7 : 4;
-    const CRect column(itemRect.left, itemRect.top, itemRect.left + spacing + m_glyphWidth,
-                       itemRect.bottom);
+    const int spacing = FlatSpacing();
+    const CRect column(itemRect.left, itemRect.top, itemRect.left + ColumnWidth(), itemRect.bottom);
 
     const MenuItemLook look = LookOf(dis, item, s_flatSelectDisabled);
     // A disabled item is put on screen in one step.

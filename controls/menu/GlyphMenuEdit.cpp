@@ -71,22 +71,24 @@ BOOL GlyphMenu::LoadMenu(const char* resourceName) {
 
     Attach(hBar); // the old tree goes
 
-    // The open levels, bottom first; the top one receives the next item.
-    std::vector<GlyphMenu*> popupStack{this};
+    // The open levels, bottom first; the top one receives the next item. The reader has
+    // already worked out which item ends which levels.
+    using PopupStack = std::vector<GlyphMenu*>;
+    PopupStack levels{this};
     auto nextPopup = popups.begin();
     for (const MenuTemplateItem& entry : *items) {
         const std::wstring caption(entry.caption.begin(), entry.caption.end());
-        GlyphMenu* level = popupStack.back();
+        GlyphMenu* level = levels.back();
         if (entry.popup) {
             GlyphMenu* popup = (nextPopup++)->release(); // owned by level through its popup handles
             level->AppendItem(caption.c_str(), entry.flags,
                               reinterpret_cast<UINT_PTR>(popup->GetSafeHmenu()));
-            popupStack.push_back(popup);
+            levels.push_back(popup);
         } else {
             level->AppendItem(caption.c_str(), entry.flags, entry.id);
             for (int closed = 0; closed < entry.levelsClosed; ++closed) {
-                popupStack.back()->AlignShortcutText();
-                popupStack.pop_back();
+                levels.back()->AlignShortcutText();
+                levels.pop_back();
             }
         }
     }

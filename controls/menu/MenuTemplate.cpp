@@ -37,9 +37,9 @@ std::optional<std::vector<MenuTemplateItem>> ReadMenuTemplate(std::span<const st
 
     // One ends-here flag per open level, bottom first; parsing stops when the
     // outermost level has ended.
-    std::vector<bool> popupStack{false};
+    std::vector<bool> levelEnds{false};
     std::vector<MenuTemplateItem> items;
-    while (!popupStack.empty()) {
+    while (!levelEnds.empty()) {
         MenuTemplateItem item;
         std::uint16_t flags = 0;
         if (!ReadWord(bytes, pos, flags))
@@ -52,12 +52,12 @@ std::optional<std::vector<MenuTemplateItem>> ReadMenuTemplate(std::span<const st
             return std::nullopt;
 
         if (flags & kFlagEnd)
-            popupStack.back() = true;
+            levelEnds.back() = true;
         if (item.popup) {
-            popupStack.push_back(false);
+            levelEnds.push_back(false);
         } else {
-            while (!popupStack.empty() && popupStack.back()) {
-                popupStack.pop_back();
+            while (!levelEnds.empty() && levelEnds.back()) {
+                levelEnds.pop_back();
                 ++item.levelsClosed;
             }
         }

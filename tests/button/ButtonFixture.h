@@ -24,6 +24,7 @@ class StyledButtonProbe {
     static const char* Link(const CStyledButton& b) { return b.m_szLink; }
     static HWND Tip(const CStyledButton& b) { return b.m_tip.m_hWnd; }
     static HDC ParentCopyDc(const CStyledButton& b) { return b.m_dcParentCopy.GetSafeHdc(); }
+    static void ReleaseImages(CStyledButton& b, BOOL bDestroy) { b.ReleaseImages(bDestroy); }
 };
 
 // Counts the background erases the system asks of the button.

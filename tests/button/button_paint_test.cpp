@@ -3,6 +3,9 @@
 
 #include "ButtonFixture.h"
 
+#include <functional>
+#include <initializer_list>
+
 // The import slot through which the framework deletes its DCs.
 extern "C" BOOL(WINAPI* __imp_DeleteDC)(HDC);
 
@@ -241,6 +244,31 @@ TEST_F(ButtonImage, ButtonOwnsItsImagesAndKeepsHandlesGivenAgain) {
     m_dlg->DestroyWindow();
     m_dlg.reset();
     EXPECT_FALSE(::GetIconInfo(icon, &info)) << "released with the button";
+}
+
+// Released without destroying, the images are no longer painted and their handles live on
+// for whoever else releases them.
+TEST_F(ButtonImage, ReleaseWithoutDestroyLeavesTheHandles) {
+    CStyledButton& b = m_dlg->m_next;
+    RECT rc;
+    ::GetClientRect(b.m_hWnd, &rc);
+    HBITMAP image = MakeImage(kBlue), mask = MakeMask();
+    HICON icon = MakeIcon(kBlue);
+    for (auto give : std::initializer_list<std::function<void()>>{
+             [&] { b.SetBitmaps(image, mask, nullptr, nullptr, FALSE); },
+             [&] { b.SetIcons(icon, nullptr, FALSE); }}) {
+        give();
+        StyledButtonProbe::ReleaseImages(b, FALSE);
+        EXPECT_EQ(0, PaintButton(b, 0)->Count(rc, kBlue)) << "no longer painted";
+    }
+    ICONINFO info{};
+    EXPECT_TRUE(::GetObjectType(image) && ::GetObjectType(mask));
+    EXPECT_TRUE(::GetIconInfo(icon, &info));
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    ::DeleteObject(image);
+    ::DeleteObject(mask);
+    ::DestroyIcon(icon);
 }
 
 } // namespace

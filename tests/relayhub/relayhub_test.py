@@ -5,6 +5,7 @@ hub's log. With --wine, only the whole-program case runs: kestrel.exe under wine
 through the hub (scripts/env.sh provides the wine server and the display)."""
 
 import argparse
+import datetime
 import os
 import random
 import re
@@ -33,6 +34,11 @@ def on(n):
 
 def off(n):
     return frame(0x11, n)
+
+
+def stamp(line):
+    """The local time stamp that starts a log line (2026-12-07T12:00:00.123), in seconds."""
+    return datetime.datetime.strptime(line.split()[0], "%Y-%m-%dT%H:%M:%S.%f").timestamp()
 
 
 def channels_of(status):
@@ -262,6 +268,48 @@ class RelayhubTest(HubTestCase):
         for last, next_ in zip(switches, switches[1:]):
             self.assertGreater(next_ - last, 1, f"switches back to back at {frames}")
 
+    def test_a_board_that_goes_silent(self):
+        # The board stops (SIGSTOP) with its connection open: nothing answers and no FIN
+        # comes, as when it loses power or its cable is pulled.
+        board, hub = self.start()
+        board.process.send_signal(signal.SIGSTOP)
+        self.addCleanup(board.process.send_signal, signal.SIGCONT)
+        down = hub.wait_log(r"(\S+) board \S+ down: no good status frame for 5 s",
+                            "the silent board to be declared gone")[0]
+        # The last query the board logged was answered before the hub's last good status.
+        with open(board.log, encoding="ascii") as log:
+            answered = [line for line in log if line.endswith("\n")][-1]
+        self.assertGreaterEqual(stamp(down) - stamp(answered), 4.99,
+                                f"gone at {down}, the board's last answer after {answered}")
+        refused = relayctl(hub, "status")
+        self.assertEqual(refused.returncode, 2, refused.stderr)
+        # It goes on: the hub, still trying, finds it again.
+        board.process.send_signal(signal.SIGCONT)
+        hub.wait_log(r"board \S+ up", "the board up again", count=2)
+        self.assertEqual(self.relayctl(hub, "on 3"), "on: 3  ..#.............\n")
+
+    def test_queries_to_a_board_that_answers_late(self):
+        # The board stalls (SIGSTOP) and answers what it was sent only when it goes on
+        # (SIGCONT), well within 5 s. Meanwhile no status is younger than the poll period
+        # (600 ms), yet twenty queries from a client cost the board one query at most:
+        # counted between two switches around them, the second held 300 ms by the first
+        # that got no answer, so one poll at most as well.
+        board, hub = self.start()
+        raw = self.client(hub)
+        raw.send(QUERY)
+        raw.wait_channels(set(), "a status")
+        board.process.send_signal(signal.SIGSTOP)
+        self.addCleanup(board.process.send_signal, signal.SIGCONT)
+        time.sleep(1)  # the last status is older than the poll period from here
+        raw.send(off(16), *[QUERY] * 20, off(15))
+        time.sleep(0.5)  # for the hub to take the burst while the board is stalled
+        board.process.send_signal(signal.SIGCONT)
+        frames = wait_for(lambda: off(15) in (f := board.frames()) and f,
+                          "the second switch at the board")
+        between = frames[frames.index(off(16)) + 1:frames.index(off(15))]
+        self.assertLessEqual(len(between), 2, "queries at the board for the burst")
+        self.assertNotIn(" down:", hub.log())
+
     def test_a_board_that_does_not_answer_the_connect(self):
         with socket.socket() as listener:  # its backlog full: a connect hears nothing
             listener.bind(("127.0.0.1", 0))
@@ -334,6 +382,13 @@ class RelayhubTest(HubTestCase):
         raw.wait_channels({9}, "the restarted board's status at the raw client")
         self.assertEqual(self.relayctl(hub, "on 1"), "on: 1 9  #.......#.......\n")
         self.assertEqual(self.commands(again), [on(1)])
+
+        # The board is back, so the backoff starts again: its next outage is retried after
+        # 0.5 s, not after the seconds the last one had reached.
+        again.stop()
+        delays = hub.wait_log(r"board \S+ down: .*; retrying in ([\d.]+) s", "the second outage",
+                              count=2)
+        self.assertEqual(delays, ["0.5", "0.5"], hub.log())
 
     def test_hostile_clients(self):
         board, hub = self.start(hub_options=("--max-clients", 3))

@@ -6,6 +6,7 @@ through the hub. With --browser, the page in headless Chromium walks a user's st
 saves the desktop and phone screenshots."""
 
 import argparse
+import collections
 import http.client
 import json
 import os
@@ -268,13 +269,15 @@ CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic
                   "--disable-component-update", "--disable-sync"]
 
 
-def chromium(profile):
-    """Headless Chromium through chromedriver, a fresh profile, nothing but loopback."""
+def chromium(profile, accept_lang=None):
+    """Headless Chromium through chromedriver, a fresh profile, nothing but loopback; the
+    browser's languages (navigator.languages) are accept_lang when given."""
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
-    for flag in CHROMIUM_FLAGS + [f"--user-data-dir={profile}"]:
+    languages = [f"--accept-lang={accept_lang}"] if accept_lang else []
+    for flag in CHROMIUM_FLAGS + languages + [f"--user-data-dir={profile}"]:
         options.add_argument(flag)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.set_page_load_timeout(30)
@@ -291,23 +294,44 @@ def screen(driver, width, height, mobile, name):
     driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
 
+# The browser's languages, and for each the page's lang and its own words; its screenshot.
+Language = collections.namedtuple(
+    "Language", "accept_lang lang all_on all_off up down not_confirmed screenshot")
+LANGUAGES = [
+    Language("zh-CN", "zh", "全部吸和", "全部断开", "继电器板已连接", "继电器板未连接",
+             "继电器板未确认", "relayhub-web-zh.png"),
+    Language("en-US", "en", "All on", "All off", "Board connected", "Board not connected",
+             "the board did not confirm", "relayhub-web-en.png"),
+]
+
+
 class BrowserTest(HubTestCase):
 
     def test_the_page_as_a_user_sees_it(self):
         board, hub = self.start(("--channels", "0x8001", "--toggle", "9", "--toggle-ms", "1500"),
                                 restartable=True)
-        driver = chromium(tempfile.mkdtemp(prefix="chromium-", dir=self.directory))
-        self.addCleanup(driver.quit)
-        driver.get(f"http://127.0.0.1:{hub.http_port}/")
+        # One browser per language on the same hub; the user's walk is taken in the first.
+        drivers = []
+        for language in LANGUAGES:
+            drivers.append(chromium(tempfile.mkdtemp(prefix="chromium-", dir=self.directory),
+                                    language.accept_lang))
+            self.addCleanup(drivers[-1].quit)
+            drivers[-1].get(f"http://127.0.0.1:{hub.http_port}/")
+        driver = drivers[0]
 
-        def button(n):
+        def button(n, driver=driver):
             return driver.find_element("css selector", f"button[data-channel='{n}']")
 
-        def classes(n):
-            return button(n).get_attribute("class").split()
+        def classes(n, driver=driver):
+            return button(n, driver).get_attribute("class").split()
 
-        def link():
+        def link(driver):
             return driver.find_element("id", "link").text
+
+        def each_page_says(what, text, deadline):
+            for page, language in zip(drivers, LANGUAGES):
+                wait_for(lambda: link(page) == text(language),
+                         f"the {language.accept_lang} page to show {what}", deadline)
 
         # 16 buttons in the panel's two columns, GBK captions shown as text.
         shown = wait_for(lambda: len(b := driver.find_elements("css selector", "button.channel"))
@@ -327,25 +351,41 @@ class BrowserTest(HubTestCase):
         before = "on" in classes(9)
         wait_for(lambda: ("on" in classes(9)) != before, "channel 9's change on the page", 30)
         self.assertTrue(driver.execute_script("return window.sameDocument === true"))
-        screen(driver, 1280, 800, False, "relayhub-web-desktop.png")
+
+        # Each page in its browser's language, lang included.
+        each_page_says("the board connected", lambda language: language.up, 30)
+        for page, language in zip(drivers, LANGUAGES):
+            with self.subTest(language.accept_lang):
+                self.assertEqual(page.find_element("tag name", "html").get_attribute("lang"),
+                                 language.lang)
+                self.assertEqual(
+                    [b.text for b in page.find_elements("css selector", "button[data-all]")],
+                    [language.all_on, language.all_off])
+                screen(page, 1280, 800, False, language.screenshot)
         screen(driver, 390, 844, True, "relayhub-web-phone.png")
 
-        # The board goes: the page says so. It comes back (ignoring commands now): the page
-        # recovers, and a switch it does not confirm stays pending, then red, never green.
+        # The board goes: the pages say so. It comes back (ignoring commands now): the pages
+        # recover, and a switch it does not confirm stays pending, then red, never green, and
+        # the page says why in its language.
         board.stop()
-        wait_for(lambda: link() == "Board not connected", "the page to show the board gone", 30)
+        each_page_says("the board gone", lambda language: language.down, 30)
         self.assertIn("unknown", classes(2))
         board = self.restart_board(board.port, "--ignore-commands")
-        wait_for(lambda: link() == "Board connected", "the page to show the board back", 90)
-        self.assertIn("off", classes(2))
-        button(2).click()
-        wait_for(lambda: "pending" in classes(2), "channel 2 to show pending", 10, 0.02)
-        self.assertNotIn("on", classes(2))
-        message = wait_for(lambda: driver.find_element("id", "message").text,
-                           "the page to say the board did not confirm", 30)
-        self.assertIn("did not confirm", message)
-        self.assertEqual([c for c in classes(2) if c in ("on", "off", "pending")], ["off"])
-        self.assertEqual(switches(board), [on(2)])
+        each_page_says("the board back", lambda language: language.up, 90)
+        for n, page, language in zip((2, 3), drivers, LANGUAGES):
+            with self.subTest(language.accept_lang):
+                self.assertIn("off", classes(n, page))
+                button(n, page).click()
+                wait_for(lambda: "pending" in classes(n, page), f"channel {n} to show pending",
+                         10, 0.02)
+                self.assertNotIn("on", classes(n, page))
+                message = wait_for(lambda: page.find_element("id", "message").text,
+                                   f"the page to say channel {n} was not confirmed", 30)
+                self.assertTrue(message.startswith(f"第{n}路"), message)
+                self.assertTrue(message.endswith(language.not_confirmed), message)
+                self.assertEqual([c for c in classes(n, page) if c in ("on", "off", "pending")],
+                                 ["off"])
+        self.assertEqual(switches(board), [on(2), on(3)])
 
 
 def main():

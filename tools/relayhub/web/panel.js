@@ -2,6 +2,45 @@
 // The board's state comes only from the hub (its event stream and its answers): a click
 // marks the button pending until the board confirms, never with the colour it should become.
 (() => {
+  // The page's own words: the panel's for a Chinese browser, English for any other.
+  const TEXTS = {
+    zh: {
+      connecting: "正在连接集线器…",
+      up: "继电器板已连接",
+      down: "继电器板未连接",
+      hubLost: "无法连接集线器，正在重试…",
+      allOn: "全部吸和",
+      allOff: "全部断开",
+      askToken: "此集线器需要访问令牌：",
+      failed: (what, why) => `${what}：${why}`,
+      notConfirmed: "继电器板未确认",
+      boardDown: "继电器板未连接",
+      badToken: "访问令牌无效",
+      refused: (status, why) => `集线器拒绝了操作（${status}${why ? "：" + why : ""}）`,
+      noAnswer: "集线器没有应答",
+    },
+    en: {
+      connecting: "Connecting to the hub…",
+      up: "Board connected",
+      down: "Board not connected",
+      hubLost: "Hub not reachable, retrying…",
+      allOn: "All on",
+      allOff: "All off",
+      askToken: "This hub wants its access token:",
+      failed: (what, why) => `${what}: ${why}`,
+      notConfirmed: "the board did not confirm",
+      boardDown: "the board is not connected",
+      badToken: "no valid access token",
+      refused: (status, why) => `the hub refused (${status}${why ? ": " + why : ""})`,
+      noAnswer: "the hub did not answer",
+    },
+  };
+  const preferred = navigator.languages?.[0] ?? navigator.language ?? "";
+  const language = /^zh\b/i.test(preferred) ? "zh" : "en";
+  const text = TEXTS[language];
+  document.documentElement.lang = language;
+  document.querySelectorAll("[data-text]").forEach((e) => (e.textContent = text[e.dataset.text]));
+
   const channelBox = document.getElementById("channels");
   const link = document.getElementById("link");
   const message = document.getElementById("message");
@@ -37,7 +76,7 @@
 
   function show(status) {
     connected = status.connected;
-    showLink(connected ? "Board connected" : "Board not connected", connected ? "up" : "down");
+    showLink(connected ? text.up : text.down, connected ? "up" : "down");
     buttons.forEach((button, i) => {
       button.classList.remove("on", "off", "unknown");
       button.classList.add(!connected ? "unknown" : status.channels[i] ? "on" : "off");
@@ -49,7 +88,7 @@
 
   function hubLost() {
     connected = false;
-    showLink("Hub not reachable, retrying…", "unknown");
+    showLink(text.hubLost, "unknown");
     buttons.forEach((button) => {
       button.classList.remove("on", "off");
       button.classList.add("unknown");
@@ -85,6 +124,13 @@
     return fetch(path, { method: "POST", body, headers });
   }
 
+  function refusal(status, why) {
+    if (status === 504) return text.notConfirmed;
+    if (status === 503) return text.boardDown;
+    if (status === 401) return text.badToken;
+    return text.refused(status, why);
+  }
+
   async function send(path, body, pending, what) {
     if (!connected || pending.some((button) => button.classList.contains("pending"))) return;
     pending.forEach((button) => button.classList.add("pending"));
@@ -92,7 +138,7 @@
     try {
       let reply = await post(path, body);
       if (reply.status === 401) {
-        const token = prompt("This hub wants its access token:");
+        const token = prompt(text.askToken);
         if (token) {
           localStorage.setItem("kestrel-token", token.trim());
           reply = await post(path, body);
@@ -100,9 +146,9 @@
       }
       const answer = await reply.json().catch(() => ({}));
       if (reply.ok) show(answer);
-      else message.textContent = `${what}: ${answer.error || "the hub answered " + reply.status}`;
+      else message.textContent = text.failed(what, refusal(reply.status, answer.error));
     } catch (error) {
-      message.textContent = `${what}: the hub did not answer`;
+      message.textContent = text.failed(what, text.noAnswer);
     } finally {
       pending.forEach((button) => button.classList.remove("pending"));
     }
