@@ -408,8 +408,9 @@ bool Server::Listen(const std::string& host, std::uint16_t port, const Settings&
         static_cast<State*>(self)->libraryLog.Write("web: " + text);
     };
     std::vector<MHD_OptionItem> options = {
-        {MHD_OPTION_SOCK_ADDR, 0, found->ai_addr},
+        // First, so that the library's own lines about the options below come here too.
         {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(+logger), &s},
+        {MHD_OPTION_SOCK_ADDR, 0, found->ai_addr},
         // A margin above the limits, so that the newcomer reaches them and they choose.
         {MHD_OPTION_CONNECTION_LIMIT, kTotal + settings.maxStreams + kPerAddress, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, settings.idleSeconds, nullptr},
