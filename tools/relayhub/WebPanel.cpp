@@ -4,8 +4,8 @@
 #include "Log.h"
 #include "Metrics.h"
 #include "WebAssets.h"
-
 #include "WebServer.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -109,8 +109,10 @@ bool SameOrigin(const std::string& origin, const std::string& host, bool httpsOn
         const bool port = end < text.size() && text[end] == ':';
         return Lowered(name) + ":" + (port ? text.substr(end + 1) : defaultPort);
     };
+    if (httpsOnly && !origin.starts_with("https://"))
+        return false;
     for (const auto& [scheme, port] : {std::pair{"http://", "80"}, {"https://", "443"}})
-        if (origin.starts_with(scheme) && !(httpsOnly && port == std::string("80")))
+        if (origin.starts_with(scheme))
             return authority(origin.substr(std::string(scheme).size()), port) ==
                    authority(host, port);
     return false;
