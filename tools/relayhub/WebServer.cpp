@@ -210,6 +210,10 @@ struct Server::State {
             stream->releaser = std::move(res.releaser);
             response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 4096, &ReadStream,
                                                          stream, &EndStream);
+            if (!response) {
+                EndStream(stream);
+                return MHD_NO;
+            }
             Busy(connection, true, true);
             MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
                                       static_cast<unsigned>(settings.streamSeconds));
