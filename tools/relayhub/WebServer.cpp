@@ -400,9 +400,10 @@ bool Server::Listen(const std::string& host, std::uint16_t port, const Settings&
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> address(found, &freeaddrinfo);
     const bool tls = !settings.certificate.certPem.empty();
     // A thread per connection, so a switch that waits for the board or a stream that waits
-    // for events holds only its own; the limits above bound how many there are.
+    // for events holds only its own; the limits above bound how many there are. poll, not
+    // select, which fails for descriptors past 1023.
     unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD |
-                     MHD_USE_ERROR_LOG | (tls ? MHD_USE_TLS : 0) |
+                     MHD_USE_POLL | MHD_USE_ERROR_LOG | (tls ? MHD_USE_TLS : 0) |
                      (found->ai_family == AF_INET6 ? MHD_USE_IPv6 : 0);
     const auto logger = [](void* self, const char* format, va_list arguments) {
         char line[512];
