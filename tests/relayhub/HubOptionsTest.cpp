@@ -69,6 +69,7 @@ TEST(HubOptionsTest, RefusedLinesNameTheOption) {
         {"--max-clients", "0"},
         {"--mqtt-user", "u"},
         {"--http-max-listeners", "5"},
+        {"--http-cert", "web.crt"},
         {"--topic-prefix", "a/#"},
         {"--board-id", "a.b"},
         {"--mqtt-password-file", "/nonexistent/password"},

@@ -487,10 +487,10 @@ def parse_programs(parser):
     return args
 
 
-def run_cases(case, args):
+def run_cases(case, args, *more_cases):
     loader = unittest.TestLoader()
     loader.testNamePatterns = [f"*{args.k}*"]
-    suite = loader.loadTestsFromTestCase(case)
+    suite = unittest.TestSuite(loader.loadTestsFromTestCase(c) for c in (case, *more_cases))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
 
 

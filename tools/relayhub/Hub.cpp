@@ -2,6 +2,7 @@
 
 #include "HubOptions.h"
 #include "Log.h"
+#include "Metrics.h"
 #include "RelayRxState.h"
 #include "Sockets.h"
 #include "SwitchPace.h"
@@ -125,6 +126,7 @@ struct CRelayHub::State {
 
     std::deque<Command> commands;
     CSwitchPace pace{kCommandPace};
+    CSwitchTimer confirms;
 
     CRateLimitedLog badFrames, refusedClients, droppedCommands, boardGarbage;
 
@@ -135,7 +137,8 @@ struct CRelayHub::State {
     void StartConnect(Clock::time_point now);
     void FinishConnect(Clock::time_point now);
     void OnConnected(Clock::time_point now);
-    void LoseBoard(const std::string& why, Clock::time_point now);
+    void LoseBoard(const std::string& why, Clock::time_point now,
+                   DownReason reason = DownReason::Error);
     void ReadBoard(Clock::time_point now);
     void OnStatus(const RelayFrame& frame, Clock::time_point now);
     void SendToBoard(const RelayFrame& frame);
@@ -250,7 +253,7 @@ void CRelayHub::State::RunTimers(Clock::time_point now) {
     if (link == Link::Connecting && now >= connectDeadline)
         LoseBoard("no answer within " + std::to_string(options.connectTimeoutMs) + " ms", now);
     if (link == Link::Connected && now - lastGood >= kStaleAfter)
-        LoseBoard("no good status frame for 5 s", now);
+        LoseBoard("no good status frame for 5 s", now, DownReason::Stale);
     if (link == Link::Connected && now - lastQuery >= pollPeriod)
         SendQuery(now);
     if (link == Link::Connected)
@@ -291,7 +294,7 @@ void CRelayHub::State::OnConnected(Clock::time_point now) {
     SendQuery(now);
 }
 
-void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now) {
+void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now, DownReason reason) {
     if (boardFd >= 0)
         close(boardFd);
     boardFd = -1;
@@ -311,6 +314,8 @@ void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now) 
     }
     up = false;
     failureLogged = true;
+    Metrics().Count(reason);
+    confirms.Clear();
     if (!commands.empty())
         HubLog("dropped " + std::to_string(commands.size()) + " queued switches: board down");
     commands.clear();
@@ -330,7 +335,8 @@ void CRelayHub::State::ReadBoard(Clock::time_point now) {
     if (got < 0 && (errno == EAGAIN || errno == EINTR))
         return;
     if (got <= 0) {
-        LoseBoard(got == 0 ? "closed by the board" : LastErrorText(), now);
+        LoseBoard(got == 0 ? "closed by the board" : LastErrorText(), now,
+                  got == 0 ? DownReason::Closed : DownReason::Error);
         return;
     }
     // The panel's 30 ms timer, ticked for the quiet time before these bytes.
@@ -346,6 +352,7 @@ void CRelayHub::State::ReadBoard(Clock::time_point now) {
         else if (lastByte)
             ++bad;
     }
+    Metrics().badFrames += bad;
     if (bad > 0)
         boardGarbage.Write("board " + where + " sent " + std::to_string(bad) +
                            " frames with a bad checksum");
@@ -360,6 +367,7 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
     lastGood = now;
     lastStatus = frame;
     lastStatusAt = now;
+    ++Metrics().statusFrames;
     for (const auto& client : clients) {
         if (client->fd >= 0)
             QueueToClient(*client, frame.data(), frame.size());
@@ -375,7 +383,9 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
         ++snapshot.statusCount;
     }
     statusArrived.notify_all();
+    confirms.Status(channels, now);
     if (first) {
+        ++Metrics().boardConnects;
         backoff = kFirstBackoff;
         failureLogged = false;
         HubLog("board " + where + " up: " + ChannelText(channels));
@@ -392,7 +402,7 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
 void CRelayHub::State::SendToBoard(const RelayFrame& frame) {
     boardOut.append(frame.begin(), frame.end());
     if (boardOut.size() > kBoardQueueLimit) {
-        LoseBoard("it takes no more frames", Clock::now());
+        LoseBoard("it takes no more frames", Clock::now(), DownReason::Overflow);
         return;
     }
     if (boardOut.size() == frame.size())
@@ -419,6 +429,8 @@ void CRelayHub::State::SendQuery(Clock::time_point now) {
 void CRelayHub::State::PumpCommands(Clock::time_point now) {
     while (link == Link::Connected && !commands.empty() && pace.MayGo(now)) {
         const RelayFrame frame = commands.front().frame;
+        Metrics().Count(commands.front().source);
+        confirms.Sent(frame, now);
         commands.pop_front();
         pace.SwitchSent(now);
         SendToBoard(frame);
@@ -457,6 +469,7 @@ void CRelayHub::State::AcceptClients(Clock::time_point now) {
         const int open = OpenClients();
         if (!up || open >= options.maxClients) {
             close(fd);
+            Metrics().Count(up ? RefusedReason::Full : RefusedReason::BoardDown);
             refusedClients.Write(
                 "client " + peer + " refused: " +
                 (up ? std::to_string(open) + " clients already" : std::string("board down")));
@@ -468,6 +481,7 @@ void CRelayHub::State::AcceptClients(Clock::time_point now) {
         client->fd = fd;
         client->name = "client " + peer;
         clients.push_back(std::move(client));
+        Metrics().clients = OpenClients();
         HubLog(clients.back()->name + " connected (" + ClientCount() + ")");
     }
 }
@@ -492,6 +506,7 @@ void CRelayHub::State::ReadClient(Client& client, Clock::time_point now) {
                 ++bad;
         }
     }
+    Metrics().Count(DroppedReason::BadFrame, bad);
     if (bad > 0)
         badFrames.Write("dropped " + std::to_string(bad) + " bad frames from " + client.name);
 }
@@ -513,11 +528,13 @@ bool CRelayHub::State::OnClientFrame(Client& client, const RelayFrame& frame,
         // Otherwise a query is on its way, and its answer goes to every client.
         return true;
     }
-    if (!IsSwitch(command))
+    if (!IsSwitch(command)) {
+        Metrics().Count(DroppedReason::NotASwitch);
         droppedCommands.Write("dropped command " + Hex(command) + " from " + client.name);
-    else if (!up)
+    } else if (!up) {
+        Metrics().Count(DroppedReason::BoardDown);
         droppedCommands.Write("dropped " + Hex(command) + " from " + client.name + ": board down");
-    else {
+    } else {
         commands.push_back({frame, SwitchSource::Client, client.name});
         PumpCommands(now);
     }
@@ -554,6 +571,7 @@ void CRelayHub::State::CloseClient(Client& client, const std::string& why) {
     close(client.fd);
     client.fd = -1;
     client.out.clear();
+    Metrics().clients = OpenClients();
     HubLog(client.name + " gone: " + why + " (" + ClientCount() + ")");
 }
 

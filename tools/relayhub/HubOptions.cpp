@@ -23,7 +23,9 @@ constexpr std::string_view kValueOptions[] = {"--board",
                                               "--topic-prefix",
                                               "--http",
                                               "--http-token-file",
-                                              "--http-max-listeners"};
+                                              "--http-max-listeners",
+                                              "--http-cert",
+                                              "--http-key"};
 
 // Decimal digits only, within [min, max].
 bool ParseNumber(std::string_view text, long min, long max, long& value) {
@@ -197,6 +199,10 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
                 return false;
             options.httpMaxListeners = static_cast<int>(n);
             needsHttp = name;
+        } else if (name == "--http-cert" || name == "--http-key") {
+            // Read and checked as a pair by the web panel before the hub dials anything.
+            (name == "--http-cert" ? options.httpCertFile : options.httpKeyFile) = value;
+            needsHttp = name;
         }
     }
     if (!needsMqtt.empty() && !options.mqttHost) {
@@ -256,6 +262,8 @@ Web panel (off unless --http is given)
   --http ADDR:PORT        where it listens (:PORT means 127.0.0.1)
   --http-token-file F     the access token, read from F
   --http-max-listeners N  at most N live pages at once (default 32)
+  --http-cert F           HTTPS with the certificate (chain) in PEM file F
+  --http-key F            and its private key, in PEM file F
 
 SIGINT or SIGTERM closes everything and exits 0. The log goes to stderr.
 )";

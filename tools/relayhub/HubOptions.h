@@ -31,6 +31,8 @@ struct HubOptions {
     std::uint16_t httpPort = 0;
     std::string httpTokenFile; // --http-token-file
     int httpMaxListeners = 32; // --http-max-listeners
+    std::string httpCertFile;  // --http-cert: HTTPS, with --http-key
+    std::string httpKeyFile;   // --http-key
 
     bool help = false;
 };

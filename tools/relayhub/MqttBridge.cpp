@@ -1,5 +1,7 @@
 #include "MqttBridge.h"
 
+#include "Metrics.h"
+
 #include <mosquitto.h>
 #include <nlohmann/json.hpp>
 
@@ -189,6 +191,8 @@ void CMqttBridge::OnConnect(int result) {
 
     std::lock_guard lock(m_mutex);
     m_brokerUp = true;
+    Metrics().mqttUp = true;
+    ++Metrics().mqttConnects;
     HubLog("MQTT broker " + m_where + " up");
     if (m_options.discovery)
         PublishDiscovery();
@@ -203,6 +207,7 @@ void CMqttBridge::OnDisconnect(int result) {
         HubLog("MQTT broker " + m_where + " down (" + mosquitto_strerror(result) +
                "); reconnecting");
     m_brokerUp = false;
+    Metrics().mqttUp = false;
 }
 
 void CMqttBridge::OnMessage(const mosquitto_message& message) {

@@ -2,13 +2,13 @@
 
 #include "HubOptions.h"
 #include "Log.h"
+#include "Metrics.h"
 #include "WebAssets.h"
+#include "WebServer.h"
 
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cctype>
 #include <condition_variable>
@@ -18,7 +18,6 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -32,14 +31,13 @@ constexpr auto kConfirmTimeout = std::chrono::milliseconds(1000);
 constexpr int kMoreStatuses = 3;
 // The longest body taken is "toggle"; anything much bigger is not a request for us.
 constexpr std::size_t kMaxBody = 64;
-// Read, write and keep-alive: a connection that sends or reads nothing for this long goes.
-constexpr std::time_t kTimeoutSeconds = 5;
+// A connection that sends or reads nothing for this long goes; an event stream, whose
+// heartbeats keep it busy, after a few heartbeats.
+constexpr int kTimeoutSeconds = 5;
 // A quiet event stream gets a comment this often, which also finds listeners that left.
 constexpr auto kStreamHeartbeat = std::chrono::seconds(10);
 // Events a slow listener may be behind before it gets the current state instead.
 constexpr std::size_t kEventsKept = 64;
-// Threads for the page and the API beside those the event streams hold.
-constexpr int kRequestThreads = 8;
 
 json StatusJson(bool connected, std::uint16_t channels) {
     json list = json::array();
@@ -54,13 +52,13 @@ std::string Dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-void Reply(httplib::Response& res, int status, const json& body) {
+void Reply(web::Response& res, int status, const json& body) {
     res.status = status;
     res.set_header("Cache-Control", "no-store");
     res.set_content(Dump(body), "application/json; charset=utf-8");
 }
 
-void Refuse(httplib::Response& res, int status, const std::string& why) {
+void Refuse(web::Response& res, int status, const std::string& why) {
     Reply(res, status, {{"error", why}});
 }
 
@@ -101,15 +99,18 @@ std::string Lowered(std::string text) {
     return text;
 }
 
-// Whether an Origin names the same host and port as the Host header, by http or by https
-// (a TLS proxy in front of the hub); the port Host leaves out is the Origin scheme's.
-bool SameOrigin(const std::string& origin, const std::string& host) {
+// Whether an Origin names the same host and port as the Host header, by https, or by http
+// too when the hub serves plain HTTP (a TLS proxy may be in front); the port Host leaves out
+// is the Origin scheme's.
+bool SameOrigin(const std::string& origin, const std::string& host, bool httpsOnly) {
     const auto authority = [](const std::string& text, const std::string& defaultPort) {
         const std::string name = HostName(text);
         const std::size_t end = text.starts_with("[") ? text.find(']') + 1 : name.size();
         const bool port = end < text.size() && text[end] == ':';
         return Lowered(name) + ":" + (port ? text.substr(end + 1) : defaultPort);
     };
+    if (httpsOnly && !origin.starts_with("https://"))
+        return false;
     for (const auto& [scheme, port] : {std::pair{"http://", "80"}, {"https://", "443"}})
         if (origin.starts_with(scheme))
             return authority(origin.substr(std::string(scheme).size()), port) ==
@@ -128,11 +129,10 @@ struct CWebPanel::State {
     const std::string tokenFile;
     const int maxListeners;
     const ChannelCaptions captions;
+    const web::Certificate certificate; // empty for plain HTTP
 
     std::string token;
-    httplib::Server server;
-    std::thread thread;
-    std::atomic<bool> listenEnded = false;
+    web::Server server;
     CRateLimitedLog refusals;
 
     // The board as the hub's events told it, and the events for the streams.
@@ -145,10 +145,11 @@ struct CWebPanel::State {
     int listeners = 0;
     bool stopping = false;
 
-    State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
+    State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions,
+          web::Certificate certificate)
         : hub(hub), host(options.httpHost.value_or("127.0.0.1")), port(options.httpPort),
           tokenFile(options.httpTokenFile), maxListeners(options.httpMaxListeners),
-          captions(std::move(captions)) {}
+          captions(std::move(captions)), certificate(std::move(certificate)) {}
 
     json Status(const BoardSnapshot& board) const {
         json status = StatusJson(board.up, board.channels);
@@ -171,7 +172,7 @@ struct CWebPanel::State {
     }
 
     // 0 when the request may go on, else the status to refuse it with.
-    int Refusal(const httplib::Request& req, std::string& why) const {
+    int Refusal(const web::Request& req, std::string& why) const {
         // Without a token only loopback is trusted, so the page must be asked for by address:
         // a name of some other site that resolves here (DNS rebinding) is not ours.
         const std::string name = HostName(req.get_header_value("Host"));
@@ -182,7 +183,8 @@ struct CWebPanel::State {
         if (req.method == "GET" || req.method == "HEAD")
             return 0;
         if (req.has_header("Origin") &&
-            !SameOrigin(req.get_header_value("Origin"), req.get_header_value("Host"))) {
+            !SameOrigin(req.get_header_value("Origin"), req.get_header_value("Host"),
+                        !certificate.certPem.empty())) {
             why = "a page of another origin (" + req.get_header_value("Origin") + ")";
             return 403;
         }
@@ -199,7 +201,7 @@ struct CWebPanel::State {
     }
 
     // Writes what the listener has not seen yet; waits for it first when there is nothing.
-    bool Stream(std::uint64_t& next, httplib::DataSink& sink) {
+    bool Stream(std::uint64_t& next, web::DataSink& sink) {
         std::string out;
         {
             std::unique_lock lock(mutex);
@@ -254,7 +256,7 @@ struct CWebPanel::State {
 
     // Sends the switch that brings the channels of mask to wanted (toggled when wanted is
     // empty) and answers once the board has confirmed it or has not.
-    void Switch(const httplib::Request& req, httplib::Response& res, std::uint16_t mask,
+    void Switch(const web::Request& req, web::Response& res, std::uint16_t mask,
                 std::optional<bool> wanted) {
         BoardSnapshot seen = hub.Snapshot();
         if (!seen.up)
@@ -283,11 +285,11 @@ struct CWebPanel::State {
     }
 
     void Routes() {
-        server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        server.set_pre_routing_handler([this](const web::Request& req, web::Response& res) {
             std::string why;
             const int status = Refusal(req, why);
             if (status == 0)
-                return httplib::Server::HandlerResponse::Unhandled;
+                return false;
             refusals.Write("web: refused " + req.method + " " + req.path + " from " +
                            req.remote_addr + ": " + why);
             Refuse(res, status, why);
@@ -295,12 +297,12 @@ struct CWebPanel::State {
                 res.set_header("WWW-Authenticate", "Bearer");
             // The body, if any, is not read: nothing more on this connection makes sense.
             res.set_header("Connection", "close");
-            return httplib::Server::HandlerResponse::Handled;
+            return true;
         });
 
         for (const WebAsset& asset : WebAssets()) {
             const std::string path = asset.path == "/index.html" ? "/" : std::string(asset.path);
-            server.Get(path, [&asset](const httplib::Request&, httplib::Response& res) {
+            server.Get(path, [&asset](const web::Request&, web::Response& res) {
                 res.set_header("Cache-Control", "no-cache");
                 res.set_header("Content-Security-Policy",
                                "default-src 'self'; frame-ancestors 'none'");
@@ -308,12 +310,22 @@ struct CWebPanel::State {
             });
         }
 
-        server.Get("/api/status", [this](const httplib::Request&, httplib::Response& res) {
+        server.Get("/api/status", [this](const web::Request&, web::Response& res) {
             Reply(res, 200, Status(hub.Snapshot()));
         });
 
-        server.Post(R"(/api/channel/([^/]*))", [this](const httplib::Request& req,
-                                                      httplib::Response& res) {
+        server.Get("/metrics", [this](const web::Request&, web::Response& res) {
+            int streams = 0;
+            {
+                std::lock_guard lock(mutex);
+                streams = listeners;
+            }
+            res.set_header("Cache-Control", "no-store");
+            res.set_content(MetricsText(hub.Snapshot(), captions, streams),
+                            "text/plain; version=0.0.4; charset=utf-8");
+        });
+
+        server.Post(R"(/api/channel/([^/]*))", [this](const web::Request& req, web::Response& res) {
             const std::string number = req.matches[1];
             const bool digits = !number.empty() && number.size() <= 2 &&
                                 std::all_of(number.begin(), number.end(),
@@ -329,14 +341,14 @@ struct CWebPanel::State {
                    body == "toggle" ? std::nullopt : std::optional<bool>(body == "on"));
         });
 
-        server.Post("/api/all", [this](const httplib::Request& req, httplib::Response& res) {
+        server.Post("/api/all", [this](const web::Request& req, web::Response& res) {
             const std::string body = Lowered(req.body);
             if (body != "on" && body != "off")
                 return Refuse(res, 400, "the body is on or off");
             Switch(req, res, 0xFFFF, body == "on");
         });
 
-        server.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {
+        server.Get("/api/events", [this](const web::Request& req, web::Response& res) {
             {
                 std::lock_guard lock(mutex);
                 if (listeners >= maxListeners) {
@@ -351,7 +363,7 @@ struct CWebPanel::State {
             auto next = std::make_shared<std::uint64_t>(0);
             res.set_chunked_content_provider(
                 "text/event-stream",
-                [this, next](std::size_t, httplib::DataSink& sink) { return Stream(*next, sink); },
+                [this, next](std::size_t, web::DataSink& sink) { return Stream(*next, sink); },
                 [this](bool) {
                     std::lock_guard lock(mutex);
                     --listeners;
@@ -360,8 +372,9 @@ struct CWebPanel::State {
     }
 };
 
-CWebPanel::CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
-    : m_state(std::make_unique<State>(hub, options, std::move(captions))) {}
+CWebPanel::CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions,
+                     web::Certificate certificate)
+    : m_state(std::make_unique<State>(hub, options, std::move(captions), std::move(certificate))) {}
 
 CWebPanel::~CWebPanel() {
     Stop();
@@ -381,15 +394,9 @@ bool CWebPanel::Start(std::string& error) {
             return false;
         }
     }
-    const int threads = s.maxListeners + kRequestThreads;
-    s.server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    s.server.set_read_timeout(kTimeoutSeconds);
-    s.server.set_write_timeout(kTimeoutSeconds);
-    s.server.set_keep_alive_timeout(kTimeoutSeconds);
-    s.server.set_payload_max_length(kMaxBody);
-    s.server.set_default_headers({{"X-Content-Type-Options", "nosniff"}});
-    // The library's own refusals (404, 413, 400...) come without a body; the API's are JSON.
-    s.server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    s.server.set_default_header("X-Content-Type-Options", "nosniff");
+    // The server's own refusals (404, 413) come without a body; the API's are JSON.
+    s.server.set_error_handler([](const web::Request&, web::Response& res) {
         if (res.body.empty())
             Refuse(res, res.status,
                    res.status == 413   ? "the request is too large"
@@ -397,39 +404,33 @@ bool CWebPanel::Start(std::string& error) {
                                        : "the request was refused");
     });
     s.Routes();
-    int port = s.port;
-    if (port == 0)
-        port = s.server.bind_to_any_port(s.host);
-    else if (!s.server.bind_to_port(s.host, port))
-        port = -1;
-    if (port <= 0) {
-        error = "cannot listen for the web panel on " + s.host + ":" + std::to_string(s.port);
+    web::Server::Settings settings;
+    settings.maxBody = kMaxBody;
+    settings.idleSeconds = kTimeoutSeconds;
+    settings.streamSeconds = static_cast<int>(3 * kStreamHeartbeat / std::chrono::seconds(1));
+    settings.maxStreams = s.maxListeners;
+    settings.certificate = s.certificate;
+    std::string why;
+    if (!s.server.Listen(s.host, s.port, settings, why)) {
+        error = "cannot listen for the web panel on " + s.host + ":" + std::to_string(s.port) +
+                ": " + why;
         return false;
     }
-    s.thread = std::thread([&s] {
-        s.server.listen_after_bind();
-        s.listenEnded = true;
-    });
-    HubLog("web panel on http://" + s.host + ":" + std::to_string(port) + "/ (switching " +
+    const bool https = !s.certificate.certPem.empty();
+    HubLog(std::string("web panel on ") + (https ? "https" : "http") + "://" + s.host + ":" +
+           std::to_string(s.server.Port()) + "/ (switching " +
            (s.token.empty() ? "from loopback only)" : "with the token)"));
     return true;
 }
 
 void CWebPanel::Stop() {
     State& s = *m_state;
-    if (!s.thread.joinable())
-        return;
     {
         std::lock_guard lock(s.mutex);
         s.stopping = true;
     }
     s.eventAdded.notify_all();
-    // cpp-httplib ignores stop() until its listen loop runs, which the thread begins with at
-    // once: a stop just after Start would be lost and the join would never return.
-    while (!s.server.is_running() && !s.listenEnded)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    s.server.stop();
-    s.thread.join();
+    s.server.Stop();
 }
 
 void CWebPanel::BoardUp(std::uint16_t channels) {
@@ -444,7 +445,39 @@ void CWebPanel::StatusChanged(std::uint16_t channels, std::uint16_t) {
     m_state->Publish("status", true, channels);
 }
 
+namespace {
+
+bool ReadWhole(const std::string& path, const char* option, std::string& text, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream whole;
+    whole << file.rdbuf();
+    if (!file) {
+        error = std::string(option) + " " + path + ": cannot read it";
+        return false;
+    }
+    text = whole.str();
+    return true;
+}
+
+} // namespace
+
 extern "C" CHubPart* RelayhubMakeWebPanel(CRelayHub& hub, const HubOptions& options,
-                                          const ChannelCaptions& captions) {
-    return new CWebPanel(hub, options, captions); // owned by the caller's unique_ptr
+                                          const ChannelCaptions& captions, std::string& error) {
+    web::Certificate certificate;
+    if (options.httpCertFile.empty() != options.httpKeyFile.empty()) {
+        error = options.httpKeyFile.empty() ? "--http-cert needs --http-key"
+                                            : "--http-key needs --http-cert";
+        return nullptr;
+    }
+    if (!options.httpCertFile.empty()) {
+        if (!ReadWhole(options.httpCertFile, "--http-cert", certificate.certPem, error) ||
+            !ReadWhole(options.httpKeyFile, "--http-key", certificate.keyPem, error))
+            return nullptr;
+        if (!web::CheckCertificate(certificate, error)) {
+            error = "--http-cert " + options.httpCertFile + " with --http-key " +
+                    options.httpKeyFile + ": " + error;
+            return nullptr;
+        }
+    }
+    return new CWebPanel(hub, options, captions, std::move(certificate)); // the caller owns it
 }

@@ -1,5 +1,5 @@
-// The web panel: the page, a JSON API and a server-sent event stream, served over HTTP by
-// cpp-httplib beside the hub's other clients.
+// The web panel: the page, a JSON API, a server-sent event stream and the metrics, served
+// over HTTP or HTTPS (WebServer.h) beside the hub's other clients.
 #pragma once
 
 #include "Captions.h"
@@ -9,10 +9,15 @@
 #include <string>
 
 struct HubOptions;
+namespace web {
+struct Certificate;
+}
 
 class CWebPanel : public CHubPart {
   public:
-    CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions);
+    // HTTPS with the certificate, when it is not empty.
+    CWebPanel(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions,
+              web::Certificate certificate);
     ~CWebPanel() override; // stops
     CWebPanel(const CWebPanel&) = delete;
     CWebPanel& operator=(const CWebPanel&) = delete;
@@ -31,8 +36,9 @@ class CWebPanel : public CHubPart {
     std::unique_ptr<State> m_state;
 };
 
-// What relayhub looks up in the web panel's module, which it loads only for --http.
+// What relayhub looks up in the web panel's module, which it loads only for --http. Null
+// with a reason naming the option when the certificate or its key cannot serve.
 using MakeWebPanelFunction = CHubPart*(CRelayHub& hub, const HubOptions& options,
-                                       const ChannelCaptions& captions);
+                                       const ChannelCaptions& captions, std::string& error);
 inline constexpr char MAKE_WEB_PANEL[] = "RelayhubMakeWebPanel";
 extern "C" MakeWebPanelFunction RelayhubMakeWebPanel;

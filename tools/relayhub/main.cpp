@@ -30,7 +30,7 @@ sigset_t BlockHubSignals() {
 }
 
 // The web panel is a module of its own, loaded only for --http: its HTTP library and what
-// that brings (brotli, zlib) would otherwise cost every hub about 3 MiB of resident memory.
+// that brings (GnuTLS and its kin) would otherwise cost every hub resident memory.
 // It lies beside relayhub in the build tree, in ../lib/relayhub when installed.
 std::unique_ptr<CHubPart> LoadWebPanel(CRelayHub& hub, const HubOptions& options,
                                        const ChannelCaptions& captions, std::string& error) {
@@ -40,8 +40,11 @@ std::unique_ptr<CHubPart> LoadWebPanel(CRelayHub& hub, const HubOptions& options
          {bin / "relayhub-web.so", bin.parent_path() / "lib" / "relayhub" / "relayhub-web.so"}) {
         // Never closed: the panel's code runs until the process ends.
         if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-            if (auto* make = reinterpret_cast<MakeWebPanelFunction*>(dlsym(module, MAKE_WEB_PANEL)))
-                return std::unique_ptr<CHubPart>(make(hub, options, captions));
+            if (auto* make =
+                    reinterpret_cast<MakeWebPanelFunction*>(dlsym(module, MAKE_WEB_PANEL))) {
+                error.clear();
+                return std::unique_ptr<CHubPart>(make(hub, options, captions, error));
+            }
         }
         error += std::string(" ") + dlerror() + ";";
     }
