@@ -135,6 +135,11 @@ class RulesTest(HubTestCase):
         self.assertNotIn({1, 2}, statuses)
         # 1 off shown between the two: the board's answer to the OFF.
         self.assertIn(set(), statuses[statuses.index({1}):statuses.index({2})])
+        # A client's own OFF and ON in one write: the ON still waits out dead_ms.
+        client.send(off(2), on(1))
+        commands = wait_commands(board, 5, "the client's own changeover")
+        self.assertEqual([f for _, f in commands[3:]], [off(2), on(1)])
+        self.assertGreaterEqual(gap(commands, off(2), on(1)), 0.5, commands)
 
     def test_interlock_at_the_board(self):
         group = "[[interlock]]\nchannels = [1, 2]\ndead_ms = 100\n"
