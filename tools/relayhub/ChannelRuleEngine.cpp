@@ -35,20 +35,6 @@ RelayFrame SetAll(std::uint16_t channels) {
     return BuildRelayCommand(RELAY_CMD_SET_ALL, channels);
 }
 
-const char* PowerOnText(PowerOn powerOn) {
-    switch (powerOn) {
-    case PowerOn::Off:
-        return "off";
-    case PowerOn::On:
-        return "on";
-    case PowerOn::Last:
-        return "last";
-    case PowerOn::Board:
-        break;
-    }
-    return "board";
-}
-
 } // namespace
 
 CChannelRuleEngine::CChannelRuleEngine(std::string stateFile, LogFunction log)
@@ -249,7 +235,7 @@ void CChannelRuleEngine::BoardCameUp(std::uint16_t reported) {
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
         if (changed & Bit(n) && Rule(n).powerOn != PowerOn::Board)
             why += "; channel " + std::to_string(n) + (target & Bit(n) ? " on" : " off") +
-                   " (power_on = " + PowerOnText(Rule(n).powerOn) + ")";
+                   " (power_on = " + PowerOnName(Rule(n).powerOn) + ")";
     }
     if (changed) {
         m_offOrdered |= static_cast<std::uint16_t>(start & ~target);
