@@ -86,7 +86,8 @@ std::optional<RelayFrame> CChannelRuleEngine::Admit(const RelayFrame& frame,
             else if (Rule(n).pulseMs > 0 && !(m_board & Bit(n)))
                 Arm(n, Rule(n).pulseMs);
         }
-        return SetAll(kept);
+        // Unchanged, it goes as it came: without rules the hub passes frames on whole.
+        return kept == wanted ? frame : SetAll(kept);
     }
     if (parameter < 1 || parameter > RELAY_CHANNEL_COUNT)
         return frame; // the board ignores it
