@@ -59,6 +59,12 @@ void CChannelRuleEngine::SetRules(const ChannelRules& rules) {
             DropPending(group, "the rules were reloaded");
     }
     m_groups.assign(rules.interlocks.size(), Group{});
+    // The disk is written only for a rule that reads it back (an SD card wears).
+    m_keepState =
+        std::any_of(rules.channels.begin(), rules.channels.end(),
+                    [](const ChannelRule& rule) { return rule.powerOn == PowerOn::Last; });
+    if (m_up)
+        RememberState(m_board, Clock::now());
 }
 
 std::optional<RelayFrame> CChannelRuleEngine::Admit(const RelayFrame& frame,
@@ -373,7 +379,7 @@ void CChannelRuleEngine::Flush() {
 
 void CChannelRuleEngine::RememberState(std::uint16_t channels, Clock::time_point now) {
     m_last = channels;
-    if (m_stateFile.empty() || channels == m_saved)
+    if (m_stateFile.empty() || !m_keepState || channels == m_saved)
         return;
     m_saved = channels;
     if (!m_saveDue && m_nextSave < now)
