@@ -4,7 +4,9 @@
 # minute, 30 s of it the idle measurement, BENCH_IDLE_SECONDS sets it). web: board to the
 # page's colour in headless Chromium (50 changes) and memory with 32 event listeners
 # (about half a minute). metrics: a scrape of /metrics with 16 clients connected (a few
-# seconds). All three without an argument.
+# seconds). rules: the channel rules' timing at boardsim's log (20 pulses, 20 interlock
+# changeovers) and memory with every channel given rules (about 20 s). All four without an
+# argument.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,6 +19,9 @@ cmake --build "$native" --target relayhub boardsim -j2 >/dev/null
 programs=(--relayhub "$native/tools/relayhub/relayhub" --boardsim "$native/tools/boardsim/boardsim")
 if [ "$which" = all ] || [ "$which" = hub ]; then
   python3 bench/hub_bench.py "${programs[@]}"
+fi
+if [ "$which" = all ] || [ "$which" = rules ]; then
+  python3 bench/rules_bench.py "${programs[@]}"
 fi
 if [ "$which" = all ] || [ "$which" = web ]; then
   # Debian's python3: it has python3-selenium.

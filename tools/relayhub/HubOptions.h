@@ -34,6 +34,13 @@ struct HubOptions {
     std::string httpCertFile;  // --http-cert: HTTPS, with --http-key
     std::string httpKeyFile;   // --http-key
 
+    // Channel rules: --config FILE, else relayhub.toml here when there is one; none without.
+    std::string configFile;
+    std::string checkConfig; // --check-config FILE: check it, print the rules, exit
+    // Where power_on = "last" keeps the channels' states: --state-dir, else
+    // $STATE_DIRECTORY (systemd's StateDirectory=); none without either.
+    std::string stateDir;
+
     bool help = false;
 };
 
