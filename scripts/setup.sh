@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei
   netcat-openbsd procps python3
-  pkg-config libmosquitto-dev nlohmann-json3-dev libcpp-httplib-dev mosquitto mosquitto-clients
+  pkg-config libmosquitto-dev nlohmann-json3-dev libcpp-httplib-dev libtomlplusplus-dev mosquitto mosquitto-clients
   chromium chromium-driver python3-selenium
 )
 
