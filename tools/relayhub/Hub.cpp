@@ -1,5 +1,6 @@
 #include "Hub.h"
 
+#include "ChannelRuleEngine.h"
 #include "HubOptions.h"
 #include "Log.h"
 #include "RelayRxState.h"
@@ -18,6 +19,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -68,6 +70,7 @@ struct Command {
     RelayFrame frame;
     SwitchSource source = SwitchSource::Client;
     std::string from;
+    int pulseMs = 0; // an ON as a pulse of this length
 };
 
 struct Client {
@@ -85,7 +88,8 @@ enum class Link { Waiting, Connecting, Connected };
 struct CRelayHub::State {
     explicit State(const HubOptions& options)
         : options(options), where(options.boardHost + ":" + std::to_string(options.boardPort)),
-          pollPeriod(std::chrono::milliseconds(options.pollMs)) {}
+          pollPeriod(std::chrono::milliseconds(options.pollMs)),
+          engine(options.stateDir.empty() ? "" : options.stateDir + "/channels.state", HubLog) {}
 
     const HubOptions options;
     const std::string where;
@@ -97,6 +101,7 @@ struct CRelayHub::State {
     mutable std::condition_variable statusArrived;
     BoardSnapshot snapshot;
     ChannelRules rules;
+    bool rulesChanged = false;
     std::deque<Command> fromProcess;
     std::atomic<bool> stop{false};
     int wakeFd = -1;
@@ -125,6 +130,7 @@ struct CRelayHub::State {
 
     std::deque<Command> commands;
     CSwitchPace pace{kCommandPace};
+    CChannelRuleEngine engine;
 
     CRateLimitedLog badFrames, refusedClients, droppedCommands, boardGarbage;
 
@@ -143,6 +149,9 @@ struct CRelayHub::State {
     void SendQuery(Clock::time_point now);
     void PumpCommands(Clock::time_point now);
     void TakeProcessCommands();
+    // The rules' own switches, ahead of the queue.
+    void TakeRuleFrames();
+    void PublishTimers();
 
     void AcceptClients(Clock::time_point now);
     void ReadClient(Client& client, Clock::time_point now);
@@ -220,6 +229,7 @@ void CRelayHub::State::Run() {
         if (fds[1].revents)
             AcceptClients(woke);
         Sweep();
+        PublishTimers();
     }
     CloseAll();
 }
@@ -241,7 +251,7 @@ Clock::time_point CRelayHub::State::NextDeadline() const {
     }
     if (acceptPausedUntil > Clock::now())
         deadline = std::min(deadline, acceptPausedUntil);
-    return deadline;
+    return std::min(deadline, engine.NextDeadline());
 }
 
 void CRelayHub::State::RunTimers(Clock::time_point now) {
@@ -253,6 +263,8 @@ void CRelayHub::State::RunTimers(Clock::time_point now) {
         LoseBoard("no good status frame for 5 s", now);
     if (link == Link::Connected && now - lastQuery >= pollPeriod)
         SendQuery(now);
+    engine.Tick(now);
+    TakeRuleFrames();
     if (link == Link::Connected)
         PumpCommands(now);
 }
@@ -311,6 +323,7 @@ void CRelayHub::State::LoseBoard(const std::string& why, Clock::time_point now) 
     }
     up = false;
     failureLogged = true;
+    engine.BoardDown();
     if (!commands.empty())
         HubLog("dropped " + std::to_string(commands.size()) + " queued switches: board down");
     commands.clear();
@@ -385,7 +398,10 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
         for (HubListener* listener : listeners)
             listener->StatusChanged(channels, static_cast<std::uint16_t>(channels ^ previous));
     }
+    const bool switchInFlight = pace.Waiting();
     pace.StatusReceived(now);
+    engine.Status(channels, first, switchInFlight && !pace.Waiting(), now);
+    TakeRuleFrames();
     PumpCommands(now);
 }
 
@@ -418,18 +434,50 @@ void CRelayHub::State::SendQuery(Clock::time_point now) {
 
 void CRelayHub::State::PumpCommands(Clock::time_point now) {
     while (link == Link::Connected && !commands.empty() && pace.MayGo(now)) {
-        const RelayFrame frame = commands.front().frame;
+        const Command command = std::move(commands.front());
         commands.pop_front();
+        RelayFrame frame = command.frame;
+        if (command.source != SwitchSource::Rule) {
+            const auto admitted = engine.Admit(frame, command.from, command.pulseMs, now);
+            TakeRuleFrames();
+            if (!admitted)
+                continue;
+            frame = *admitted;
+        }
         pace.SwitchSent(now);
+        engine.Sent(frame, now);
         SendToBoard(frame);
     }
 }
 
+void CRelayHub::State::TakeRuleFrames() {
+    const auto frames = engine.TakeFrames();
+    if (!up)
+        return;
+    for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame)
+        commands.push_front({*frame, SwitchSource::Rule, "rules"});
+}
+
+void CRelayHub::State::PublishTimers() {
+    const auto offAt = engine.OffAt();
+    std::lock_guard lock(mutex);
+    snapshot.offAt = offAt;
+}
+
 void CRelayHub::State::TakeProcessCommands() {
     std::deque<Command> taken;
+    bool newRules = false;
+    ChannelRules inForce;
     {
         std::lock_guard lock(mutex);
         taken.swap(fromProcess);
+        newRules = std::exchange(rulesChanged, false);
+        inForce = rules;
+    }
+    if (newRules) {
+        engine.SetRules(inForce);
+        for (HubListener* listener : listeners)
+            listener->RulesChanged(inForce);
     }
     for (Command& command : taken) {
         if (up)
@@ -581,6 +629,7 @@ void CRelayHub::State::CloseAll() {
     boardFd = -1;
     link = Link::Waiting;
     up = false;
+    engine.Flush();
     close(listenFd);
     listenFd = -1;
     {
@@ -623,6 +672,11 @@ bool CRelayHub::Start(std::string& error) {
     }
     HubLog("listening for clients on " + state.options.listenHost + ":" + std::to_string(bound) +
            "; board " + state.where);
+    {
+        std::lock_guard lock(state.mutex);
+        state.engine.SetRules(state.rules);
+        state.rulesChanged = false;
+    }
     state.stop = false;
     state.thread = std::thread([&state] { state.Run(); });
     return true;
@@ -643,6 +697,11 @@ void CRelayHub::Stop() {
 void CRelayHub::SetRules(const ChannelRules& rules) {
     std::lock_guard lock(m_state->mutex);
     m_state->rules = rules;
+    m_state->rulesChanged = true;
+    if (m_state->wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(m_state->wakeFd, &one, sizeof one);
+    }
 }
 
 ChannelRules CRelayHub::Rules() const {
@@ -650,23 +709,34 @@ ChannelRules CRelayHub::Rules() const {
     return m_state->rules;
 }
 
-bool CRelayHub::PulseChannel(int channel, int, SwitchSource, const std::string& from) {
-    m_state->droppedCommands.Write("dropped a pulse of channel " + std::to_string(channel) +
-                                   " from " + from + ": pulses are not built yet");
-    return false;
+bool CRelayHub::PulseChannel(int channel, int ms, SwitchSource source, const std::string& from) {
+    State& state = *m_state;
+    if (channel < 1 || channel > RELAY_CHANNEL_COUNT || ms < 50 || ms > 60000) {
+        state.droppedCommands.Write("dropped a pulse of channel " + std::to_string(channel) +
+                                    " for " + std::to_string(ms) + " ms from " + from +
+                                    ": channels 1 to 16, 50 to 60000 ms");
+        return false;
+    }
+    return Queue(BuildRelayCommand(RELAY_CMD_ON, static_cast<std::uint32_t>(channel)), source, from,
+                 ms);
 }
 
 bool CRelayHub::SendCommand(const RelayFrame& frame, SwitchSource source, const std::string& from) {
-    State& state = *m_state;
     if (!IsSwitch(frame[2]) || !RelayChecksumOk(frame)) {
-        state.droppedCommands.Write("dropped " + Hex(frame[2]) + " from " + from +
-                                    ": not a switch");
+        m_state->droppedCommands.Write("dropped " + Hex(frame[2]) + " from " + from +
+                                       ": not a switch");
         return false;
     }
+    return Queue(frame, source, from, 0);
+}
+
+bool CRelayHub::Queue(const RelayFrame& frame, SwitchSource source, const std::string& from,
+                      int pulseMs) {
+    State& state = *m_state;
     {
         std::lock_guard lock(state.mutex);
         if (state.snapshot.up) {
-            state.fromProcess.push_back({frame, source, from});
+            state.fromProcess.push_back({frame, source, from, pulseMs});
             const std::uint64_t one = 1;
             [[maybe_unused]] const auto written = write(state.wakeFd, &one, sizeof one);
             return true;

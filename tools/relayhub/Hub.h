@@ -92,6 +92,8 @@ class CRelayHub {
                                 std::chrono::steady_clock::time_point deadline) const;
 
   private:
+    bool Queue(const RelayFrame& frame, SwitchSource source, const std::string& from, int pulseMs);
+
     struct State;
     std::unique_ptr<State> m_state;
 };

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -23,7 +25,10 @@ constexpr std::string_view kValueOptions[] = {"--board",
                                               "--topic-prefix",
                                               "--http",
                                               "--http-token-file",
-                                              "--http-max-listeners"};
+                                              "--http-max-listeners",
+                                              "--config",
+                                              "--check-config",
+                                              "--state-dir"};
 
 // Decimal digits only, within [min, max].
 bool ParseNumber(std::string_view text, long min, long max, long& value) {
@@ -197,7 +202,28 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
                 return false;
             options.httpMaxListeners = static_cast<int>(n);
             needsHttp = name;
+        } else if (name == "--config") {
+            if (!Readable(value))
+                return fail("a readable file");
+            options.configFile = value;
+        } else if (name == "--check-config") {
+            options.checkConfig = value;
+            return true;
+        } else if (name == "--state-dir") {
+            if (!std::filesystem::is_directory(value))
+                return fail("a directory");
+            options.stateDir = value;
         }
+    }
+    if (options.configFile.empty() && Readable("relayhub.toml"))
+        options.configFile = "relayhub.toml";
+    if (options.stateDir.empty()) {
+        // systemd gives a colon-separated list, one per StateDirectory= entry.
+        const char* given = std::getenv("STATE_DIRECTORY");
+        const std::string first =
+            given ? std::string(given).substr(0, std::string(given).find(':')) : "";
+        if (!first.empty() && std::filesystem::is_directory(first))
+            options.stateDir = first;
     }
     if (!needsMqtt.empty() && !options.mqttHost) {
         error = needsMqtt + " needs --mqtt";
@@ -256,6 +282,36 @@ Web panel (off unless --http is given)
   --http ADDR:PORT        where it listens (:PORT means 127.0.0.1)
   --http-token-file F     the access token, read from F
   --http-max-listeners N  at most N live pages at once (default 32)
+
+Channel rules (relayhub.toml; none: every channel as the board has it)
+  --config FILE           the rules (default: relayhub.toml here, when there is one);
+                          a bad file stops the hub before it dials the board
+  --check-config FILE     checks FILE, prints the rules in force, exits 0 (good) or 1
+  --state-dir DIR         where power_on = "last" keeps the channels' states (default
+                          $STATE_DIRECTORY, set by systemd's StateDirectory=; without
+                          either they last only as long as the hub runs)
+
+  [channel.N]             N from 1 to 16, with any of:
+    name = "Gate"         the channel's name for MQTT and the web panel (else canshu.ini's)
+    pulse_ms = 500        momentary, 50 to 60000: every on is followed by an off MS
+                          after the board shows it on (an on during it starts it again,
+                          an off ends it); a pulse cut by the board's absence is ended
+                          first when the board comes back still showing it on
+    max_on_s = 1800       auto-off, 1 to 604800: never on longer, whoever switched it,
+                          counted from the first status showing it on since the hub
+                          started
+    power_on = "last"     when the board comes up (every connection): "board" (leave
+                          it, the default), "off", "on", or "last" (as the hub last saw
+                          it); the channels that differ change in one set-all frame
+  [[interlock]]
+    channels = [1, 2]     at most one of them on: an on for one switches the others off,
+                          waits for the board to show them off (2 s at most, else the on
+                          is dropped), then dead_ms, then switches it on; set-all leaves
+                          them as they are; two of them seen on together (switched
+                          outside the hub) are all switched off
+    dead_ms = 500         0 to 60000 (default 0)
+  Each switch the hub makes on its own is logged with its reason. SIGHUP reads the file
+  again; a bad file is logged and the rules in force stay.
 
 SIGINT or SIGTERM closes everything and exits 0. The log goes to stderr.
 )";

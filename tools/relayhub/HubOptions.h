@@ -32,6 +32,13 @@ struct HubOptions {
     std::string httpTokenFile; // --http-token-file
     int httpMaxListeners = 32; // --http-max-listeners
 
+    // Channel rules: --config FILE, else relayhub.toml here when there is one; none without.
+    std::string configFile;
+    std::string checkConfig; // --check-config FILE: check it, print the rules, exit
+    // Where power_on = "last" keeps the channels' states: --state-dir, else
+    // $STATE_DIRECTORY (systemd's StateDirectory=); none without either.
+    std::string stateDir;
+
     bool help = false;
 };
 

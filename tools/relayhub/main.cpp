@@ -6,6 +6,7 @@
 #include "MqttBridge.h"
 #include "WebPanel.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +50,21 @@ std::unique_ptr<CHubPart> LoadWebPanel(CRelayHub& hub, const HubOptions& options
     return nullptr;
 }
 
+// The rules in force, a line each, as --check-config prints them.
+void LogRules(const std::string& file, const ChannelRules& rules, const HubOptions& options) {
+    HubLog("rules from " + file + ":");
+    std::string text = DescribeChannelRules(rules);
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        HubLog("  " + text.substr(start, end - start));
+    }
+    const bool last =
+        std::any_of(rules.channels.begin(), rules.channels.end(),
+                    [](const ChannelRule& rule) { return rule.powerOn == PowerOn::Last; });
+    if (last && options.stateDir.empty())
+        HubLog("power_on = \"last\" without --state-dir: the states last only while the hub runs");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -62,9 +78,26 @@ int main(int argc, char** argv) {
         std::fputs(HubHelpText(), stdout);
         return 0;
     }
+    ChannelRules rules;
+    if (!options.checkConfig.empty()) {
+        if (!LoadChannelRules(options.checkConfig, rules, error)) {
+            std::fprintf(stderr, "relayhub: %s\n", error.c_str());
+            return 1;
+        }
+        std::fputs(DescribeChannelRules(rules).c_str(), stdout);
+        return 0;
+    }
+    if (!options.configFile.empty()) {
+        if (!LoadChannelRules(options.configFile, rules, error)) {
+            HubLog("relayhub: " + error);
+            return 1;
+        }
+        LogRules(options.configFile, rules, options);
+    }
     const sigset_t hubSignals = BlockHubSignals();
 
     CRelayHub hub(options);
+    hub.SetRules(rules);
     // The parts that follow the board (MQTT, web panel), when their options are given, are
     // made here and added to the hub as listeners before it starts,
     const ChannelCaptions captions = ReadChannelCaptions("canshu.ini");
@@ -97,8 +130,19 @@ int main(int argc, char** argv) {
     }
 
     int signal = 0;
-    while (sigwait(&hubSignals, &signal) == 0 && signal == SIGHUP)
-        HubLog("SIGHUP: no --config, nothing to reload");
+    while (sigwait(&hubSignals, &signal) == 0 && signal == SIGHUP) {
+        if (options.configFile.empty()) {
+            HubLog("SIGHUP: no --config, nothing to reload");
+            continue;
+        }
+        ChannelRules reloaded;
+        if (!LoadChannelRules(options.configFile, reloaded, error)) {
+            HubLog("SIGHUP: " + error + "; the rules in force stay");
+            continue;
+        }
+        LogRules(options.configFile, reloaded, options);
+        hub.SetRules(reloaded);
+    }
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
 
     // and stopped here, before the hub, so that they can still say goodbye (the web panel
