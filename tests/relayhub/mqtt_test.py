@@ -237,7 +237,7 @@ class MqttTest(HubTestCase):
     def test_pulse_topic(self):
         board = self.start_board()
         self.broker.publish("kestrel/b1/channel/7/pulse", "400", retain=True)  # an old one
-        hub = self.start_mqtt_hub(board, "b1")
+        self.start_mqtt_hub(board, "b1")
         subscriber = self.subscribe("kestrel/#")
         self.wait_up(subscriber, "b1", 0)
         ignored = [("channel/7/pulse", p) for p in ("49", "60001", "", "half", "300 ", "-300",
@@ -249,7 +249,6 @@ class MqttTest(HubTestCase):
                         "the pulse's ON and OFF at boardsim")
         self.assertEqual(commands(board), [ON(7), OFF(7)])
         self.assertGreaterEqual(pulse_gap_ms(board, 7), 700)
-        self.assertIn('MQTT: ignored "49" on kestrel/b1/channel/7/pulse', hub.log())
 
     def test_two_hubs_with_one_board_id(self):
         """Two sites' boards with the same id, each site under a prefix of its own on one

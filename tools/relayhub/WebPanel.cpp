@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cctype>
@@ -42,6 +43,10 @@ constexpr auto kStreamHeartbeat = std::chrono::seconds(10);
 constexpr std::size_t kEventsKept = 64;
 // Threads for the page and the API beside those the event streams hold.
 constexpr int kRequestThreads = 8;
+// How often the timers are compared while someone listens: the hub tells its listeners of
+// the board, not of its timers, which also change with no change of the board (a pulse
+// restarted) and are set at the end of the round that brought the status starting them.
+constexpr auto kTimerWatch = std::chrono::milliseconds(100);
 
 json StatusJson(bool connected, std::uint16_t channels) {
     json list = json::array();
@@ -204,6 +209,7 @@ struct CWebPanel::State {
     std::string token;
     httplib::Server server;
     std::thread thread;
+    std::thread timerWatch;
     std::atomic<bool> listenEnded = false;
     CRateLimitedLog refusals;
 
@@ -216,6 +222,7 @@ struct CWebPanel::State {
     std::uint64_t nextEvent = 1;
     int listeners = 0;
     bool stopping = false;
+    std::array<Clock::time_point, RELAY_CHANNEL_COUNT> timersTold = BoardSnapshot().offAt;
 
     State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions)
         : hub(hub), host(options.httpHost.value_or("127.0.0.1")), port(options.httpPort),
@@ -236,11 +243,33 @@ struct CWebPanel::State {
             std::lock_guard lock(mutex);
             connected = up.value_or(connected);
             channels = now.value_or(channels);
-            events.push_back({nextEvent++, type, connected, channels});
-            if (events.size() > kEventsKept)
-                events.pop_front();
+            AddEvent(type);
         }
         eventAdded.notify_all();
+    }
+
+    // With mutex held.
+    void AddEvent(const char* type) {
+        events.push_back({nextEvent++, type, connected, channels});
+        if (events.size() > kEventsKept)
+            events.pop_front();
+    }
+
+    // A "timers" event whenever the hub's timers differ from when the streams last heard.
+    void WatchTimers() {
+        std::unique_lock lock(mutex);
+        while (!eventAdded.wait_for(lock, kTimerWatch, [this] { return stopping; })) {
+            if (listeners == 0)
+                continue;
+            lock.unlock();
+            const auto offAt = hub.Snapshot().offAt;
+            lock.lock();
+            if (offAt != timersTold) {
+                timersTold = offAt;
+                AddEvent("timers");
+                eventAdded.notify_all();
+            }
+        }
     }
 
     // 0 when the request may go on, else the status to refuse it with.
@@ -524,6 +553,7 @@ bool CWebPanel::Start(std::string& error) {
         s.server.listen_after_bind();
         s.listenEnded = true;
     });
+    s.timerWatch = std::thread([&s] { s.WatchTimers(); });
     HubLog("web panel on http://" + s.host + ":" + std::to_string(port) + "/ (switching " +
            (s.token.empty() ? "from loopback only)" : "with the token)"));
     return true;
@@ -544,6 +574,7 @@ void CWebPanel::Stop() {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     s.server.stop();
     s.thread.join();
+    s.timerWatch.join();
 }
 
 void CWebPanel::BoardUp(std::uint16_t channels) {

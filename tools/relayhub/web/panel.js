@@ -122,7 +122,7 @@
 
   function listen() {
     const events = new EventSource("api/events");
-    for (const type of ["snapshot", "status", "up", "down", "rules"])
+    for (const type of ["snapshot", "status", "up", "down", "rules", "timers"])
       events.addEventListener(type, onEvent);
     events.onerror = () => {
       hubLost();
