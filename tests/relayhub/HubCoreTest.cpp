@@ -123,4 +123,39 @@ TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
               (std::vector<std::string>{"up 0005", "changed 0007 0002", "down"}));
 }
 
+// What the web panel and MQTT pulse with: the board shows the channel on with its off time
+// in the snapshot, then off, whatever the channel's rules.
+TEST(HubCoreTest, PulseChannel) {
+    Boardsim board("0x0000");
+    ASSERT_NE(board.port, 0) << "boardsim did not start (BOARDSIM=" << std::getenv("BOARDSIM")
+                             << ")";
+    HubOptions options;
+    options.boardHost = "127.0.0.1";
+    options.boardPort = board.port;
+    options.listenPort = 0;
+    CRelayHub hub(options);
+    std::string error;
+    ASSERT_TRUE(hub.Start(error)) << error;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    BoardSnapshot status = hub.Snapshot();
+    for (; !status.up && std::chrono::steady_clock::now() < deadline; status = hub.Snapshot())
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(status.up) << "no status from the board within 30 s";
+    EXPECT_FALSE(hub.PulseChannel(3, 49, SwitchSource::Web, "test"));
+    EXPECT_FALSE(hub.PulseChannel(17, 300, SwitchSource::Web, "test"));
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_TRUE(hub.PulseChannel(3, 300, SwitchSource::Mqtt, "test"));
+    while (status.up && status.channels != 0x0004 && std::chrono::steady_clock::now() < deadline)
+        status = hub.WaitForStatus(status.statusCount, deadline);
+    ASSERT_EQ(status.channels, 0x0004) << "channel 3 not on within 30 s";
+    // The timer starts at the status that shows it on: after the ask, 300 ms on.
+    EXPECT_NE(status.offAt[2], std::chrono::steady_clock::time_point::max());
+    EXPECT_GE(status.offAt[2], asked + 300ms);
+    EXPECT_EQ(status.offAt[1], std::chrono::steady_clock::time_point::max());
+    while (status.up && status.channels != 0 && std::chrono::steady_clock::now() < deadline)
+        status = hub.WaitForStatus(status.statusCount, deadline);
+    EXPECT_EQ(status.channels, 0) << "channel 3 not off within 30 s";
+    EXPECT_EQ(hub.Snapshot().offAt[2], std::chrono::steady_clock::time_point::max());
+}
+
 } // namespace

@@ -381,26 +381,28 @@ void CRelayHub::State::OnStatus(const RelayFrame& frame, Clock::time_point now) 
     channels = RelayStatusChannels(frame);
     const bool first = !up;
     up = true;
+    if (first)
+        HubLog("board " + where + " up: " + ChannelText(channels));
+    const bool switchInFlight = pace.Waiting();
+    pace.StatusReceived(now);
+    engine.Status(channels, first, switchInFlight && !pace.Waiting(), now);
     {
         std::lock_guard lock(mutex);
         snapshot.up = true;
         snapshot.channels = channels;
+        snapshot.offAt = engine.OffAt();
         ++snapshot.statusCount;
     }
     statusArrived.notify_all();
     if (first) {
         backoff = kFirstBackoff;
         failureLogged = false;
-        HubLog("board " + where + " up: " + ChannelText(channels));
         for (HubListener* listener : listeners)
             listener->BoardUp(channels);
     } else if (channels != previous) {
         for (HubListener* listener : listeners)
             listener->StatusChanged(channels, static_cast<std::uint16_t>(channels ^ previous));
     }
-    const bool switchInFlight = pace.Waiting();
-    pace.StatusReceived(now);
-    engine.Status(channels, first, switchInFlight && !pace.Waiting(), now);
     TakeRuleFrames();
     PumpCommands(now);
 }
