@@ -21,7 +21,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from panel_driver import frame, settings_file, wait_for  # noqa: E402
 from relayhub_test import (PROGRAMS, Hub, HubTestCase as HubFixture,  # noqa: E402
                            parse_programs, run_cases)
-from mqtt_test import pulse_gap_ms, write_rules  # noqa: E402
+from mqtt_test import write_rules  # noqa: E402
+from rules_test import gap, stamped  # noqa: E402
 
 SCREENSHOTS = None
 CAPTIONS = {1: "水泵", 4: "照明灯", 16: "备用电源"}
@@ -254,7 +255,8 @@ class ApiTest(HubTestCase):
                     sent += [on(channel), off(channel)]
                     wait_for(lambda: len(switches(board)) >= len(sent),
                              f"{what}: the OFF at boardsim", 30)
-                    self.assertGreaterEqual(pulse_gap_ms(board, channel), length)
+                    self.assertGreaterEqual(  # stamped in whole ms, never less than the gap
+                        round(gap(stamped(board)[-2:], on(channel), off(channel)) * 1000), length)
         self.assertEqual(switches(board), sent, "the switches boardsim received")
 
     def test_event_stream_shows_a_switch_made_by_relayctl(self):

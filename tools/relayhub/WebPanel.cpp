@@ -45,7 +45,7 @@ constexpr std::size_t kEventsKept = 64;
 constexpr int kRequestThreads = 8;
 // How often the timers are compared while someone listens: the hub tells its listeners of
 // the board, not of its timers, which also change with no change of the board (a pulse
-// restarted) and are set at the end of the round that brought the status starting them.
+// restarted, or given to a channel already on).
 constexpr auto kTimerWatch = std::chrono::milliseconds(100);
 
 json StatusJson(bool connected, std::uint16_t channels) {
