@@ -232,11 +232,12 @@ class MqttTest(HubTestCase):
                                                     "3e2", "ON")] + [("channel/17/pulse", "300")]
         for topic, payload in ignored:
             self.broker.publish(f"kestrel/b1/{topic}", payload)
-        self.broker.publish("kestrel/b1/channel/7/pulse", "700")
+        # Another channel's pulse after them: anything they switched comes before it.
+        self.broker.publish("kestrel/b1/channel/8/pulse", "700")
         subscriber.wait(lambda: len(commands(board)) >= 2, "the pulse's ON and OFF at boardsim")
-        self.assertEqual(commands(board), [ON(7), OFF(7)])
+        self.assertEqual(commands(board), [ON(8), OFF(8)])
         # stamped in whole ms, so a gap of 700 ms never reads less
-        self.assertGreaterEqual(round(gap(stamped(board), ON(7), OFF(7)) * 1000), 700)
+        self.assertGreaterEqual(round(gap(stamped(board), ON(8), OFF(8)) * 1000), 700)
 
     def test_two_hubs_with_one_board_id(self):
         """Two sites' boards with the same id, each site under a prefix of its own on one

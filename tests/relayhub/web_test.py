@@ -259,6 +259,14 @@ class ApiTest(HubTestCase):
                         round(gap(stamped(board)[-2:], on(channel), off(channel)) * 1000), length)
         self.assertEqual(switches(board), sent, "the switches boardsim received")
 
+        # A pulse restarted with a shorter one changes no channel: its timer still reaches
+        # the streams.
+        for ms in (5000, 700):
+            self.assertEqual(hub.request("POST", "/api/channel/3/pulse", str(ms))[0], 200)
+            events.until(lambda s: (s["timer_ms"][2] or ms + 1) <= ms, f"the {ms} ms timer")
+        wait_for(lambda: switches(board)[-1:] == [off(3)], "the restarted pulse's end", 30)
+        self.assertEqual(switches(board)[len(sent):], [on(3), on(3), off(3)])
+
     def test_event_stream_shows_a_switch_made_by_relayctl(self):
         board = self.start_board("--channels", "0x0001")
         hub = self.start_hub(board.port)
