@@ -205,16 +205,25 @@ class RulesTest(HubTestCase):
                        "--state-dir", state)
         self.assertEqual(wait_commands(board, 1, "the set-all")[0][1], set_all(0x0004))
 
-    def test_a_torn_state_file(self):
-        state = os.path.join(self.directory, "state")
-        os.mkdir(state)
-        with open(os.path.join(state, "channels.state"), "w", encoding="ascii") as file:
-            file.write("relayhub channel states 1\nchannels 0x0004\nche")
-        board, hub = self.start_rules("[channel.3]\npower_on = \"last\"\n",
-                                      hub_options=("--state-dir", state))
-        hub.wait_log(r"state file \S+: torn or not a relayhub state file; ignored", "the log line")
-        self.client(hub).send(on(9))
-        self.assertEqual([f for _, f in wait_commands(board, 1, "the client's switch")], [on(9)])
+    def test_a_torn_or_foreign_state_file(self):
+        for name, text in [
+            # Cut inside the check line of a file that says channel 3 was on.
+            ("torn", "relayhub channel states 1\nchannels 0x0004\ncheck 0x3"),
+            ("foreign", "{\"channels\": 4}\n"),
+        ]:
+            with self.subTest(name):
+                state = os.path.join(self.directory, name)
+                os.mkdir(state)
+                with open(os.path.join(state, "channels.state"), "w", encoding="ascii") as file:
+                    file.write(text)
+                board, hub = self.start_rules("[channel.3]\npower_on = \"last\"\n",
+                                              hub_options=("--state-dir", state))
+                hub.wait_log(r"state file \S+: torn or not a relayhub state file; ignored",
+                             "the log line")
+                # Nothing applied: the client's switch is the first at the board.
+                self.client(hub).send(on(9))
+                self.assertEqual([f for _, f in wait_commands(board, 1, "the client's switch")],
+                                 [on(9)])
 
     # Bad files and reload.
 

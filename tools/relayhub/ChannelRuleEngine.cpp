@@ -124,7 +124,7 @@ std::optional<RelayFrame> CChannelRuleEngine::Admit(const RelayFrame& frame,
     const auto others =
         static_cast<std::uint16_t>(rule.channels & ~Bit(n) & (m_board | m_unconfirmed));
     const auto readyAt = group.lastOff ? *group.lastOff + std::chrono::milliseconds(rule.deadMs)
-                                       : Clock::time_point::min();
+                                       : Clock::time_point{};
     if (others == 0 && now >= readyAt) {
         Arm(n, length);
         return frame;
