@@ -267,6 +267,13 @@ class ApiTest(HubTestCase):
         wait_for(lambda: switches(board)[-1:] == [off(3)], "the restarted pulse's end", 30)
         self.assertEqual(switches(board)[len(sent):], [on(3), on(3), off(3)])
 
+        # A reload reaches the streams at once.
+        write_rules(self.directory, PULSE_RULES.replace('"Gate"', '"Door"'))
+        hub.process.send_signal(signal.SIGHUP)
+        while (event := events.next("the reload's event"))[0] != "rules":
+            pass
+        self.assertEqual(event[1]["rules"][5]["name"], "Door")
+
     def test_event_stream_shows_a_switch_made_by_relayctl(self):
         board = self.start_board("--channels", "0x0001")
         hub = self.start_hub(board.port)
