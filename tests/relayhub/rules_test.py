@@ -127,7 +127,7 @@ class RulesTest(HubTestCase):
         client.wait_channels({1}, "channel 1 on")
         client.send(on(2))
         client.wait_channels({2}, "channel 2 on")
-        commands = stamped(board)
+        commands = wait_commands(board, 3, "the changeover at the board")
         self.assertEqual([f for _, f in commands], [on(1), off(1), on(2)])
         self.assertGreaterEqual(gap(commands, off(1), on(2)), 0.5, commands)
         statuses = [channels_of(client.received[i:i + 8])
@@ -206,10 +206,11 @@ class RulesTest(HubTestCase):
         self.assertEqual(wait_commands(board, 1, "the set-all")[0][1], set_all(0x0004))
 
     def test_a_torn_or_foreign_state_file(self):
-        for name, text in [
+        # The board's channels are the opposite of what the file would mean if applied.
+        for name, text, board_channels in [
             # Cut inside the check line of a file that says channel 3 was on.
-            ("torn", "relayhub channel states 1\nchannels 0x0004\ncheck 0x3"),
-            ("foreign", "{\"channels\": 4}\n"),
+            ("torn", "relayhub channel states 1\nchannels 0x0004\ncheck 0x3", "0x0000"),
+            ("foreign", "{\"channels\": 4}\n", "0x0004"),
         ]:
             with self.subTest(name):
                 state = os.path.join(self.directory, name)
@@ -217,7 +218,8 @@ class RulesTest(HubTestCase):
                 with open(os.path.join(state, "channels.state"), "w", encoding="ascii") as file:
                     file.write(text)
                 board, hub = self.start_rules("[channel.3]\npower_on = \"last\"\n",
-                                              hub_options=("--state-dir", state))
+                                              ("--channels", board_channels),
+                                              ("--state-dir", state))
                 hub.wait_log(r"state file \S+: torn or not a relayhub state file; ignored",
                              "the log line")
                 # Nothing applied: the client's switch is the first at the board.
