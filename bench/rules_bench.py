@@ -112,11 +112,14 @@ def main():
             client = socket.create_connection(("127.0.0.1", hub.port), timeout=10)
             client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
 
+            # The power_on rules' one set-all first.
+            hub.wait_log(r"set-all to .*: the board came up", "the power_on set-all")
+            base = len(wait_switches(board, 1, "the power_on set-all"))
             print("bench: pulses ...", file=sys.stderr, flush=True)
             errors = []
             for i in range(PULSES):
                 client.sendall(frame(0x12, 5))
-                got = wait_switches(board, 2 * (i + 1), "the pulse's off")
+                got = wait_switches(board, base + 2 * (i + 1), "the pulse's off")
                 (on_at, on), (off_at, off) = got[-2:]
                 assert (on, off) == (frame(0x12, 5), frame(0x11, 5)), got[-2:]
                 errors.append((off_at - on_at) * 1000 - PULSE_MS)
@@ -129,7 +132,7 @@ def main():
 
             print("bench: changeovers ...", file=sys.stderr, flush=True)
             client.sendall(frame(0x12, 1))
-            before = len(wait_switches(board, 2 * PULSES + 1, "channel 1 on"))
+            before = len(wait_switches(board, base + 2 * PULSES + 1, "channel 1 on"))
             overheads, latencies = [], []
             for i in range(CHANGEOVERS):
                 channel, other = (2, 1) if i % 2 == 0 else (1, 2)

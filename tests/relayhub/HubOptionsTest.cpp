@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -72,6 +74,8 @@ TEST(HubOptionsTest, RefusedLinesNameTheOption) {
         {"--topic-prefix", "a/#"},
         {"--board-id", "a.b"},
         {"--mqtt-password-file", "/nonexistent/password"},
+        {"--config", "/nonexistent/relayhub.toml"},
+        {"--state-dir", "/nonexistent/state"},
         {"--mqtt"},
         {"--bogus"},
     };
@@ -105,6 +109,42 @@ TEST(HubOptionsTest, BoardFromCanshuIni) {
         EXPECT_EQ(parsed ? Where(options.boardHost, options.boardPort) : "", row.board) << error;
         EXPECT_NE(error.find(row.error), std::string::npos) << error;
         EXPECT_TRUE(error.empty() || error.starts_with("canshu.ini: ")) << error;
+    }
+}
+
+// The rules' file and the state directory: given, else relayhub.toml here and systemd's
+// STATE_DIRECTORY (the first of its list), else none.
+TEST(HubOptionsTest, RulesFileAndStateDirectory) {
+    const struct {
+        bool fileHere;
+        const char* environment; // nullptr: unset
+        std::vector<std::string> args;
+        const char *config, *stateDir;
+    } rows[] = {
+        {false, nullptr, {}, "", ""},
+        {true, "state:other", {}, "relayhub.toml", "state"},
+        {true, "state", {"--config", "mine.toml", "--state-dir", "other"}, "mine.toml", "other"},
+        {false, "missing", {}, "", ""},
+    };
+    for (const auto& row : rows) {
+        TempDirectory directory;
+        ASSERT_TRUE(directory.IsCurrent());
+        std::filesystem::create_directory("state");
+        std::filesystem::create_directory("other");
+        ASSERT_TRUE(WriteWholeFile("mine.toml", ""));
+        ASSERT_TRUE(!row.fileHere || WriteWholeFile("relayhub.toml", ""));
+        if (row.environment)
+            setenv("STATE_DIRECTORY", row.environment, 1);
+        else
+            unsetenv("STATE_DIRECTORY");
+        std::vector<std::string> args = {"--board", "127.0.0.1:6000"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        HubOptions options;
+        std::string error;
+        EXPECT_TRUE(Parse(args, options, error)) << error;
+        EXPECT_EQ(options.configFile, row.config);
+        EXPECT_EQ(options.stateDir, row.stateDir);
+        unsetenv("STATE_DIRECTORY");
     }
 }
 

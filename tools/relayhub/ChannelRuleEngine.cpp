@@ -35,20 +35,6 @@ RelayFrame SetAll(std::uint16_t channels) {
     return BuildRelayCommand(RELAY_CMD_SET_ALL, channels);
 }
 
-const char* PowerOnText(PowerOn powerOn) {
-    switch (powerOn) {
-    case PowerOn::Off:
-        return "off";
-    case PowerOn::On:
-        return "on";
-    case PowerOn::Last:
-        return "last";
-    case PowerOn::Board:
-        break;
-    }
-    return "board";
-}
-
 } // namespace
 
 CChannelRuleEngine::CChannelRuleEngine(std::string stateFile, LogFunction log)
@@ -73,6 +59,12 @@ void CChannelRuleEngine::SetRules(const ChannelRules& rules) {
             DropPending(group, "the rules were reloaded");
     }
     m_groups.assign(rules.interlocks.size(), Group{});
+    // The disk is written only for a rule that reads it back (an SD card wears).
+    m_keepState =
+        std::any_of(rules.channels.begin(), rules.channels.end(),
+                    [](const ChannelRule& rule) { return rule.powerOn == PowerOn::Last; });
+    if (m_up)
+        RememberState(m_board, Clock::now());
 }
 
 std::optional<RelayFrame> CChannelRuleEngine::Admit(const RelayFrame& frame,
@@ -100,7 +92,8 @@ std::optional<RelayFrame> CChannelRuleEngine::Admit(const RelayFrame& frame,
             else if (Rule(n).pulseMs > 0 && !(m_board & Bit(n)))
                 Arm(n, Rule(n).pulseMs);
         }
-        return SetAll(kept);
+        // Unchanged, it goes as it came: without rules the hub passes frames on whole.
+        return kept == wanted ? frame : SetAll(kept);
     }
     if (parameter < 1 || parameter > RELAY_CHANNEL_COUNT)
         return frame; // the board ignores it
@@ -249,7 +242,7 @@ void CChannelRuleEngine::BoardCameUp(std::uint16_t reported) {
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
         if (changed & Bit(n) && Rule(n).powerOn != PowerOn::Board)
             why += "; channel " + std::to_string(n) + (target & Bit(n) ? " on" : " off") +
-                   " (power_on = " + PowerOnText(Rule(n).powerOn) + ")";
+                   " (power_on = " + PowerOnName(Rule(n).powerOn) + ")";
     }
     if (changed) {
         m_offOrdered |= static_cast<std::uint16_t>(start & ~target);
@@ -386,7 +379,7 @@ void CChannelRuleEngine::Flush() {
 
 void CChannelRuleEngine::RememberState(std::uint16_t channels, Clock::time_point now) {
     m_last = channels;
-    if (m_stateFile.empty() || channels == m_saved)
+    if (m_stateFile.empty() || !m_keepState || channels == m_saved)
         return;
     m_saved = channels;
     if (!m_saveDue && m_nextSave < now)

@@ -90,7 +90,8 @@ class CChannelRuleEngine {
     std::uint16_t m_pulseOwed = 0;   // an OFF still owed for a pulse
     // power_on = "last": what was last seen, and whether it is known.
     std::optional<std::uint16_t> m_last;
-    std::uint16_t m_saved = 0;
+    bool m_keepState = false;  // some channel has power_on = "last"
+    std::uint16_t m_saved = 0; // what the state file holds, or is about to
     bool m_saveDue = false;
     Clock::time_point m_nextSave{};
 };

@@ -164,20 +164,6 @@ ChannelRules Read(const toml::table& root, std::vector<int>& channelLines) {
     return rules;
 }
 
-const char* PowerOnText(PowerOn powerOn) {
-    switch (powerOn) {
-    case PowerOn::Off:
-        return "off";
-    case PowerOn::On:
-        return "on";
-    case PowerOn::Last:
-        return "last";
-    case PowerOn::Board:
-        break;
-    }
-    return "board";
-}
-
 std::string ChannelList(std::uint16_t channels) {
     std::string text;
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
@@ -218,7 +204,7 @@ std::string DescribeChannelRules(const ChannelRules& rules) {
         if (rule.maxOnS > 0)
             line += " auto-off: never on longer than " + std::to_string(rule.maxOnS) + " s;";
         if (rule.powerOn != PowerOn::Board)
-            line += std::string(" when the board comes up: ") + PowerOnText(rule.powerOn) + ";";
+            line += std::string(" when the board comes up: ") + PowerOnName(rule.powerOn) + ";";
         if (rule.interlock >= 0)
             line += " interlock " + std::to_string(rule.interlock + 1) + ";";
         if (!line.empty()) {
@@ -235,4 +221,18 @@ std::string DescribeChannelRules(const ChannelRules& rules) {
     if (text.empty())
         text = "no channel rules: every channel as the board has it\n";
     return text;
+}
+
+const char* PowerOnName(PowerOn powerOn) {
+    switch (powerOn) {
+    case PowerOn::Off:
+        return "off";
+    case PowerOn::On:
+        return "on";
+    case PowerOn::Last:
+        return "last";
+    case PowerOn::Board:
+        break;
+    }
+    return "board";
 }

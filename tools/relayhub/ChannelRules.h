@@ -36,5 +36,7 @@ struct ChannelRules {
 // Reads and checks the whole file; false with "FILE:LINE: KEY: what is allowed" and the
 // rules untouched, so that no half of a file is ever applied.
 bool LoadChannelRules(const std::string& file, ChannelRules& rules, std::string& error);
+// "board", "off", "on" or "last", as the file writes it.
+const char* PowerOnName(PowerOn powerOn);
 // The effective rules, a line each, for --check-config and the log.
 std::string DescribeChannelRules(const ChannelRules& rules);
