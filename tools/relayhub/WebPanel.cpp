@@ -57,20 +57,6 @@ json StatusJson(bool connected, std::uint16_t channels) {
     return {{"connected", connected}, {"channels", list}, {"mask", mask}};
 }
 
-const char* PowerOnName(PowerOn rule) {
-    switch (rule) {
-    case PowerOn::Off:
-        return "off";
-    case PowerOn::On:
-        return "on";
-    case PowerOn::Last:
-        return "last";
-    case PowerOn::Board:
-        break;
-    }
-    return "board";
-}
-
 // Each channel's rules as relayhub.toml gives them; null for a rule not set.
 json RulesJson(const ChannelRules& rules) {
     const auto orNull = [](int value) { return value > 0 ? json(value) : json(nullptr); };
