@@ -10,6 +10,7 @@ import signal
 from relayhub_test import (Hub, HubTestCase, frame, parse_programs, run_cases,  # sets the path
                            settings_file)
 from broker import Broker  # noqa: E402
+from rules_test import gap, stamped  # noqa: E402
 
 QUERY = 0x10
 
@@ -21,6 +22,36 @@ def base(board_id):
 def commands(board):
     """The switch frames boardsim received, in order (the hub's queries left out)."""
     return [f for f in board.frames() if f[2] != QUERY]
+
+
+def write_rules(directory, text):
+    """relayhub.toml in directory, for --config (and written again before a SIGHUP)."""
+    path = os.path.join(directory, "relayhub.toml")
+    with open(path, "w", encoding="utf-8") as file:
+        file.write(text)
+    return path
+
+
+def discovery(board_id, n, kind, name):
+    """{kind: the config Home Assistant is given, the other kind: cleared}."""
+    topic = f"kestrel/{board_id}/channel/{n}/"
+    config = {"name": name, "unique_id": f"{board_id}_{n}", "command_topic": topic + "set",
+              "availability_topic": f"kestrel/{board_id}/availability",
+              "payload_available": "online", "payload_not_available": "offline",
+              "device": {"identifiers": [board_id], "name": board_id}}
+    if kind == "button":
+        return {"button": config | {"payload_press": "ON"}, "switch": ""}
+    return {"switch": config | {"state_topic": topic + "state", "payload_on": "ON",
+                                "payload_off": "OFF", "state_on": "ON", "state_off": "OFF",
+                                "optimistic": False}, "button": ""}
+
+
+def discovered(subscriber, board_id):
+    """Per channel, {kind: its latest config parsed, "" when cleared, None when never sent}."""
+    def parsed(kind, n):
+        payload = subscriber.latest(f"homeassistant/{kind}/{board_id}_{n}/config")
+        return json.loads(payload) if payload else payload
+    return {n: {kind: parsed(kind, n) for kind in ("switch", "button")} for n in range(1, 17)}
 
 
 def state_mask(subscriber, board_id):
@@ -163,14 +194,50 @@ class MqttTest(HubTestCase):
         retained = self.broker.retained("homeassistant/#", 16)
         for n in range(1, 17):
             config = json.loads(retained[f"homeassistant/switch/b1_{n}/config"])
-            topic = f"kestrel/b1/channel/{n}/"
-            self.assertEqual(config, {
-                "name": captions.get(n, f"第{n}路"), "unique_id": f"b1_{n}",
-                "command_topic": topic + "set", "state_topic": topic + "state",
-                "availability_topic": "kestrel/b1/availability",
-                "payload_on": "ON", "payload_off": "OFF", "state_on": "ON", "state_off": "OFF",
-                "payload_available": "online", "payload_not_available": "offline",
-                "optimistic": False, "device": {"identifiers": ["b1"], "name": "b1"}})
+            self.assertEqual(config, discovery("b1", n, "switch", captions.get(n, f"第{n}路"))[
+                "switch"])
+
+    def test_momentary_channels_and_names(self):
+        """A momentary channel is a button to Home Assistant, its switch config cleared, and a
+        name overrides the caption; a reload that changes the rules moves the configs."""
+        board = self.start_board()
+        with open(os.path.join(self.directory, "canshu.ini"), "wb") as file:
+            file.write(settings_file(board.port, {2: "照明 灯", 5: "大门"}))
+        subscriber = self.subscribe("homeassistant/#")
+        hub = None
+        # (relayhub.toml, {channel: (its kind, its name)} where not a switch with its caption)
+        for text, special in [
+                ('[channel.2]\nname = "Pump"\n[channel.5]\nname = "Gate"\npulse_ms = 500\n',
+                 {2: ("switch", "Pump"), 5: ("button", "Gate")}),
+                ('[channel.3]\npulse_ms = 300\n[channel.5]\nname = "Gate"\n',
+                 {2: ("switch", "照明 灯"), 3: ("button", "第3路"), 5: ("switch", "Gate")})]:
+            with self.subTest(special):
+                config = write_rules(self.directory, text)
+                if hub:
+                    hub.process.send_signal(signal.SIGHUP)
+                else:
+                    hub = self.start_mqtt_hub(board, "b1", "--config", config)
+                expected = {n: discovery("b1", n, *special.get(n, ("switch", f"第{n}路")))
+                            for n in range(1, 17)}
+                subscriber.wait(lambda: discovered(subscriber, "b1") == expected,
+                                f"discovery of {special}")
+
+    def test_pulse_topic(self):
+        board = self.start_board()
+        self.broker.publish("kestrel/b1/channel/7/pulse", "400", retain=True)  # an old one
+        self.start_mqtt_hub(board, "b1")
+        subscriber = self.subscribe("kestrel/#")
+        self.wait_up(subscriber, "b1", 0)
+        ignored = [("channel/7/pulse", p) for p in ("49", "60001", "", "half", "300 ", "-300",
+                                                    "3e2", "ON")] + [("channel/17/pulse", "300")]
+        for topic, payload in ignored:
+            self.broker.publish(f"kestrel/b1/{topic}", payload)
+        # Another channel's pulse after them: anything they switched comes before it.
+        self.broker.publish("kestrel/b1/channel/8/pulse", "700")
+        subscriber.wait(lambda: len(commands(board)) >= 2, "the pulse's ON and OFF at boardsim")
+        self.assertEqual(commands(board), [ON(8), OFF(8)])
+        # stamped in whole ms, so a gap of 700 ms never reads less
+        self.assertGreaterEqual(round(gap(stamped(board), ON(8), OFF(8)) * 1000), 700)
 
     def test_two_hubs_with_one_board_id(self):
         """Two sites' boards with the same id, each site under a prefix of its own on one

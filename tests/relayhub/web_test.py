@@ -22,6 +22,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from panel_driver import frame, settings_file, wait_for  # noqa: E402
 from relayhub_test import (PROGRAMS, Hub, HubTestCase as HubFixture,  # noqa: E402
                            parse_programs, run_cases)
+from mqtt_test import write_rules  # noqa: E402
+from rules_test import gap, stamped  # noqa: E402
 
 SCREENSHOTS = None
 CAPTIONS = {1: "水泵", 4: "照明灯", 16: "备用电源"}
@@ -103,12 +105,52 @@ class Events:
         self.seen = found.end()
         return found.group(1).decode(), json.loads(found.group(2))
 
+    def until(self, holds, what):
+        """The status of the first event from now on for which holds(status) is true."""
+        while not holds(status := self.next(what)[1]):
+            pass
+        return status
+
     def close(self):
         self.stream.close()
 
 
 def mask(status):
     return int(status["mask"], 16)
+
+
+def rules(**special):
+    """The status's rules: every channel's default but those given as {"c<n>": {key: value}}."""
+    default = {"name": None, "pulse_ms": None, "max_on_s": None, "power_on": "board",
+               "interlock": None}
+    return [default | special.get(f"c{n}", {}) for n in range(1, 17)]
+
+
+# A pulse's rows: (what, channel, body, status, the least length at boardsim), in order
+# against a board that starts with channel 1 on, with PULSE_RULES.
+PULSE_RULES = """
+[channel.1]
+max_on_s = 3600
+[channel.6]
+name = "Gate"
+pulse_ms = 300
+power_on = "off"
+[[interlock]]
+channels = [8, 10, 9]
+dead_ms = 100
+"""
+PULSE_CASES = [
+    ("its own length", 3, "700", 200, 700),
+    ("the channel's pulse_ms", 6, "", 200, 300),
+    ("its own length on a momentary channel", 6, " 400\n", 200, 400),
+    ("no body and no pulse_ms", 3, "", 400, None),
+    ("below 50", 3, "49", 400, None),
+    ("above 60000", 3, "60001", 400, None),
+    ("not a number", 3, "half", 400, None),
+    ("negative", 3, "-100", 400, None),
+    ("a fraction", 3, "100.5", 400, None),
+    ("channel 17", 17, "100", 400, None),
+]
 
 
 # (what, method, path, body, extra headers, status, the board's mask after it, frames sent).
@@ -186,6 +228,53 @@ class ApiTest(HubTestCase):
             self.assertIn(holds, reply.read(), path)
             connection.close()
 
+    def test_pulse_rules_and_timers(self):
+        board = self.start_board("--channels", "0x0001")
+        hub = self.start_hub(board.port, "--config", write_rules(self.directory, PULSE_RULES))
+        # Channel 1's auto-off runs from the board's first status.
+        status = wait_for(lambda: (s := hub.status())["timer_ms"][0] and s, "channel 1's timer")
+        self.assertEqual(status["rules"], rules(
+            c1={"max_on_s": 3600}, c6={"name": "Gate", "pulse_ms": 300, "power_on": "off"},
+            **{f"c{n}": {"interlock": [8, 9, 10]} for n in (8, 9, 10)}))
+        self.assertLessEqual(status["timer_ms"][0], 3600_000)
+        self.assertEqual(status["timer_ms"][1:], [None] * 15)
+        events = Events(hub)
+        self.addCleanup(events.close)
+        sent = []
+        for what, channel, body, code, length in PULSE_CASES:
+            with self.subTest(what):
+                got, answer = hub.request("POST", f"/api/channel/{channel}/pulse", body)
+                self.assertEqual(got, code, answer)
+                if code == 200:
+                    self.assertEqual(mask(answer), 0x0001 | 1 << (channel - 1), answer)
+                    # The streams hear of the pulse's timer while it runs, then of its end.
+                    status = events.until(lambda s: s["timer_ms"][channel - 1] is not None,
+                                          f"{what}: its timer")
+                    self.assertLessEqual(status["timer_ms"][channel - 1], length)
+                    events.until(lambda s: s["timer_ms"][channel - 1] is None and not s[
+                        "channels"][channel - 1], f"{what}: its end")
+                    sent += [on(channel), off(channel)]
+                    wait_for(lambda: len(switches(board)) >= len(sent),
+                             f"{what}: the OFF at boardsim", 30)
+                    self.assertGreaterEqual(  # stamped in whole ms, never less than the gap
+                        round(gap(stamped(board)[-2:], on(channel), off(channel)) * 1000), length)
+        self.assertEqual(switches(board), sent, "the switches boardsim received")
+
+        # A pulse restarted with a shorter one changes no channel: its timer still reaches
+        # the streams.
+        for ms in (5000, 700):
+            self.assertEqual(hub.request("POST", "/api/channel/3/pulse", str(ms))[0], 200)
+            events.until(lambda s: (s["timer_ms"][2] or ms + 1) <= ms, f"the {ms} ms timer")
+        wait_for(lambda: switches(board)[-1:] == [off(3)], "the restarted pulse's end", 30)
+        self.assertEqual(switches(board)[len(sent):], [on(3), on(3), off(3)])
+
+        # A reload reaches the streams at once.
+        write_rules(self.directory, PULSE_RULES.replace('"Gate"', '"Door"'))
+        hub.process.send_signal(signal.SIGHUP)
+        while (event := events.next("the reload's event"))[0] != "rules":
+            pass
+        self.assertEqual(event[1]["rules"][5]["name"], "Door")
+
     def test_event_stream_shows_a_switch_made_by_relayctl(self):
         board = self.start_board("--channels", "0x0001")
         hub = self.start_hub(board.port)
@@ -261,7 +350,7 @@ class ApiTest(HubTestCase):
 
 def events_status(channels):
     return {"connected": True, "channels": [bool(channels >> n & 1) for n in range(16)],
-            "mask": f"0x{channels:04X}"}
+            "mask": f"0x{channels:04X}", "rules": rules(), "timer_ms": [None] * 16}
 
 
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
@@ -304,11 +393,38 @@ LANGUAGES = [
              "the board did not confirm", "relayhub-web-en.png"),
 ]
 
+# The page's rules: an auto-off on channel 1 (on from the start), a momentary channel 5 with
+# a name, an interlocked pair.
+PAGE_RULES = """
+[channel.1]
+max_on_s = 1800
+[channel.5]
+name = "Gate"
+pulse_ms = 500
+[[interlock]]
+channels = [6, 7]
+"""
+# The colours a button has shown, each change once, from when it is watched.
+WATCH_COLOURS = """
+const button = document.querySelector("button[data-channel='" + arguments[0] + "']");
+const colour = () => ["on", "off", "unknown"].find((c) => button.classList.contains(c));
+window.colours = [colour()];
+new MutationObserver(() => colour() !== window.colours.at(-1) && window.colours.push(colour()))
+  .observe(button, {attributes: true});
+"""
+
+
+def seconds(countdown):
+    """The seconds a countdown shows ("◷ 29:58" or "◷ 0.4 s")."""
+    minutes, _, rest = countdown.removeprefix("◷ ").removesuffix(" s").rpartition(":")
+    return float(rest) + 60 * int(minutes or 0)
+
 
 class BrowserTest(HubTestCase):
 
     def test_the_page_as_a_user_sees_it(self):
         board, hub = self.start(("--channels", "0x8001", "--toggle", "9", "--toggle-ms", "1500"),
+                                ("--config", write_rules(self.directory, PAGE_RULES)),
                                 restartable=True)
         # One browser per language on the same hub; the user's walk is taken in the first.
         drivers = []
@@ -325,6 +441,9 @@ class BrowserTest(HubTestCase):
         def classes(n, driver=driver):
             return button(n, driver).get_attribute("class").split()
 
+        def part(n, name):
+            return button(n).find_element("css selector", "." + name).text
+
         def link(driver):
             return driver.find_element("id", "link").text
 
@@ -337,9 +456,40 @@ class BrowserTest(HubTestCase):
         shown = wait_for(lambda: len(b := driver.find_elements("css selector", "button.channel"))
                          == 16 and "on" in classes(1) and b, "16 coloured channel buttons", 30)
         order = [n for row in range(1, 9) for n in (row, 17 - row)]
-        self.assertEqual([b.text for b in shown], [CAPTIONS.get(n, f"第{n}路") for n in order])
+        names = CAPTIONS | {5: "Gate"}
+        self.assertEqual([b.find_element("css selector", ".caption").text for b in shown],
+                         [names.get(n, f"第{n}路") for n in order])
         self.assertEqual([int(b.get_attribute("data-channel")) for b in shown], order)
         driver.execute_script("window.sameDocument = true")
+
+        # Interlocked channels name each other; channel 1's auto-off counts down.
+        self.assertEqual([part(n, "interlock") for n in (6, 7, 8)], ["⇄ 7", "⇄ 6", ""])
+        # It moves by itself: between two events (channel 9 flips every 1.5 s) as well.
+        def countdown():
+            return driver.execute_script(
+                "return [document.querySelector(\"button[data-channel='1'] .timer\").textContent,"
+                " window.kestrelTimes.length]")
+
+        first = wait_for(lambda: (shown := countdown())[0] and shown, "channel 1's countdown", 30)
+
+        def moved():
+            nonlocal first
+            shown = countdown()
+            if shown[1] != first[1]:
+                first = shown
+            return shown[0] != first[0] and shown
+        later = wait_for(moved, "channel 1's countdown to move with no event", 30)
+        self.assertLess(seconds(later[0]), seconds(first[0]), (first, later))
+        self.assertEqual(part(16, "timer"), "", "a channel without a timer")
+
+        # The momentary channel is a push button: one click, green, then red by itself.
+        self.assertIn("momentary", classes(5))
+        driver.execute_script(WATCH_COLOURS, 5)
+        button(5).click()
+        colours = wait_for(lambda: len(c := driver.execute_script("return window.colours")) >= 3
+                           and c, "channel 5 to turn green, then red", 30)
+        self.assertEqual(colours, ["off", "on", "off"])
+        self.assertEqual(switches(board), [on(5), off(5)])
 
         # A click on channel 4: the on frame reaches the board, the button turns green.
         self.assertIn("off", classes(4))

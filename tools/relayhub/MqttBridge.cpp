@@ -1,6 +1,7 @@
 #include "MqttBridge.h"
 
 #include "Metrics.h"
+#include "PulseLength.h"
 
 #include <mosquitto.h>
 #include <nlohmann/json.hpp>
@@ -88,6 +89,10 @@ bool CMqttBridge::Start(std::string& error) {
             return false;
     }
 
+    {
+        std::lock_guard lock(m_mutex); // the rules announced on connect; a reload comes later
+        m_rules = m_hub.Rules();
+    }
     std::call_once(g_libraryInit, [] { mosquitto_lib_init(); });
     // A client id of libmosquitto's making, random per process: a fixed one (from the board
     // id, say) would be shared by two sites' hubs on one broker, and the broker lets only one
@@ -172,6 +177,13 @@ void CMqttBridge::StatusChanged(std::uint16_t channels, std::uint16_t changed) {
     PublishStates(changed);
 }
 
+void CMqttBridge::RulesChanged(const ChannelRules& rules) {
+    std::lock_guard lock(m_mutex);
+    m_rules = rules;
+    if (m_options.discovery)
+        PublishDiscovery();
+}
+
 void CMqttBridge::OnConnect(int result) {
     if (result != 0) {
         // mosquitto retries with its reconnect delay; one line until something changes.
@@ -184,7 +196,9 @@ void CMqttBridge::OnConnect(int result) {
     m_refusal = 0;
     const std::string setChannel = m_base + "/channel/+/set";
     const std::string setAll = m_base + "/all/set";
+    const std::string pulse = m_base + "/channel/+/pulse";
     mosquitto_subscribe(m_client, nullptr, setChannel.c_str(), 0);
+    mosquitto_subscribe(m_client, nullptr, pulse.c_str(), 0);
     mosquitto_subscribe(m_client, nullptr, setAll.c_str(), 0);
     if (m_options.discovery)
         mosquitto_subscribe(m_client, nullptr, HA_STATUS_TOPIC, 0);
@@ -225,7 +239,10 @@ void CMqttBridge::OnMessage(const mosquitto_message& message) {
         m_ignoredLog.Write("MQTT: ignored a retained command on " + topic);
         return;
     }
-    HandleSet(topic, payload);
+    if (const std::optional<int> channel = ChannelOf(topic, "pulse"))
+        HandlePulse(*channel, topic, payload);
+    else
+        HandleSet(topic, payload);
 }
 
 void CMqttBridge::HandleSet(const std::string& topic, const std::string& payload) {
@@ -237,13 +254,7 @@ void CMqttBridge::HandleSet(const std::string& topic, const std::string& payload
         else if (command == "OFF")
             frame = BuildRelayCommand(RELAY_CMD_SET_ALL, 0);
     } else {
-        const std::string head = m_base + "/channel/";
-        const std::string tail = "/set";
-        std::optional<int> channel;
-        if (topic.size() > head.size() + tail.size() && topic.starts_with(head) &&
-            topic.ends_with(tail))
-            channel =
-                ChannelNumber(topic.substr(head.size(), topic.size() - head.size() - tail.size()));
+        const std::optional<int> channel = ChannelOf(topic, "set");
         if (channel && command == "TOGGLE") {
             std::unique_lock lock(m_mutex);
             if (!m_boardUp) {
@@ -266,6 +277,26 @@ void CMqttBridge::HandleSet(const std::string& topic, const std::string& payload
     m_hub.SendCommand(*frame, SwitchSource::Mqtt, "MQTT " + topic);
 }
 
+void CMqttBridge::HandlePulse(int channel, const std::string& topic, const std::string& payload) {
+    const std::optional<int> ms = ParsePulseMs(payload);
+    if (!ms) {
+        m_ignoredLog.Write("MQTT: ignored \"" + payload.substr(0, 32) + "\" on " + topic + " (" +
+                           std::to_string(PULSE_MS_MIN) + " to " + std::to_string(PULSE_MS_MAX) +
+                           " ms)");
+        return;
+    }
+    m_hub.PulseChannel(channel, *ms, SwitchSource::Mqtt, "MQTT " + topic);
+}
+
+std::optional<int> CMqttBridge::ChannelOf(const std::string& topic, const std::string& leaf) const {
+    const std::string head = m_base + "/channel/";
+    const std::string tail = "/" + leaf;
+    if (topic.size() <= head.size() + tail.size() || !topic.starts_with(head) ||
+        !topic.ends_with(tail))
+        return std::nullopt;
+    return ChannelNumber(topic.substr(head.size(), topic.size() - head.size() - tail.size()));
+}
+
 void CMqttBridge::PublishAvailability() {
     Publish(m_base + "/availability", m_boardUp ? ONLINE : OFFLINE);
 }
@@ -279,22 +310,36 @@ void CMqttBridge::PublishStates(std::uint16_t which) {
 void CMqttBridge::PublishDiscovery() {
     const std::string& id = m_options.boardId;
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
-        const nlohmann::json config = {
-            {"name", m_captions[n - 1]},
-            {"unique_id", id + "_" + std::to_string(n)},
+        const ChannelRule& rule = m_rules.Channel(n);
+        const std::string object = id + "_" + std::to_string(n);
+        nlohmann::json config = {
+            {"name", rule.name.empty() ? m_captions[n - 1] : rule.name},
+            {"unique_id", object},
             {"command_topic", ChannelTopic(n, "set")},
-            {"state_topic", ChannelTopic(n, "state")},
             {"availability_topic", m_base + "/availability"},
-            {"payload_on", "ON"},
-            {"payload_off", "OFF"},
-            {"state_on", "ON"},
-            {"state_off", "OFF"},
             {"payload_available", ONLINE},
             {"payload_not_available", OFFLINE},
-            {"optimistic", false},
             {"device", {{"identifiers", {id}}, {"name", id}}},
         };
-        Publish("homeassistant/switch/" + id + "_" + std::to_string(n) + "/config",
+        // A momentary channel is pressed, not switched: its ON is followed by the hub's OFF.
+        const bool momentary = rule.pulseMs > 0;
+        if (momentary) {
+            config["payload_press"] = "ON";
+        } else {
+            config.update({{"state_topic", ChannelTopic(n, "state")},
+                           {"payload_on", "ON"},
+                           {"payload_off", "OFF"},
+                           {"state_on", "ON"},
+                           {"state_off", "OFF"},
+                           {"optimistic", false}});
+        }
+        // The other kind's config is cleared, so that Home Assistant never keeps both after
+        // a reload or a restart with other rules (clearing one it never had is harmless).
+        Publish("homeassistant/" + std::string(momentary ? "switch" : "button") + "/" + object +
+                    "/config",
+                "");
+        Publish("homeassistant/" + std::string(momentary ? "button" : "switch") + "/" + object +
+                    "/config",
                 config.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     }
 }

@@ -1,5 +1,6 @@
-// The board on an MQTT broker: one switch per channel, Home Assistant discovery, and an
-// availability topic that says online only while both the broker and the board are up.
+// The board on an MQTT broker: one switch per channel (a button for a momentary one), Home
+// Assistant discovery, and an availability topic that says online only while both the
+// broker and the board are up.
 #pragma once
 
 #include "Captions.h"
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 struct mosquitto;
@@ -33,6 +35,8 @@ class CMqttBridge : public CHubPart {
     void BoardUp(std::uint16_t channels) override;
     void BoardDown() override;
     void StatusChanged(std::uint16_t channels, std::uint16_t changed) override;
+    // Names and momentary channels may have changed: discovery is published again.
+    void RulesChanged(const ChannelRules& rules) override;
 
   private:
     // On mosquitto's thread.
@@ -41,6 +45,9 @@ class CMqttBridge : public CHubPart {
     void OnMessage(const mosquitto_message& message);
 
     void HandleSet(const std::string& topic, const std::string& payload);
+    void HandlePulse(int channel, const std::string& topic, const std::string& payload);
+    // The channel of <base>/channel/<n>/<leaf>, when topic is one.
+    std::optional<int> ChannelOf(const std::string& topic, const std::string& leaf) const;
 
     // With m_mutex held, so that what the hub's thread and mosquitto's thread publish
     // cannot overtake each other.
@@ -65,4 +72,5 @@ class CMqttBridge : public CHubPart {
     bool m_boardUp = false;
     bool m_stopping = false;
     std::uint16_t m_channels = 0; // as the board last reported them, valid while m_boardUp
+    ChannelRules m_rules;         // names and momentary channels for discovery
 };

@@ -3,12 +3,15 @@
 #include "HubOptions.h"
 #include "Log.h"
 #include "Metrics.h"
+#include "PulseLength.h"
 #include "WebAssets.h"
 #include "WebServer.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
 #include <cctype>
 #include <condition_variable>
@@ -18,6 +21,8 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -38,6 +43,10 @@ constexpr int kTimeoutSeconds = 5;
 constexpr auto kStreamHeartbeat = std::chrono::seconds(10);
 // Events a slow listener may be behind before it gets the current state instead.
 constexpr std::size_t kEventsKept = 64;
+// How often the timers are compared while someone listens: the hub tells its listeners of
+// the board, not of its timers, which also change with no change of the board (a pulse
+// restarted, or given to a channel already on).
+constexpr auto kTimerWatch = std::chrono::milliseconds(100);
 
 json StatusJson(bool connected, std::uint16_t channels) {
     json list = json::array();
@@ -46,6 +55,45 @@ json StatusJson(bool connected, std::uint16_t channels) {
     char mask[8];
     std::snprintf(mask, sizeof mask, "0x%04X", channels);
     return {{"connected", connected}, {"channels", list}, {"mask", mask}};
+}
+
+// Each channel's rules as relayhub.toml gives them; null for a rule not set.
+json RulesJson(const ChannelRules& rules) {
+    const auto orNull = [](int value) { return value > 0 ? json(value) : json(nullptr); };
+    json list = json::array();
+    for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
+        const ChannelRule& rule = rules.Channel(n);
+        json group = nullptr;
+        if (rule.interlock >= 0) {
+            group = json::array();
+            const std::uint16_t members =
+                rules.interlocks[static_cast<std::size_t>(rule.interlock)].channels;
+            for (int other = 1; other <= RELAY_CHANNEL_COUNT; ++other)
+                if (members >> (other - 1) & 1)
+                    group.push_back(other);
+        }
+        list.push_back({{"name", rule.name.empty() ? json(nullptr) : json(rule.name)},
+                        {"pulse_ms", orNull(rule.pulseMs)},
+                        {"max_on_s", orNull(rule.maxOnS)},
+                        {"power_on", PowerOnName(rule.powerOn)},
+                        {"interlock", group}});
+    }
+    return list;
+}
+
+// Per channel, the milliseconds until its running timer switches it off (rounded up, so a
+// running timer never reads 0 early), null for none.
+json TimersJson(const BoardSnapshot& board) {
+    const auto now = Clock::now();
+    json list = json::array();
+    for (const Clock::time_point offAt : board.offAt) {
+        if (offAt == Clock::time_point::max())
+            list.push_back(nullptr);
+        else
+            list.push_back(std::max<std::int64_t>(
+                std::chrono::ceil<std::chrono::milliseconds>(offAt - now).count(), 0));
+    }
+    return list;
 }
 
 std::string Dump(const json& value) {
@@ -120,6 +168,23 @@ bool SameOrigin(const std::string& origin, const std::string& host, bool httpsOn
 
 enum class Outcome { Confirmed, NotConfirmed, Down };
 
+// "1".."16" from a path, 0 for anything else.
+int ChannelOfPath(const std::string& number) {
+    const bool digits = !number.empty() && number.size() <= 2 &&
+                        std::all_of(number.begin(), number.end(),
+                                    [](unsigned char c) { return std::isdigit(c) != 0; });
+    const int channel = digits ? std::stoi(number) : 0;
+    return channel >= 1 && channel <= RELAY_CHANNEL_COUNT ? channel : 0;
+}
+
+// What the event streams are told; written out with the rules and timers of that moment.
+struct Event {
+    std::uint64_t number;
+    const char* type;
+    bool connected;
+    std::uint16_t channels;
+};
+
 } // namespace
 
 struct CWebPanel::State {
@@ -133,6 +198,7 @@ struct CWebPanel::State {
 
     std::string token;
     web::Server server;
+    std::thread timerWatch;
     CRateLimitedLog refusals;
 
     // The board as the hub's events told it, and the events for the streams.
@@ -140,10 +206,11 @@ struct CWebPanel::State {
     std::condition_variable eventAdded;
     bool connected = false;
     std::uint16_t channels = 0;
-    std::deque<std::pair<std::uint64_t, std::string>> events; // number, text on the wire
+    std::deque<Event> events;
     std::uint64_t nextEvent = 1;
     int listeners = 0;
     bool stopping = false;
+    std::array<Clock::time_point, RELAY_CHANNEL_COUNT> timersTold = BoardSnapshot().offAt;
 
     State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions,
           web::Certificate certificate)
@@ -154,21 +221,44 @@ struct CWebPanel::State {
     json Status(const BoardSnapshot& board) const {
         json status = StatusJson(board.up, board.channels);
         status["captions"] = captions;
+        status["rules"] = RulesJson(hub.Rules());
+        status["timer_ms"] = TimersJson(board);
         return status;
     }
 
-    // The board's down event keeps the channels last seen.
-    void Publish(const char* type, bool up, std::optional<std::uint16_t> now) {
+    // The board's down event keeps the channels last seen, a reload's event both.
+    void Publish(const char* type, std::optional<bool> up, std::optional<std::uint16_t> now) {
         {
             std::lock_guard lock(mutex);
-            connected = up;
+            connected = up.value_or(connected);
             channels = now.value_or(channels);
-            events.emplace_back(nextEvent++, std::string("event: ") + type + "\ndata: " +
-                                                 Dump(StatusJson(up, channels)) + "\n\n");
-            if (events.size() > kEventsKept)
-                events.pop_front();
+            AddEvent(type);
         }
         eventAdded.notify_all();
+    }
+
+    // With mutex held.
+    void AddEvent(const char* type) {
+        events.push_back({nextEvent++, type, connected, channels});
+        if (events.size() > kEventsKept)
+            events.pop_front();
+    }
+
+    // A "timers" event whenever the hub's timers differ from when the streams last heard.
+    void WatchTimers() {
+        std::unique_lock lock(mutex);
+        while (!eventAdded.wait_for(lock, kTimerWatch, [this] { return stopping; })) {
+            if (listeners == 0)
+                continue;
+            lock.unlock();
+            const auto offAt = hub.Snapshot().offAt;
+            lock.lock();
+            if (offAt != timersTold) {
+                timersTold = offAt;
+                AddEvent("timers");
+                eventAdded.notify_all();
+            }
+        }
     }
 
     // 0 when the request may go on, else the status to refuse it with.
@@ -202,7 +292,8 @@ struct CWebPanel::State {
 
     // Writes what the listener has not seen yet; waits for it first when there is nothing.
     bool Stream(std::uint64_t& next, web::DataSink& sink) {
-        std::string out;
+        std::string out = next == 0 ? "retry: 2000\n" : "";
+        std::vector<Event> unseen;
         {
             std::unique_lock lock(mutex);
             if (next != 0)
@@ -212,19 +303,29 @@ struct CWebPanel::State {
                 sink.done();
                 return true;
             }
-            if (next == 0 || (nextEvent > next && events.front().first > next)) {
+            if (next == 0 || (nextEvent > next && events.front().number > next)) {
                 // A new listener, or one too far behind: the state as it is now.
-                out = (next == 0 ? "retry: 2000\n" : "") + std::string("event: snapshot\ndata: ") +
-                      Dump(StatusJson(connected, channels)) + "\n\n";
-            } else if (nextEvent == next) {
-                out = ": still here\n\n";
+                unseen.push_back({0, "snapshot", connected, channels});
             } else {
-                for (const auto& [number, text] : events) {
-                    if (number >= next)
-                        out += text;
+                for (const Event& event : events) {
+                    if (event.number >= next)
+                        unseen.push_back(event);
                 }
             }
             next = nextEvent;
+        }
+        if (unseen.empty())
+            out += ": still here\n\n";
+        if (!unseen.empty()) {
+            // Asked for outside our lock, so that the hub's is never taken under it.
+            const json rules = RulesJson(hub.Rules());
+            const json timers = TimersJson(hub.Snapshot());
+            for (const Event& event : unseen) {
+                json status = StatusJson(event.connected, event.channels);
+                status["rules"] = rules;
+                status["timer_ms"] = timers;
+                out += std::string("event: ") + event.type + "\ndata: " + Dump(status) + "\n\n";
+            }
         }
         return sink.write(out.data(), out.size());
     }
@@ -272,6 +373,20 @@ struct CWebPanel::State {
         }
         if (!hub.SendCommand(frame, SwitchSource::Web, "web " + req.remote_addr))
             return Refuse(res, 503, "the board is not connected");
+        Answer(res, seen, mask, target);
+    }
+
+    // Pulses the channel and answers once the board has confirmed the on, or has not.
+    void Pulse(const web::Request& req, web::Response& res, int channel, int ms) {
+        BoardSnapshot seen = hub.Snapshot();
+        if (!seen.up || !hub.PulseChannel(channel, ms, SwitchSource::Web, "web " + req.remote_addr))
+            return Refuse(res, 503, "the board is not connected");
+        const auto mask = static_cast<std::uint16_t>(1u << (channel - 1));
+        Answer(res, seen, mask, mask);
+    }
+
+    void Answer(web::Response& res, BoardSnapshot& seen, std::uint16_t mask,
+                std::uint16_t target) const {
         switch (Confirm(seen, mask, target)) {
         case Outcome::Confirmed:
             return Reply(res, 200, Status(seen));
@@ -326,12 +441,8 @@ struct CWebPanel::State {
         });
 
         server.Post(R"(/api/channel/([^/]*))", [this](const web::Request& req, web::Response& res) {
-            const std::string number = req.matches[1];
-            const bool digits = !number.empty() && number.size() <= 2 &&
-                                std::all_of(number.begin(), number.end(),
-                                            [](unsigned char c) { return std::isdigit(c) != 0; });
-            const int channel = digits ? std::stoi(number) : 0;
-            if (channel < 1 || channel > RELAY_CHANNEL_COUNT)
+            const int channel = ChannelOfPath(req.matches[1]);
+            if (channel == 0)
                 return Refuse(res, 400, "channels are 1 to 16");
             const std::string body = Lowered(req.body);
             if (body != "on" && body != "off" && body != "toggle")
@@ -340,6 +451,26 @@ struct CWebPanel::State {
             Switch(req, res, mask,
                    body == "toggle" ? std::nullopt : std::optional<bool>(body == "on"));
         });
+
+        server.Post(
+            R"(/api/channel/([^/]*)/pulse)", [this](const web::Request& req, web::Response& res) {
+                const int channel = ChannelOfPath(req.matches[1]);
+                if (channel == 0)
+                    return Refuse(res, 400, "channels are 1 to 16");
+                const std::string body = Lowered(req.body);
+                const int configured = hub.Rules().Channel(channel).pulseMs;
+                if (body.empty() && configured == 0)
+                    return Refuse(res, 400,
+                                  "channel " + std::to_string(channel) +
+                                      " has no pulse_ms: the body is the milliseconds to pulse");
+                const std::optional<int> ms = body.empty() ? configured : ParsePulseMs(body);
+                if (!ms)
+                    return Refuse(res, 400,
+                                  "the body is the milliseconds, " + std::to_string(PULSE_MS_MIN) +
+                                      " to " + std::to_string(PULSE_MS_MAX) +
+                                      ", or empty for the channel's pulse_ms");
+                Pulse(req, res, channel, *ms);
+            });
 
         server.Post("/api/all", [this](const web::Request& req, web::Response& res) {
             const std::string body = Lowered(req.body);
@@ -416,6 +547,7 @@ bool CWebPanel::Start(std::string& error) {
                 ": " + why;
         return false;
     }
+    s.timerWatch = std::thread([&s] { s.WatchTimers(); });
     const bool https = !s.certificate.certPem.empty();
     HubLog(std::string("web panel on ") + (https ? "https" : "http") + "://" + s.host + ":" +
            std::to_string(s.server.Port()) + "/ (switching " +
@@ -431,6 +563,8 @@ void CWebPanel::Stop() {
     }
     s.eventAdded.notify_all();
     s.server.Stop();
+    if (s.timerWatch.joinable())
+        s.timerWatch.join();
 }
 
 void CWebPanel::BoardUp(std::uint16_t channels) {
@@ -443,6 +577,10 @@ void CWebPanel::BoardDown() {
 
 void CWebPanel::StatusChanged(std::uint16_t channels, std::uint16_t) {
     m_state->Publish("status", true, channels);
+}
+
+void CWebPanel::RulesChanged(const ChannelRules&) {
+    m_state->Publish("rules", std::nullopt, std::nullopt);
 }
 
 namespace {

@@ -30,6 +30,8 @@ class CWebPanel : public CHubPart {
     void BoardUp(std::uint16_t channels) override;
     void BoardDown() override;
     void StatusChanged(std::uint16_t channels, std::uint16_t changed) override;
+    // The streams hear of the new rules (names, momentary channels) at once.
+    void RulesChanged(const ChannelRules& rules) override;
 
   private:
     struct State;

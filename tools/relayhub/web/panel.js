@@ -46,11 +46,16 @@
   const message = document.getElementById("message");
   const allButtons = [...document.querySelectorAll("[data-all]")];
   const buttons = [];
+  let captions = [];
   let connected = false;
+  // Per channel, when (performance.now()) its running timer switches it off, else null.
+  let offAt = [];
+  let ticker = 0;
   // For the bench: when each event arrived, when its colours were set and when painted.
   const times = (window.kestrelTimes = []);
 
-  function build(captions) {
+  function build(status) {
+    captions = status.captions;
     // As the panel lays them out: 1 to 8 down the left column, 16 to 9 down the right.
     for (let row = 1; row <= 8; ++row) {
       for (const n of [row, 17 - row]) {
@@ -58,8 +63,12 @@
         button.type = "button";
         button.className = "channel unknown";
         button.dataset.channel = n;
-        button.textContent = captions[n - 1];
-        button.addEventListener("click", () => switchChannel(n));
+        for (const part of ["caption", "interlock", "timer"]) {
+          const span = document.createElement("span");
+          span.className = part;
+          button.append(span);
+        }
+        button.addEventListener("click", () => press(n));
         buttons[n - 1] = button;
         channelBox.append(button);
       }
@@ -84,6 +93,48 @@
       button.disabled = !connected;
     });
     allButtons.forEach((button) => (button.disabled = !connected));
+    showRules(status.rules);
+    showTimers(status.timer_ms);
+  }
+
+  function part(n, name) {
+    return buttons[n - 1].querySelector("." + name);
+  }
+
+  // A name from the hub's rules overrides the caption; interlocked channels name the others.
+  function showRules(rules) {
+    rules.forEach((rule, i) => {
+      part(i + 1, "caption").textContent = rule.name ?? captions[i];
+      buttons[i].classList.toggle("momentary", rule.pulse_ms !== null);
+      const others = (rule.interlock || []).filter((n) => n !== i + 1);
+      part(i + 1, "interlock").textContent = others.length ? "⇄ " + others.join(" ") : "";
+    });
+  }
+
+  function showTimers(timers) {
+    const now = performance.now();
+    offAt = timers.map((ms) => (ms === null ? null : now + ms));
+    clearInterval(ticker);
+    ticker = offAt.some((at) => at !== null) ? setInterval(tick, 100) : 0;
+    tick();
+  }
+
+  function tick() {
+    const now = performance.now();
+    offAt.forEach((at, i) => {
+      part(i + 1, "timer").textContent =
+        connected && at !== null ? "◷ " + timeLeft(Math.max(at - now, 0)) : "";
+    });
+  }
+
+  // Tenths of a second below a minute (a pulse), else m:ss or h:mm:ss (an auto-off).
+  function timeLeft(ms) {
+    if (ms < 60000) return (Math.ceil(ms / 100) / 10).toFixed(1) + " s";
+    const seconds = Math.ceil(ms / 1000);
+    const two = (n) => String(n).padStart(2, "0");
+    const minutes = Math.floor(seconds / 60);
+    return (minutes >= 60 ? Math.floor(minutes / 60) + ":" + two(minutes % 60) : minutes) + ":" +
+      two(seconds % 60);
   }
 
   function hubLost() {
@@ -95,6 +146,7 @@
       button.disabled = true;
     });
     allButtons.forEach((button) => (button.disabled = true));
+    tick();
   }
 
   function onEvent(event) {
@@ -109,7 +161,8 @@
 
   function listen() {
     const events = new EventSource("api/events");
-    for (const type of ["snapshot", "status", "up", "down"]) events.addEventListener(type, onEvent);
+    for (const type of ["snapshot", "status", "up", "down", "rules", "timers"])
+      events.addEventListener(type, onEvent);
     events.onerror = () => {
       hubLost();
       // The browser retries by itself unless the hub refused the stream (listener cap).
@@ -154,18 +207,20 @@
     }
   }
 
-  // As the panel does: the other way from the state shown, which is the board's.
-  function switchChannel(n) {
+  // A momentary channel is pulsed for its pulse_ms; any other switched as the panel does:
+  // the other way from the state shown, which is the board's.
+  function press(n) {
     const button = buttons[n - 1];
-    send(`api/channel/${n}`, button.classList.contains("on") ? "off" : "on", [button],
-      button.textContent);
+    const what = part(n, "caption").textContent;
+    if (button.classList.contains("momentary")) send(`api/channel/${n}/pulse`, "", [button], what);
+    else send(`api/channel/${n}`, button.classList.contains("on") ? "off" : "on", [button], what);
   }
 
   async function start() {
     try {
       const reply = await fetch("api/status");
       const status = await reply.json();
-      build(status.captions);
+      build(status);
       show(status);
       listen();
     } catch (error) {
