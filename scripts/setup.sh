@@ -9,6 +9,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei
   netcat-openbsd procps python3
   pkg-config libmosquitto-dev nlohmann-json3-dev libcpp-httplib-dev mosquitto mosquitto-clients
+  libssl-dev openssl
   chromium chromium-driver python3-selenium
 )
 
