@@ -65,12 +65,14 @@ class Broker:
                                check=True, timeout=30, capture_output=True)
             self.users = ["allow_anonymous false", f"password_file {passwords}"]
         self.config = os.path.join(directory, f"mosquitto-{self.port}.conf")
+        self.log = os.path.join(directory, f"mosquitto-{self.port}.log")
         self.configure(tls)
         self.start()
 
     def configure(self, tls):
         """The listener's TLS from the next start on."""
         config = [f"listener {self.port} 127.0.0.1", "persistence false", "user root",
+                  f"log_dest file {self.log}", "log_type notice",
                   *(self.users or ["allow_anonymous true"]), *(tls.config() if tls else [])]
         with open(self.config, "w", encoding="ascii") as file:
             file.write("\n".join(config) + "\n")
@@ -81,6 +83,11 @@ class Broker:
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         wait_for(self.accepts, f"mosquitto on port {self.port}", timeout=30)
+
+    def connections(self):
+        """How many connections it has taken, its own test of accepts included."""
+        with open(self.log, encoding="utf-8", errors="replace") as log:
+            return log.read().count("New connection from")
 
     def accepts(self):
         with socket.socket() as s:
