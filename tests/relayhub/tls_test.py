@@ -141,9 +141,9 @@ class TlsTest(HubTestCase):
                         [PROGRAMS["relayhub"], "--board", f"127.0.0.1:{port(board)}", "--listen",
                          "127.0.0.1:0", "--mqtt", f"127.0.0.1:{port(broker)}", *options],
                         capture_output=True, text=True, timeout=30, check=False)
+                    self.assertEqual(dialled(board) + dialled(broker), 0, result.stderr)
                     self.assertEqual(result.returncode, 1, result.stderr)
                     self.assertRegex(result.stderr, f"^relayhub: {option}[ :]")
-                    self.assertEqual(dialled(board) + dialled(broker), 0, result.stderr)
         result = subprocess.run([PROGRAMS["relayhub"], "--mqtt-tls"], capture_output=True,
                                 text=True, timeout=30, check=False)
         self.assertEqual((result.returncode, result.stderr),
