@@ -3,7 +3,8 @@
 # tables. hub: added latency against a direct connection, idle CPU and memory (about a
 # minute, 30 s of it the idle measurement, BENCH_IDLE_SECONDS sets it). web: board to the
 # page's colour in headless Chromium (50 changes) and memory with 32 event listeners
-# (about half a minute). Both without an argument.
+# (about half a minute). mqtt: a status frame to an MQTT subscriber, plain against TLS,
+# and the memory of a hub with TLS (about half a minute). All without an argument.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,10 +15,13 @@ native="$root/build/bench-native"
 cmake --preset native -B "$native" -DKESTREL_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$native" --target relayhub boardsim -j2 >/dev/null
 programs=(--relayhub "$native/tools/relayhub/relayhub" --boardsim "$native/tools/boardsim/boardsim")
-if [ "$which" != web ]; then
+if [ "$which" = all ] || [ "$which" = hub ]; then
   python3 bench/hub_bench.py "${programs[@]}"
 fi
-if [ "$which" != hub ]; then
+if [ "$which" = all ] || [ "$which" = mqtt ]; then
+  python3 bench/mqtt_bench.py --relayhub "$native/tools/relayhub/relayhub"
+fi
+if [ "$which" = all ] || [ "$which" = web ]; then
   # Debian's python3: it has python3-selenium.
   /usr/bin/python3 bench/web_bench.py "${programs[@]}"
 fi
