@@ -137,3 +137,12 @@ def make_certs(directory):
             os.chmod(path, 0o644)
     os.chmod(certs.client.key, 0o600)
     return certs
+
+
+if __name__ == "__main__":
+    import sys
+    if len(sys.argv) != 2:
+        sys.exit("usage: certs.py DIRECTORY  (makes DIRECTORY/certs)")
+    os.makedirs(sys.argv[1], exist_ok=True)
+    for name, value in vars(make_certs(sys.argv[1])).items():
+        print(f"{name}: {value}")
