@@ -21,7 +21,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "relayhub"))
-from hub_bench import connect, drain, percentile, read_exactly  # noqa: E402
+from hub_bench import drain, percentile, read_exactly  # noqa: E402
 from certs import make_certs  # noqa: E402
 from panel_driver import frame, wait_for  # noqa: E402  (on the path through hub_bench)
 

@@ -213,6 +213,7 @@ void CMqttBridge::Run() {
 }
 
 void CMqttBridge::ConnectFailed() {
+    // Bounded: beyond the square root of the maximum, the delay is the maximum anyway.
     m_failures = std::min(m_failures + 1, RECONNECT_MAX_SECONDS);
     // Some failures (an alert that ends the connection) reach libmosquitto's log as
     // nothing but a lost connection; OpenSSL still has the reason on this thread.
@@ -289,7 +290,7 @@ void CMqttBridge::OnLog(int level, const char* text) {
 
 void CMqttBridge::OnConnect(int result) {
     if (result != 0) {
-        // mosquitto retries with its reconnect delay; one line until something changes.
+        // Tried again after the backoff; one line until something changes.
         if (result != m_refusal)
             HubLog("MQTT broker " + m_where + " refused the connection (" +
                    mosquitto_connack_string(result) + "); retrying");
