@@ -5,8 +5,9 @@
 # page's colour in headless Chromium (50 changes) and memory with 32 event listeners
 # (about half a minute). metrics: a scrape of /metrics with 16 clients connected (a few
 # seconds). rules: the channel rules' timing at boardsim's log (20 pulses, 20 interlock
-# changeovers) and memory with every channel given rules (about 20 s). All four without an
-# argument.
+# changeovers) and memory with every channel given rules (about 20 s). mqtt: a status frame
+# to an MQTT subscriber, plain against TLS, and the memory of a hub with TLS (about half a
+# minute). All of them without an argument.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -22,6 +23,9 @@ if [ "$which" = all ] || [ "$which" = hub ]; then
 fi
 if [ "$which" = all ] || [ "$which" = rules ]; then
   python3 bench/rules_bench.py "${programs[@]}"
+fi
+if [ "$which" = all ] || [ "$which" = mqtt ]; then
+  python3 bench/mqtt_bench.py --relayhub "$native/tools/relayhub/relayhub"
 fi
 if [ "$which" = all ] || [ "$which" = web ]; then
   # Debian's python3: it has python3-selenium.

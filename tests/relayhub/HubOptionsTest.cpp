@@ -48,6 +48,19 @@ TEST(HubOptionsTest, AcceptedLines) {
          "127.0.0.1:1884",
          "board_127_0_0_1_6000",
          "0.0.0.0:80"},
+        // TLS moves the default port, not a given one.
+        {{"--board", "127.0.0.1:6000", "--mqtt", "broker.example", "--mqtt-tls"},
+         "127.0.0.1:6000",
+         "127.0.0.1:6001",
+         "broker.example:8883",
+         "board_127_0_0_1_6000",
+         "-"},
+        {{"--board", "127.0.0.1:6000", "--mqtt-tls", "--mqtt", "broker.example:1883"},
+         "127.0.0.1:6000",
+         "127.0.0.1:6001",
+         "broker.example:1883",
+         "board_127_0_0_1_6000",
+         "-"},
     };
     for (const auto& row : rows) {
         HubOptions options;

@@ -6,6 +6,7 @@ import random
 import socket
 import subprocess
 import threading
+from dataclasses import dataclass
 
 from panel_driver import wait_for
 
@@ -26,35 +27,67 @@ def free_port():
                     "a free port")
 
 
-class Broker:
-    """mosquitto on 127.0.0.1, anonymous or with the users {name: password}; no
-    persistence, so a restart forgets every retained message."""
+@dataclass(frozen=True)
+class TlsListener:
+    """The broker's certificate (a certs.Pair) and the CA file that the test's own clients
+    trust; with client (a Pair) the broker wants a client certificate signed by ca, and the
+    test's clients show that one."""
+    ca: str
+    server: object
+    client: object = None
 
-    def __init__(self, directory, users=None):
+    def config(self):
+        return [f"cafile {self.ca}", f"certfile {self.server.cert}",
+                f"keyfile {self.server.key}",
+                f"require_certificate {'true' if self.client else 'false'}"]
+
+    def client_options(self):
+        mine = ["--cert", self.client.cert, "--key", self.client.key] if self.client else []
+        return ["--cafile", self.ca, *mine]
+
+
+class Broker:
+    """mosquitto on 127.0.0.1, anonymous or with the users {name: password}, over TLS
+    with tls (a TlsListener); no persistence, so a restart forgets every retained
+    message."""
+
+    def __init__(self, directory, users=None, tls=None):
         self.port = free_port()
         # the test's own clients log in as the first user
         self.login = ["-u", *next(iter(users.items()))] if users else []
         self.login[2:2] = ["-P"] if users else []
-        config = [f"listener {self.port} 127.0.0.1", "persistence false", "user root"]
+        self.users = []
         if users:
             passwords = os.path.join(directory, f"mosquitto-{self.port}.passwd")
             open(passwords, "w", encoding="ascii").close()
             for name, password in users.items():
                 subprocess.run(["mosquitto_passwd", "-b", passwords, name, password],
                                check=True, timeout=30, capture_output=True)
-            config += ["allow_anonymous false", f"password_file {passwords}"]
-        else:
-            config += ["allow_anonymous true"]
+            self.users = ["allow_anonymous false", f"password_file {passwords}"]
         self.config = os.path.join(directory, f"mosquitto-{self.port}.conf")
+        self.log = os.path.join(directory, f"mosquitto-{self.port}.log")
+        self.configure(tls)
+        self.start()
+
+    def configure(self, tls):
+        """The listener's TLS from the next start on."""
+        config = [f"listener {self.port} 127.0.0.1", "persistence false", "user root",
+                  f"log_dest file {self.log}", "log_type notice",
+                  *(self.users or ["allow_anonymous true"]), *(tls.config() if tls else [])]
         with open(self.config, "w", encoding="ascii") as file:
             file.write("\n".join(config) + "\n")
-        self.start()
+        self.options = [*self.login, *(tls.client_options() if tls else [])]
 
     def start(self):
         self.process = subprocess.Popen(["mosquitto", "-c", self.config],
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         wait_for(self.accepts, f"mosquitto on port {self.port}", timeout=30)
+
+    def connections(self):
+        """How many connections it has taken, its own test of accepts included."""
+        with open(self.log, encoding="utf-8", errors="replace") as log:
+            return log.read().count("New connection from")
 
     def accepts(self):
         with socket.socket() as s:
@@ -68,15 +101,16 @@ class Broker:
     def publish(self, topic, payload, retain=False):
         message = ["-m", payload] if payload else ["-n"]
         subprocess.run(["mosquitto_pub", "-h", "127.0.0.1", "-p", str(self.port), "-t", topic,
-                        *self.login, *message, *(["-r"] if retain else [])], check=True, timeout=30)
+                        *self.options, *message, *(["-r"] if retain else [])], check=True,
+                       timeout=30)
 
     def subscribe(self, *topics):
-        return Subscriber(self.port, topics, *self.login)
+        return Subscriber(self.port, topics, *self.options)
 
     def retained(self, topic, count):
         """{topic: payload} of the first count retained messages under topic."""
-        reader = Subscriber(self.port, [topic], *self.login, "--retained-only", "-C", str(count),
-                            "-W", "30")
+        reader = Subscriber(self.port, [topic], *self.options, "--retained-only", "-C",
+                            str(count), "-W", "30")
         return {t: p for _, t, p in reader.wait_exit()}
 
 

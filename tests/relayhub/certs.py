@@ -4,6 +4,7 @@ make_certs(directory) writes, under directory/certs:
   ca                 the CA that signs everything below but other_*
   server             localhost and 127.0.0.1 (subjectAltName), valid now
   client             a client certificate (clientAuth), key readable by its owner only
+  locked_client_key  the client's key with the passphrase "kestrel"
   expired            localhost and 127.0.0.1, valid only in the past
   wrong_host         signed by ca, but for other.invalid only
   other_ca           a second CA
@@ -37,6 +38,7 @@ class Certs:
     wrong_host: Pair
     other_ca: Pair
     other_server: Pair
+    locked_client_key: str
 
 
 def openssl(*arguments, cwd=None):
@@ -124,7 +126,10 @@ def make_certs(directory):
         expired=maker.expired("expired", ca),
         wrong_host=maker.signed("wrong-host", ca, "other.invalid",
                                 "subjectAltName=DNS:other.invalid"),
-        other_server=maker.signed("other-server", other_ca))
+        other_server=maker.signed("other-server", other_ca),
+        locked_client_key=maker.path("client-locked.key"))
+    openssl("pkey", "-in", certs.client.key, "-aes256", "-passout", "pass:kestrel",
+            "-out", certs.locked_client_key)
     for parent in (directory, where):
         os.chmod(parent, 0o755)
     for name in os.listdir(where):
@@ -132,3 +137,12 @@ def make_certs(directory):
             os.chmod(path, 0o644)
     os.chmod(certs.client.key, 0o600)
     return certs
+
+
+if __name__ == "__main__":
+    import sys
+    if len(sys.argv) != 2:
+        sys.exit("usage: certs.py DIRECTORY  (makes DIRECTORY/certs)")
+    os.makedirs(sys.argv[1], exist_ok=True)
+    for name, value in vars(make_certs(sys.argv[1])).items():
+        print(f"{name}: {value}")

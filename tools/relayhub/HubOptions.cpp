@@ -3,12 +3,18 @@
 #include "BoardAddress.h"
 #include "SettingsNames.h"
 
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string_view>
 
 namespace {
@@ -21,6 +27,10 @@ constexpr std::string_view kValueOptions[] = {"--board",
                                               "--mqtt",
                                               "--mqtt-user",
                                               "--mqtt-password-file",
+                                              "--mqtt-ca",
+                                              "--mqtt-ca-dir",
+                                              "--mqtt-cert",
+                                              "--mqtt-key",
                                               "--board-id",
                                               "--topic-prefix",
                                               "--http",
@@ -94,6 +104,93 @@ bool Readable(const std::string& path) {
     return std::ifstream(path).good();
 }
 
+constexpr const char* SYSTEM_CA_DIR = "/etc/ssl/certs";
+constexpr std::uint16_t MQTT_PORT = 1883;
+constexpr std::uint16_t MQTT_TLS_PORT = 8883;
+
+using Bio = std::unique_ptr<BIO, decltype(&BIO_free)>;
+using Certificate = std::unique_ptr<X509, decltype(&X509_free)>;
+using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+
+bool IsDirectory(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+// The file opened for OpenSSL, or null with why not in error.
+Bio OpenPem(const std::string& path, std::string& error) {
+    errno = IsDirectory(path) ? EISDIR : 0;
+    Bio bio(errno ? nullptr : BIO_new_file(path.c_str(), "r"), BIO_free);
+    if (!bio)
+        error =
+            "cannot read " + path + (errno ? std::string(" (") + std::strerror(errno) + ")" : "");
+    return bio;
+}
+
+// The first certificate of a PEM file, or null with why not in error.
+Certificate ReadCertificate(const std::string& path, std::string& error) {
+    Bio bio = OpenPem(path, error);
+    Certificate certificate(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr,
+                            X509_free);
+    if (bio && !certificate)
+        error = path + " holds no PEM certificate";
+    return certificate;
+}
+
+// A key with a passphrase is refused rather than asked for: the hub has no terminal.
+Key ReadKey(const std::string& path, std::string& error) {
+    Bio bio = OpenPem(path, error);
+    auto noPassphrase = [](char*, int, int, void*) { return -1; };
+    Key key(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, noPassphrase, nullptr) : nullptr,
+            EVP_PKEY_free);
+    if (bio && !key)
+        error = path + " holds no PEM private key without a passphrase";
+    return key;
+}
+
+// What libmosquitto would only find out when it connects, said at start instead.
+bool CheckMqttTls(HubOptions& options, std::string& error) {
+    if (!options.mqttCaFile.empty() && !options.mqttCaDir.empty()) {
+        error = "--mqtt-ca and --mqtt-ca-dir: give one of them";
+        return false;
+    }
+    if (options.mqttCertFile.empty() != options.mqttKeyFile.empty()) {
+        error = options.mqttKeyFile.empty() ? "--mqtt-cert needs --mqtt-key"
+                                            : "--mqtt-key needs --mqtt-cert";
+        return false;
+    }
+    if (!options.mqttCaFile.empty() && !ReadCertificate(options.mqttCaFile, error)) {
+        error = "--mqtt-ca: " + error;
+        return false;
+    }
+    if (options.mqttCaFile.empty() && options.mqttCaDir.empty()) {
+        options.mqttCaDir = SYSTEM_CA_DIR;
+        if (!IsDirectory(options.mqttCaDir)) {
+            error =
+                std::string("--mqtt-tls: no --mqtt-ca or --mqtt-ca-dir, and no ") + SYSTEM_CA_DIR;
+            return false;
+        }
+    }
+    if (options.mqttCertFile.empty())
+        return true;
+    const Certificate certificate = ReadCertificate(options.mqttCertFile, error);
+    if (!certificate) {
+        error = "--mqtt-cert: " + error;
+        return false;
+    }
+    const Key key = ReadKey(options.mqttKeyFile, error);
+    if (!key) {
+        error = "--mqtt-key: " + error;
+        return false;
+    }
+    if (X509_check_private_key(certificate.get(), key.get()) != 1) {
+        error = "--mqtt-key " + options.mqttKeyFile + " is not the key of --mqtt-cert " +
+                options.mqttCertFile;
+        return false;
+    }
+    return true;
+}
+
 // "board_127_0_0_1_6000": safe in a topic level and in Home Assistant's ids.
 std::string DefaultBoardId(const std::string& host, std::uint16_t port) {
     std::string id = "board_";
@@ -105,9 +202,9 @@ std::string DefaultBoardId(const std::string& host, std::uint16_t port) {
 } // namespace
 
 bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& error) {
-    bool boardGiven = false, boardIdGiven = false;
+    bool boardGiven = false, boardIdGiven = false, mqttPortGiven = false;
     // Options of a part that is off are a mistake worth saying, not something to ignore.
-    std::string needsMqtt, needsHttp;
+    std::string needsMqtt, needsHttp, needsTls;
     for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];
         if (name == "--help" || name == "-h") {
@@ -116,6 +213,11 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
         }
         if (name == "--no-discovery") {
             options.discovery = false;
+            needsMqtt = name;
+            continue;
+        }
+        if (name == "--mqtt-tls") {
+            options.mqttTls = true;
             needsMqtt = name;
             continue;
         }
@@ -167,9 +269,10 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
             options.maxClients = static_cast<int>(n);
         } else if (name == "--mqtt") {
             std::string host;
-            if (!SplitHostPort(value, "", 1, std::uint16_t{1883}, host, options.mqttPort))
+            if (!SplitHostPort(value, "", 1, MQTT_PORT, host, options.mqttPort))
                 return fail("HOST or HOST:PORT");
             options.mqttHost = host;
+            mqttPortGiven = value.find(':') != std::string::npos;
         } else if (name == "--mqtt-user") {
             options.mqttUser = value;
             needsMqtt = name;
@@ -178,6 +281,20 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
                 return fail("a readable file");
             options.mqttPasswordFile = value;
             needsMqtt = name;
+        } else if (name == "--mqtt-ca") {
+            options.mqttCaFile = value;
+            needsTls = name;
+        } else if (name == "--mqtt-ca-dir") {
+            if (!IsDirectory(value))
+                return fail("a directory");
+            options.mqttCaDir = value;
+            needsTls = name;
+        } else if (name == "--mqtt-cert") {
+            options.mqttCertFile = value;
+            needsTls = name;
+        } else if (name == "--mqtt-key") {
+            options.mqttKeyFile = value;
+            needsTls = name;
         } else if (name == "--board-id") {
             if (!IsIdText(value))
                 return fail("1 to 64 letters, digits, '_' or '-'");
@@ -235,6 +352,16 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
         error = needsMqtt + " needs --mqtt";
         return false;
     }
+    if (!needsTls.empty() && !options.mqttTls) {
+        error = needsTls + " needs --mqtt-tls";
+        return false;
+    }
+    if (options.mqttTls) {
+        if (!CheckMqttTls(options, error))
+            return false;
+        if (!mqttPortGiven)
+            options.mqttPort = MQTT_TLS_PORT;
+    }
     if (!needsHttp.empty() && !options.httpHost) {
         error = needsHttp + " needs --http";
         return false;
@@ -277,12 +404,19 @@ Clients that speak the board's protocol
   --max-clients N         at most N at once (default 16)
 
 MQTT (off unless --mqtt is given)
-  --mqtt HOST[:PORT]      the broker (port 1883 by default)
+  --mqtt HOST[:PORT]      the broker (port 1883 by default, 8883 with --mqtt-tls)
   --mqtt-user NAME        the user name
   --mqtt-password-file F  the password, read from F (never give it on the command line)
   --board-id ID           the board's id in topics (default board_<address>_<port>)
   --topic-prefix P        topics start with P (default kestrel)
   --no-discovery          no Home Assistant discovery messages
+  --mqtt-tls              TLS to the broker; its certificate and host name are always
+                          verified
+  --mqtt-ca F             the CAs for the broker's certificate, PEM certificates in F
+  --mqtt-ca-dir D         or in directory D, hashed as by openssl rehash (default: the
+                          system's, /etc/ssl/certs)
+  --mqtt-cert F           a client certificate (PEM) for a broker that asks for one,
+  --mqtt-key F            with its key (PEM, no passphrase, readable by the hub only)
 
 Web panel (off unless --http is given)
   --http ADDR:PORT        where it listens (:PORT means 127.0.0.1)

@@ -25,6 +25,14 @@ struct HubOptions {
     std::string boardId;          // --board-id; default derived from the board's address
     std::string topicPrefix = "kestrel"; // --topic-prefix
     bool discovery = true;               // --no-discovery
+    // MQTT over TLS (--mqtt-tls, port 8883 by default). The broker's certificate and host
+    // name are always verified, against the CAs of --mqtt-ca or --mqtt-ca-dir, else the
+    // system's; --mqtt-cert with --mqtt-key gives the hub a client certificate.
+    bool mqttTls = false;
+    std::string mqttCaFile;
+    std::string mqttCaDir;
+    std::string mqttCertFile;
+    std::string mqttKeyFile;
 
     // The web panel, on when --http ADDR:PORT (or :PORT, meaning 127.0.0.1) is given.
     std::optional<std::string> httpHost;

@@ -5,19 +5,30 @@
 
 #include <mosquitto.h>
 #include <nlohmann/json.hpp>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <optional>
+#include <string_view>
 
 namespace {
 
 constexpr int KEEPALIVE_SECONDS = 30;
-// libmosquitto's exponential backoff waits the minimum times the square of the attempt:
-// 1, 4, 9, 16, 25 s, then the maximum.
+// As libmosquitto's exponential backoff: the minimum times the square of the failures in a
+// row, 1, 4, 9, 16, 25 s, then the maximum.
 constexpr unsigned RECONNECT_MIN_SECONDS = 1;
 constexpr unsigned RECONNECT_MAX_SECONDS = 30;
+// How long one turn of libmosquitto's loop may wait for the network; what the hub
+// publishes wakes it at once.
+constexpr int LOOP_TIMEOUT_MS = 1000;
+// For the offline and the disconnect to leave when the hub stops.
+constexpr auto GOODBYE_TIME = std::chrono::seconds(2);
 constexpr const char* HA_STATUS_TOPIC = "homeassistant/status";
 constexpr const char* ONLINE = "online";
 constexpr const char* OFFLINE = "offline";
@@ -59,6 +70,36 @@ bool ReadPassword(const std::string& file, std::string& password, std::string& e
 
 CMqttBridge& BridgeOf(void* userdata) {
     return *static_cast<CMqttBridge*>(userdata);
+}
+
+// Why OpenSSL did not accept the broker's certificate, the kind first.
+std::string BrokerCertificateFault(long verifyResult) {
+    const std::string detail = std::string(" (the broker's certificate: ") +
+                               X509_verify_cert_error_string(verifyResult) + ")";
+    switch (verifyResult) {
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return "expired certificate" + detail;
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return "certificate not valid yet" + detail;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        return "unknown CA" + detail;
+    default:
+        return "broker's certificate refused" + detail;
+    }
+}
+
+// OpenSSL's reason for a failed connection; an alert about certificates that the broker
+// sent means it did not take the hub's (or wanted one).
+std::string TlsFault(std::string_view reason) {
+    const bool alert = reason.find("alert") != std::string_view::npos;
+    if (alert && (reason.find("certificate") != std::string_view::npos ||
+                  reason.find("unknown ca") != std::string_view::npos))
+        return "client certificate refused (the broker says: " + std::string(reason) + ")";
+    return std::string(reason);
 }
 
 } // namespace
@@ -116,45 +157,104 @@ bool CMqttBridge::Start(std::string& error) {
     if (result == MOSQ_ERR_SUCCESS && !m_options.mqttUser.empty())
         result = mosquitto_username_pw_set(m_client, m_options.mqttUser.c_str(),
                                            password.empty() ? nullptr : password.c_str());
+    if (result == MOSQ_ERR_SUCCESS && m_options.mqttTls) {
+        auto path = [](const std::string& file) { return file.empty() ? nullptr : file.c_str(); };
+        result =
+            mosquitto_tls_set(m_client, path(m_options.mqttCaFile), path(m_options.mqttCaDir),
+                              path(m_options.mqttCertFile), path(m_options.mqttKeyFile), nullptr);
+        // Verify the broker, in the library's default TLS versions; its host name is checked
+        // as long as mosquitto_tls_insecure_set is never called.
+        if (result == MOSQ_ERR_SUCCESS)
+            result = mosquitto_tls_opts_set(m_client, SSL_VERIFY_PEER, nullptr, nullptr);
+    }
     if (result == MOSQ_ERR_SUCCESS)
-        result = mosquitto_reconnect_delay_set(m_client, RECONNECT_MIN_SECONDS,
-                                               RECONNECT_MAX_SECONDS, true);
+        result = mosquitto_threaded_set(m_client, true);
     if (result != MOSQ_ERR_SUCCESS) {
         error = std::string("MQTT client set-up: ") + mosquitto_strerror(result);
         return false;
     }
+    struct stat key {};
+    if (!m_options.mqttKeyFile.empty() && stat(m_options.mqttKeyFile.c_str(), &key) == 0 &&
+        (key.st_mode & (S_IRGRP | S_IROTH))) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(key.st_mode & 07777));
+        HubLog("warning: the MQTT key " + m_options.mqttKeyFile + " is readable by others (mode " +
+               mode + "); chmod 600 it");
+    }
+    mosquitto_log_callback_set(m_client, [](mosquitto*, void* self, int level, const char* text) {
+        BridgeOf(self).OnLog(level, text);
+    });
+    m_thread = std::thread(&CMqttBridge::Run, this);
+    return true;
+}
 
-    // A broker that is not there yet is retried by mosquitto's thread, like a lost one.
-    result = mosquitto_connect_async(m_client, m_options.mqttHost->c_str(), m_options.mqttPort,
-                                     KEEPALIVE_SECONDS);
-    if (result != MOSQ_ERR_SUCCESS)
+void CMqttBridge::Run() {
+    // A broker that is not there yet is retried like a lost one.
+    int result = mosquitto_connect_async(m_client, m_options.mqttHost->c_str(), m_options.mqttPort,
+                                         KEEPALIVE_SECONDS);
+    if (result != MOSQ_ERR_SUCCESS && m_tlsFailure.empty() && ERR_peek_error() == 0)
         HubLog("MQTT broker " + m_where + " not reachable yet (" + mosquitto_strerror(result) +
                "); retrying");
-    result = mosquitto_loop_start(m_client);
-    if (result != MOSQ_ERR_SUCCESS) {
-        error = std::string("MQTT thread: ") + mosquitto_strerror(result);
-        return false;
+    for (;;) {
+        if (result == MOSQ_ERR_SUCCESS)
+            result = mosquitto_loop(m_client, LOOP_TIMEOUT_MS, 1);
+        std::unique_lock lock(m_mutex);
+        if (m_stopping) {
+            // Until what is queued (the offline, the disconnect) has left, for a while.
+            if (result != MOSQ_ERR_SUCCESS || std::chrono::steady_clock::now() >= m_goodbyeDeadline)
+                return;
+            continue;
+        }
+        if (result == MOSQ_ERR_SUCCESS)
+            continue;
+        lock.unlock();
+        ConnectFailed();
+        lock.lock();
+        const auto delay = std::chrono::seconds(
+            std::min(RECONNECT_MIN_SECONDS * m_failures * m_failures, RECONNECT_MAX_SECONDS));
+        if (m_wake.wait_for(lock, delay, [this] { return m_stopping; }))
+            return;
+        lock.unlock();
+        result = mosquitto_reconnect_async(m_client);
     }
-    return true;
+}
+
+void CMqttBridge::ConnectFailed() {
+    // Bounded: beyond the square root of the maximum, the delay is the maximum anyway.
+    m_failures = std::min(m_failures + 1, RECONNECT_MAX_SECONDS);
+    // Some failures (an alert that ends the connection) reach libmosquitto's log as
+    // nothing but a lost connection; OpenSSL still has the reason on this thread.
+    if (m_tlsFailure.empty())
+        if (const unsigned long error = ERR_peek_last_error())
+            if (const char* reason = ERR_reason_error_string(error))
+                m_tlsFailure = TlsFault(reason);
+    ERR_clear_error();
+    // One line until something changes, as for refusals.
+    if (!m_tlsFailure.empty() && m_tlsFailure != m_tlsLogged) {
+        HubLog("MQTT broker " + m_where + ": TLS failed: " + m_tlsFailure + "; retrying");
+        m_tlsLogged = m_tlsFailure;
+    }
+    m_tlsFailure.clear();
 }
 
 void CMqttBridge::Stop() {
     if (!m_client)
         return;
-    bool connected = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping)
             return;
         Publish(m_base + "/availability", OFFLINE);
         m_stopping = true; // the hub's later calls publish nothing: offline is the last word
-        connected = m_brokerUp;
+        // Without a connection there is nothing to say goodbye with.
+        m_goodbyeDeadline = std::chrono::steady_clock::now() +
+                            (m_brokerUp ? GOODBYE_TIME : std::chrono::seconds(0));
     }
-    // mosquitto sends what it has queued, the offline included, before the disconnect.
+    m_wake.notify_all();
+    // libmosquitto sends what it has queued, the offline included, before the disconnect.
     mosquitto_disconnect(m_client);
-    // Without a connection, mosquitto's thread may sleep out its reconnect delay (up to
-    // 30 s) before it sees the disconnect; there is nothing left for it to send.
-    mosquitto_loop_stop(m_client, !connected);
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void CMqttBridge::BoardUp(std::uint16_t channels) {
@@ -184,9 +284,27 @@ void CMqttBridge::RulesChanged(const ChannelRules& rules) {
         PublishDiscovery();
 }
 
+void CMqttBridge::OnLog(int level, const char* text) {
+    if (level != MOSQ_LOG_ERR)
+        return;
+    const std::string_view line = text;
+    // libmosquitto checks the host name itself, and says so only here.
+    if (line.starts_with("Error: host name verification failed"))
+        m_tlsFailure =
+            "host name mismatch (the broker's certificate is not for " + *m_options.mqttHost + ")";
+    if (!line.starts_with("OpenSSL Error") || !m_tlsFailure.empty())
+        return;
+    // OpenSSL's text, "error:CODE:LIBRARY:FUNCTION:REASON"; a certificate that did not
+    // verify has its reason kept in the connection.
+    const auto* ssl = static_cast<const SSL*>(mosquitto_ssl_get(m_client));
+    const long verifyResult = ssl ? SSL_get_verify_result(ssl) : X509_V_OK;
+    m_tlsFailure = verifyResult != X509_V_OK ? BrokerCertificateFault(verifyResult)
+                                             : TlsFault(line.substr(line.rfind(':') + 1));
+}
+
 void CMqttBridge::OnConnect(int result) {
     if (result != 0) {
-        // mosquitto retries with its reconnect delay; one line until something changes.
+        // Tried again after the backoff; one line until something changes.
         if (result != m_refusal)
             HubLog("MQTT broker " + m_where + " refused the connection (" +
                    mosquitto_connack_string(result) + "); retrying");
@@ -194,6 +312,8 @@ void CMqttBridge::OnConnect(int result) {
         return;
     }
     m_refusal = 0;
+    m_failures = 0;
+    m_tlsLogged.clear();
     const std::string setChannel = m_base + "/channel/+/set";
     const std::string setAll = m_base + "/all/set";
     const std::string pulse = m_base + "/channel/+/pulse";

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseHubOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "relayhub: %s (see relayhub --help)\n", error.c_str());
-        return 2;
+        return 1;
     }
     if (options.help) {
         std::fputs(HubHelpText(), stdout);
