@@ -8,4 +8,7 @@ set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 # pkg-config must see the arm64 .pc files only (and the arch-independent ones).
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static -L /usr/aarch64-linux-gnu)
+# No -L /usr/aarch64-linux-gnu: its loader (the cross libc6) does not match the libc6:arm64
+# beside it in /lib/aarch64-linux-gnu, and threads hang on that mix. The multiarch
+# loader and libraries sit at their own arm64 paths.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static)
