@@ -3,13 +3,26 @@
 # tables. hub: added latency against a direct connection, idle CPU and memory (about a
 # minute, 30 s of it the idle measurement, BENCH_IDLE_SECONDS sets it). web: board to the
 # page's colour in headless Chromium (50 changes) and memory with 32 event listeners
-# (about half a minute). Both without an argument.
+# (about half a minute). Both without an argument. release: the hub table twice, for the
+# package's build (release preset) and for the sanitizer test build (native preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 which=${1:-all}
 
 scripts/setup.sh
+if [ "$which" = release ]; then
+  for preset in release native; do
+    cmake --preset $preset >/dev/null
+    cmake --build --preset $preset --target relayhub boardsim >/dev/null
+  done
+  for build in release-amd64 native; do
+    echo "relayhub of build/$build:"
+    python3 bench/hub_bench.py --relayhub "build/$build/tools/relayhub/relayhub" \
+      --boardsim build/release-amd64/tools/boardsim/boardsim
+  done
+  exit 0
+fi
 native="$root/build/bench-native"
 cmake --preset native -B "$native" -DKESTREL_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$native" --target relayhub boardsim -j2 >/dev/null

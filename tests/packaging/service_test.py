@@ -67,19 +67,34 @@ class Container:
         self.process = subprocess.Popen(
             ["systemd-nspawn", "--register=no", "--keep-unit", "-q", "-D", self.root, "-b"],
             stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
-        self.leader = wait_for(self.init_pid, "the container's init", timeout=60)
-        # Finished starting up; degraded is fine (units a container cannot run).
-        state = self.inside("systemctl", "is-system-running", "--wait", timeout=120,
-                            check=False).stdout.strip()
-        if state not in ("running", "degraded"):
-            raise AssertionError(f"the container did not boot: {state}")
+        self.leader = None
+        try:
+            self.leader = wait_for(self.init_pid, "the container's systemd", timeout=60)
+            # Finished starting up; degraded is fine (units a container cannot run). Until
+            # its manager listens, systemctl answers nothing.
+            wait_for(lambda: self.inside("systemctl", "is-system-running", "--wait",
+                                         timeout=120, check=False).stdout.strip()
+                     in ("running", "degraded"), "the container's boot", timeout=180, interval=1)
+        except BaseException:
+            self.remove()
+            raise
+
+    def children(self):
+        try:
+            with open(f"/proc/{self.process.pid}/task/{self.process.pid}/children") as children:
+                return [int(pid) for pid in children.read().split()]
+        except FileNotFoundError:
+            return []
 
     def init_pid(self):
+        """nspawn's child once it is the container's systemd."""
         if self.process.poll() is not None:
             raise AssertionError(f"systemd-nspawn exited with {self.process.returncode}")
-        with open(f"/proc/{self.process.pid}/task/{self.process.pid}/children") as children:
-            found = children.read().split()
-        return int(found[0]) if found else None
+        for pid in self.children():
+            with open(f"/proc/{pid}/comm") as comm:
+                if comm.read().strip() == "systemd":
+                    return pid
+        return None
 
     def inside(self, *command, timeout=60, check=True):
         return run(["nsenter", "-t", str(self.leader), "-m", "-u", "-i", "-p", "-r", "-w",
@@ -97,12 +112,15 @@ class Container:
 
     def remove(self):
         if self.process.poll() is None:
-            self.inside("systemctl", "poweroff", timeout=30, check=False)
             try:
+                if self.leader:
+                    self.inside("systemctl", "poweroff", timeout=30, check=False)
                 self.process.wait(60)
             except subprocess.TimeoutExpired:
                 # Killing the namespace's init ends everything in the container.
-                os.kill(self.leader, signal.SIGKILL)
+                for pid in self.children():
+                    os.kill(pid, signal.SIGKILL)
+                self.process.kill()
                 self.process.wait(30)
         self.log.close()
         shutil.rmtree(self.root, ignore_errors=True)
@@ -175,7 +193,7 @@ def main():
         uid = int(container.inside("stat", "-c", "%u", f"/proc/{pid}").stdout)
         check("runs as a dynamic user", uid in DYNAMIC_USERS, f"uid {uid}")
         state = container.inside("stat", "-L", "-c", "%u %F", "/var/lib/kestrel/bench",
-                                 check=False).stdout.split(maxsplit=1)
+                                 check=False).stdout.split()
         check("has its state directory", state == [str(uid), "directory"],
               f"/var/lib/kestrel/bench: {state}")
         libraries = container.inside("ldd", "/usr/bin/relayhub").stdout
