@@ -35,8 +35,11 @@ MAX_EXPOSURE = 2.0
 
 
 def run(command, what, timeout=60, check=True):
-    result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                            timeout=timeout)
+    try:
+        result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True,
+                                text=True, timeout=timeout)
+    except subprocess.TimeoutExpired:
+        raise AssertionError(f"{what} did not finish within {timeout} s") from None
     if check and result.returncode != 0:
         raise AssertionError(f"{what} failed ({result.returncode}): {result.stdout}{result.stderr}")
     return result
@@ -185,7 +188,8 @@ def main():
         shutil.copy(container.path("/usr/share/doc/kestrel/examples/canshu.ini"),
                     container.path("/etc/kestrel/bench/"))
 
-        container.inside("systemctl", "enable", "--now", UNIT, timeout=90)
+        # Longer than systemd's own start time-out, which says what went wrong.
+        container.inside("systemctl", "enable", "--now", UNIT, timeout=150)
         # Type=notify: the start returns only once the hub has said it is ready.
         status = container.unit("StatusText")["StatusText"]
         check("active only after READY", status == f"listening on 127.0.0.1:{hub_port}"
@@ -252,13 +256,13 @@ def check_watchdog(container, board):
     dropin = container.path(f"/etc/systemd/system/{UNIT}.d/watchdog.conf")
     os.makedirs(os.path.dirname(dropin))
     with open(dropin, "w") as file:
-        file.write("[Service]\nWatchdogSec=2\n")
+        file.write("[Service]\nWatchdogSec=3\n")
     container.inside("systemctl", "daemon-reload")
     container.inside("systemctl", "start", UNIT, timeout=60)
     pid = container.unit("MainPID")["MainPID"]
     board.stop()
     wait_for(lambda: "down" in container.journal().rsplit("Started", 1)[-1], "the board down")
-    # Past the backoff's 4 s step, twice the watchdog's period.
+    # Into the backoff's 8 s step, past the watchdog's period in its 4 s one.
     time.sleep(10)
     unit, journal = container.unit("MainPID", "ActiveState"), container.journal()
     # systemd logs "Watchdog timeout" when it kills the hub for a missed ping.
