@@ -7,13 +7,26 @@
 # seconds). rules: the channel rules' timing at boardsim's log (20 pulses, 20 interlock
 # changeovers) and memory with every channel given rules (about 20 s). mqtt: a status frame
 # to an MQTT subscriber, plain against TLS, and the memory of a hub with TLS (about half a
-# minute). All of them without an argument.
+# minute). All of them without an argument. release: the hub table twice, for the
+# package's build (release preset) and for the sanitizer test build (native preset).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 which=${1:-all}
 
 scripts/setup.sh
+if [ "$which" = release ]; then
+  for preset in release native; do
+    cmake --preset $preset >/dev/null
+    cmake --build --preset $preset --target relayhub boardsim >/dev/null
+  done
+  for build in release-amd64 native; do
+    echo "relayhub of build/$build:"
+    python3 bench/hub_bench.py --relayhub "build/$build/tools/relayhub/relayhub" \
+      --boardsim build/release-amd64/tools/boardsim/boardsim
+  done
+  exit 0
+fi
 native="$root/build/bench-native"
 cmake --preset native -B "$native" -DKESTREL_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$native" --target relayhub boardsim -j2 >/dev/null

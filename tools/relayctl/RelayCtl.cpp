@@ -17,8 +17,10 @@ const RelayFrame kQuery = BuildRelayCommand(RELAY_CMD_QUERY, 0);
 std::string ChannelList(std::uint16_t channels) {
     std::string list;
     for (int channel = 1; channel <= RELAY_CHANNEL_COUNT; ++channel) {
+        // Appended, not += " " + ...: the insert that makes that temporary draws a false
+        // -Wrestrict from GCC 12 when optimised (GCC bug 105651).
         if (channels >> (channel - 1) & 1)
-            list += " " + std::to_string(channel);
+            list.append(" ").append(std::to_string(channel));
     }
     return list.empty() ? " none" : list;
 }

@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <systemd/sd-daemon.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -45,6 +46,14 @@ constexpr auto kAcceptPause = 1s;
 constexpr int kAcceptsPerRound = 64;
 
 const RelayFrame kQuery = BuildRelayCommand(RELAY_CMD_QUERY, 0);
+
+// Half of the unit's WatchdogSec= when systemd asks for pings, else zero.
+Clock::duration WatchdogPeriod() {
+    std::uint64_t usec = 0;
+    if (sd_watchdog_enabled(0, &usec) <= 0)
+        return Clock::duration::zero();
+    return std::chrono::microseconds(usec / 2);
+}
 
 bool IsSwitch(std::uint8_t command) {
     return command == RELAY_CMD_OFF || command == RELAY_CMD_ON || command == RELAY_CMD_SET_ALL;
@@ -135,6 +144,10 @@ struct CRelayHub::State {
     CChannelRuleEngine engine;
 
     CRateLimitedLog badFrames, refusedClients, droppedCommands, boardGarbage;
+
+    // Pinged from this loop, so that a hub whose loop hangs is restarted.
+    const Clock::duration watchdogPeriod = WatchdogPeriod();
+    Clock::time_point nextWatchdog{};
 
     void Run();
     Clock::time_point NextDeadline() const;
@@ -254,10 +267,16 @@ Clock::time_point CRelayHub::State::NextDeadline() const {
     }
     if (acceptPausedUntil > Clock::now())
         deadline = std::min(deadline, acceptPausedUntil);
+    if (watchdogPeriod > Clock::duration::zero())
+        deadline = std::min(deadline, nextWatchdog);
     return std::min(deadline, engine.NextDeadline());
 }
 
 void CRelayHub::State::RunTimers(Clock::time_point now) {
+    if (watchdogPeriod > Clock::duration::zero() && now >= nextWatchdog) {
+        sd_notify(0, "WATCHDOG=1");
+        nextWatchdog = now + watchdogPeriod;
+    }
     if (link == Link::Waiting && now >= nextAttempt)
         StartConnect(now);
     if (link == Link::Connecting && now >= connectDeadline)

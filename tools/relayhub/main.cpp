@@ -13,6 +13,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <memory>
+#include <systemd/sd-daemon.h>
 #include <vector>
 
 namespace {
@@ -32,13 +33,14 @@ sigset_t BlockHubSignals() {
 
 // The web panel is a module of its own, loaded only for --http: its HTTP library and what
 // that brings (GnuTLS and its kin) would otherwise cost every hub resident memory.
-// It lies beside relayhub in the build tree, in ../lib/relayhub when installed.
+// It lies beside relayhub in the build tree, in the library folder the build names when
+// installed.
 std::unique_ptr<CHubPart> LoadWebPanel(CRelayHub& hub, const HubOptions& options,
                                        const ChannelCaptions& captions, std::string& error) {
     const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     error = "cannot load the web panel:";
-    for (const auto& path :
-         {bin / "relayhub-web.so", bin.parent_path() / "lib" / "relayhub" / "relayhub-web.so"}) {
+    for (const auto& path : {bin / "relayhub-web.so",
+                             std::filesystem::path(RELAYHUB_MODULE_DIR) / "relayhub-web.so"}) {
         // Never closed: the panel's code runs until the process ends.
         if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
             if (auto* make =
@@ -132,6 +134,12 @@ int main(int argc, char** argv) {
         }
     }
 
+    // systemd (Type=notify) counts the service as started only now; outside a unit this
+    // does nothing.
+    sd_notify(0, ("READY=1\nSTATUS=listening on " + options.listenHost + ":" +
+                  std::to_string(options.listenPort))
+                     .c_str());
+
     int signal = 0;
     while (sigwait(&hubSignals, &signal) == 0 && signal == SIGHUP) {
         if (options.configFile.empty()) {
@@ -147,6 +155,7 @@ int main(int argc, char** argv) {
         hub.SetRules(reloaded);
     }
     HubLog(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+    sd_notify(0, "STOPPING=1");
 
     // and stopped here, before the hub, so that they can still say goodbye (the web panel
     // first: its streams end before MQTT says offline).
