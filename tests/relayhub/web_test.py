@@ -275,6 +275,16 @@ class ApiTest(HubTestCase):
             pass
         self.assertEqual(event[1]["rules"][5]["name"], "Door")
 
+    def test_all_on_with_an_interlock(self):
+        """The interlocked channels stay as they are, and the answer says the switch done."""
+        board = self.start_board("--channels", "0x0001")
+        hub = self.start_hub(board.port, "--config", write_rules(
+            self.directory, "[[interlock]]\nchannels = [1, 2]\n"))
+        status, answer = hub.request("POST", "/api/all", "on")
+        self.assertEqual(status, 200, answer)
+        self.assertEqual(mask(answer), 0xFFFD, answer)
+        self.assertEqual(switches(board), [frame(0x13, 0xFFFD)])
+
     def test_event_stream_shows_a_switch_made_by_relayctl(self):
         board = self.start_board("--channels", "0x0001")
         hub = self.start_hub(board.port)

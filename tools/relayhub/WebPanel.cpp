@@ -365,15 +365,21 @@ struct CWebPanel::State {
         const auto target =
             static_cast<std::uint16_t>(wanted ? (*wanted ? mask : 0) : ~seen.channels & mask);
         RelayFrame frame;
+        std::uint16_t shown = mask; // what the board's answer is to show as target does
         if (mask == 0xFFFF) {
             frame = BuildRelayCommand(RELAY_CMD_SET_ALL, target ? 0xFFFFFFFF : 0);
+            // The hub's set-all on leaves interlocked channels as they are.
+            if (target) {
+                for (const InterlockGroup& group : hub.Rules().interlocks)
+                    shown &= static_cast<std::uint16_t>(~group.channels);
+            }
         } else {
             const auto channel = static_cast<std::uint32_t>(std::countr_zero(mask) + 1);
             frame = BuildRelayCommand(target ? RELAY_CMD_ON : RELAY_CMD_OFF, channel);
         }
         if (!hub.SendCommand(frame, SwitchSource::Web, "web " + req.remote_addr))
             return Refuse(res, 503, "the board is not connected");
-        Answer(res, seen, mask, target);
+        Answer(res, seen, shown, static_cast<std::uint16_t>(target & shown));
     }
 
     // Pulses the channel and answers once the board has confirmed the on, or has not.
