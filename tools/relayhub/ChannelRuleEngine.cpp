@@ -52,13 +52,20 @@ CChannelRuleEngine::CChannelRuleEngine(std::string stateFile, LogFunction log)
 }
 
 void CChannelRuleEngine::SetRules(const ChannelRules& rules) {
-    m_rules = rules;
-    // A group's timers belong to the group; a new file starts its groups afresh.
-    for (Group& group : m_groups) {
-        if (group.pending)
-            DropPending(group, "the rules were reloaded");
+    // A group's timers belong to the group; a new file starts its groups afresh, but for
+    // the dead time after an off, which still runs for any group with that channel.
+    std::vector<Group> groups(rules.interlocks.size());
+    for (std::size_t g = 0; g < m_groups.size(); ++g) {
+        if (m_groups[g].pending)
+            DropPending(m_groups[g], "the rules were reloaded");
+        for (std::size_t n = 0; n < groups.size(); ++n) {
+            const auto& lastOff = m_groups[g].lastOff;
+            if (lastOff && m_rules.interlocks[g].channels & rules.interlocks[n].channels)
+                groups[n].lastOff = std::max(groups[n].lastOff.value_or(*lastOff), *lastOff);
+        }
     }
-    m_groups.assign(rules.interlocks.size(), Group{});
+    m_rules = rules;
+    m_groups = std::move(groups);
     // The disk is written only for a rule that reads it back (an SD card wears).
     m_keepState =
         std::any_of(rules.channels.begin(), rules.channels.end(),
