@@ -9,7 +9,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei
   netcat-openbsd procps python3
   pkg-config libmosquitto-dev nlohmann-json3-dev libmicrohttpd-dev libgnutls28-dev libtomlplusplus-dev mosquitto mosquitto-clients
-  libssl-dev openssl
+  libssl-dev openssl curl iproute2 python3-prometheus-client
   chromium chromium-driver python3-selenium
 )
 
