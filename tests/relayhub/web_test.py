@@ -283,7 +283,20 @@ class ApiTest(HubTestCase):
         status, answer = hub.request("POST", "/api/all", "on")
         self.assertEqual(status, 200, answer)
         self.assertEqual(mask(answer), 0xFFFD, answer)
+        wait_for(lambda: switches(board), "the set-all at boardsim", 30)
         self.assertEqual(switches(board), [frame(0x13, 0xFFFD)])
+
+    def test_interlocked_on_waits_for_the_changeover(self):
+        """An ON whose partner is on is answered once the hub has made the changeover, which
+        takes longer than a switch (the partner's OFF, then dead_ms)."""
+        board = self.start_board("--channels", "0x0001")
+        hub = self.start_hub(board.port, "--poll-ms", "50", "--config", write_rules(
+            self.directory, "[[interlock]]\nchannels = [1, 2]\ndead_ms = 1500\n"))
+        status, answer = hub.request("POST", "/api/channel/2", "on")
+        self.assertEqual(status, 200, answer)
+        self.assertEqual(mask(answer), 0x0002, answer)
+        wait_for(lambda: len(switches(board)) >= 2, "the changeover at boardsim", 30)
+        self.assertEqual(switches(board), [off(1), on(2)])
 
     def test_event_stream_shows_a_switch_made_by_relayctl(self):
         board = self.start_board("--channels", "0x0001")
