@@ -30,4 +30,35 @@ TEST(ChannelRuleEngineTest, DeadTimeOutlastsAReload) {
     EXPECT_EQ(engine.TakeFrames(), std::vector<RelayFrame>{on2});
 }
 
+// A timer's OFF that the board did not take is sent again: the channel is never left on.
+TEST(ChannelRuleEngineTest, TimersOffUntilTheBoardShowsIt) {
+    ChannelRules rules;
+    rules.channels[0].maxOnS = 1;
+    rules.channels[4].pulseMs = 300;
+    for (const auto& [channel, timer] : {std::pair{1, 1000ms}, {5, 300ms}}) {
+        CChannelRuleEngine engine("", [](const std::string&) {});
+        engine.SetRules(rules);
+        const std::uint16_t bit = static_cast<std::uint16_t>(1u << (channel - 1));
+        const RelayFrame off =
+            BuildRelayCommand(RELAY_CMD_OFF, static_cast<std::uint32_t>(channel));
+        auto now = CChannelRuleEngine::Clock::now();
+        engine.Status(0, true, false, now);
+        engine.Status(bit, false, false, now += 10ms);
+        engine.Tick(now += timer);
+        ASSERT_EQ(engine.TakeFrames(), std::vector<RelayFrame>{off}) << "channel " << channel;
+        engine.Sent(off, now);
+        engine.Status(bit, false, true, now += 10ms); // the board's answer: still on
+        engine.Tick(now += 1900ms);
+        EXPECT_TRUE(engine.TakeFrames().empty()) << "channel " << channel << ": too soon";
+        engine.Tick(now = std::min(engine.NextDeadline(), now + 1s));
+        EXPECT_EQ(engine.TakeFrames(), std::vector<RelayFrame>{off}) << "channel " << channel;
+        engine.Sent(off, now);
+        engine.Status(0, false, true, now += 10ms);
+        EXPECT_EQ(engine.NextDeadline(), CChannelRuleEngine::Clock::time_point::max())
+            << "channel " << channel << ": a timer left once off";
+        engine.Tick(now += 5s);
+        EXPECT_TRUE(engine.TakeFrames().empty()) << "channel " << channel << ": off at last";
+    }
+}
+
 } // namespace

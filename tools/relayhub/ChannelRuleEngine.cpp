@@ -150,6 +150,11 @@ void CChannelRuleEngine::Sent(const RelayFrame& frame, Clock::time_point now) {
     else if (frame[2] == RELAY_CMD_ON && parameter >= 1 && parameter <= RELAY_CHANNEL_COUNT)
         on = Bit(static_cast<int>(parameter));
     m_unconfirmed |= on;
+    if (frame[2] == RELAY_CMD_OFF && parameter >= 1 && parameter <= RELAY_CHANNEL_COUNT) {
+        Channel& channel = At(static_cast<int>(parameter));
+        if (channel.offAgainAt != Clock::time_point::max())
+            channel.offAgainAt = now + kConfirmWait;
+    }
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
         Channel& channel = At(n);
         if (on & Bit(n) && channel.pulseMs > 0) {
@@ -184,12 +189,14 @@ void CChannelRuleEngine::Status(std::uint16_t channels, bool first, bool answers
                 CancelPulse(n);
             channel.onSince.reset();
             channel.autoOffDone = false;
+            channel.offAgainAt = Clock::time_point::max();
             continue;
         }
         if (channel.awaitingMs > 0 && (answersSwitch || !(before & Bit(n)))) {
             channel.runningMs = channel.awaitingMs;
             channel.pulseOffAt = now + std::chrono::milliseconds(channel.awaitingMs);
             channel.awaitingMs = 0;
+            channel.offAgainAt = Clock::time_point::max();
             m_pulseOwed |= Bit(n);
         } else if (rule.pulseMs > 0 && !(before & Bit(n)) && !(m_offOrdered & Bit(n)) &&
                    channel.pulseOffAt == Clock::time_point::max()) {
@@ -292,12 +299,14 @@ void CChannelRuleEngine::Tick(Clock::time_point now) {
             const int maxOnS = Rule(n).maxOnS;
             if (channel.pulseOffAt <= now) {
                 channel.pulseOffAt = Clock::time_point::max();
-                SwitchOff(n, "pulse of " + std::to_string(channel.runningMs) + " ms");
+                TimerOff(n, "pulse of " + std::to_string(channel.runningMs) + " ms", now);
             } else if (maxOnS > 0 && channel.onSince && !channel.autoOffDone &&
                        !(m_offOrdered & Bit(n)) &&
                        now >= *channel.onSince + std::chrono::seconds(maxOnS)) {
                 channel.autoOffDone = true;
-                SwitchOff(n, "on for " + std::to_string(maxOnS) + " s (max_on_s)");
+                TimerOff(n, "on for " + std::to_string(maxOnS) + " s (max_on_s)", now);
+            } else if (channel.offAgainAt <= now && m_board & Bit(n)) {
+                TimerOff(n, "still on 2 s after the hub's off", now);
             }
         }
         for (std::size_t g = 0; g < m_groups.size(); ++g) {
@@ -334,6 +343,8 @@ CChannelRuleEngine::Clock::time_point CChannelRuleEngine::NextDeadline() const {
         return deadline;
     for (const auto at : OffAt())
         deadline = std::min(deadline, at);
+    for (const Channel& channel : m_channels)
+        deadline = std::min(deadline, channel.offAgainAt);
     for (std::size_t g = 0; g < m_groups.size(); ++g) {
         const Group& group = m_groups[g];
         if (group.pending)
@@ -403,6 +414,11 @@ void CChannelRuleEngine::SwitchOff(int n, const std::string& why) {
     m_offOrdered |= Bit(n);
     Switch(BuildRelayCommand(RELAY_CMD_OFF, static_cast<std::uint32_t>(n)),
            "channel " + std::to_string(n) + " off: " + why);
+}
+
+void CChannelRuleEngine::TimerOff(int n, const std::string& why, Clock::time_point now) {
+    At(n).offAgainAt = now + kConfirmWait;
+    SwitchOff(n, why);
 }
 
 void CChannelRuleEngine::DropPending(Group& group, const std::string& why) {
