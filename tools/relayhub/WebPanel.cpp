@@ -211,7 +211,7 @@ struct CWebPanel::State {
     std::deque<Event> events;
     std::uint64_t nextEvent = 1;
     int listeners = 0;
-    bool stopping = false;
+    std::atomic<bool> stopping{false}; // also read by switches waiting for the board
     std::array<Clock::time_point, RELAY_CHANNEL_COUNT> timersTold = BoardSnapshot().offAt;
 
     State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions,
@@ -249,7 +249,7 @@ struct CWebPanel::State {
     // A "timers" event whenever the hub's timers differ from when the streams last heard.
     void WatchTimers() {
         std::unique_lock lock(mutex);
-        while (!eventAdded.wait_for(lock, kTimerWatch, [this] { return stopping; })) {
+        while (!eventAdded.wait_for(lock, kTimerWatch, [this] { return stopping.load(); })) {
             if (listeners == 0)
                 continue;
             lock.unlock();
@@ -346,7 +346,8 @@ struct CWebPanel::State {
                     Clock::duration changeover) const {
         const auto shows = [&] { return ((seen.channels ^ wanted) & mask) == 0; };
         const auto deadline = Clock::now() + kConfirmTimeout + changeover;
-        for (;;) {
+        // A changeover may take a minute: a stop does not wait for it.
+        while (!stopping) {
             const BoardSnapshot now = hub.WaitForStatus(seen.statusCount, deadline);
             if (!now.up)
                 return Outcome::Down;
