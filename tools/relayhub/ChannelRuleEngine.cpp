@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 namespace {
 
@@ -190,6 +191,7 @@ void CChannelRuleEngine::Status(std::uint16_t channels, bool first, bool answers
             channel.onSince.reset();
             channel.autoOffDone = false;
             channel.offAgainAt = Clock::time_point::max();
+            channel.offAgainLogged = false;
             continue;
         }
         if (channel.awaitingMs > 0 && (answersSwitch || !(before & Bit(n)))) {
@@ -306,7 +308,13 @@ void CChannelRuleEngine::Tick(Clock::time_point now) {
                 channel.autoOffDone = true;
                 TimerOff(n, "on for " + std::to_string(maxOnS) + " s (max_on_s)", now);
             } else if (channel.offAgainAt <= now && m_board & Bit(n)) {
-                TimerOff(n, "still on 2 s after the hub's off", now);
+                channel.offAgainAt = now + kConfirmWait;
+                m_offOrdered |= Bit(n);
+                m_frames.push_back(BuildRelayCommand(RELAY_CMD_OFF, static_cast<std::uint32_t>(n)));
+                if (!std::exchange(channel.offAgainLogged, true))
+                    m_log("channel " + std::to_string(n) +
+                          " off again: still on 2 s after the hub's off (again every 2 s until "
+                          "the board shows it off)");
             }
         }
         for (std::size_t g = 0; g < m_groups.size(); ++g) {

@@ -54,8 +54,9 @@ class CChannelRuleEngine {
         Clock::time_point pulseOffAt = Clock::time_point::max();
         std::optional<Clock::time_point> onSince; // auto-off's count
         bool autoOffDone = false;
-        // A timer's OFF that no status has shown yet is sent again then.
+        // A timer's OFF that no status has shown yet is sent again then (logged once).
         Clock::time_point offAgainAt = Clock::time_point::max();
+        bool offAgainLogged = false;
     };
     struct Group {
         std::optional<Clock::time_point> lastOff; // a channel of the group seen going off
