@@ -131,15 +131,23 @@ class BadOptionsTest(HubTestCase):
                     board.accept()[0].close()
 
 
-class Trickle:
-    """count connections to port, from the source addresses in turn, each sending a header
-    line at every step and reopened at the next step when the hub has closed it."""
+# A request's start and what follows it at every step: a head that never ends, or a whole
+# head whose body never ends.
+HEAD_TRICKLE = (b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n", b"X-Slow: yes\r\n")
+BODY_TRICKLE = (b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 64\r\n\r\n",
+                b"x")
 
-    def __init__(self, port, sources, count):
+
+class Trickle:
+    """count connections to port, from the source addresses in turn, each sending a piece of
+    its request at every step and reopened at the next step when the hub has closed it."""
+
+    def __init__(self, port, sources, count, trickle=HEAD_TRICKLE):
         self.port = port
         self.sources = sources
         self.sockets = [None] * count
         self.closed = 0
+        self.start, self.piece = trickle
 
     def open(self, n):
         s = socket.socket()
@@ -147,7 +155,7 @@ class Trickle:
         s.settimeout(5)
         try:
             s.connect(("127.0.0.1", self.port))
-            s.sendall(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n")
+            s.sendall(self.start)
         except OSError:
             s.close()
             return None
@@ -169,7 +177,7 @@ class Trickle:
                 self.sockets[n] = self.open(n)
             else:
                 try:
-                    s.send(b"X-Slow: yes\r\n")
+                    s.send(self.piece)
                 except OSError:
                     s.close()
                     self.sockets[n] = None
@@ -183,15 +191,18 @@ class Trickle:
 class SlowClientTest(HubTestCase):
 
     def test_trickling_connections_do_not_shut_the_page_out(self):
-        """From one address, then from many (beyond the total): 12 ordinary requests, one a
-        second with a 3 s time-out, all answered while the attack goes on."""
+        """From one address, then from many (beyond the total), trickling heads, then bodies:
+        12 ordinary requests, one a second with a 3 s time-out, all answered while the attack
+        goes on."""
         board = self.start_board()
         hub = self.start_hub(board.port)
-        for what, sources, count in (("one address", ["127.0.0.2"], 80),
-                                     ("40 addresses", [f"127.0.1.{n}" for n in range(1, 41)],
-                                      80)):
+        many = [f"127.0.1.{n}" for n in range(1, 41)]
+        for what, sources, count, trickle in (
+                ("one address", ["127.0.0.2"], 80, HEAD_TRICKLE),
+                ("40 addresses", many, 80, HEAD_TRICKLE),
+                ("40 addresses, bodies", many, 80, BODY_TRICKLE)):
             with self.subTest(what):
-                attack = Trickle(hub.http_port, sources, count)
+                attack = Trickle(hub.http_port, sources, count, trickle)
                 self.addCleanup(attack.close)
                 failed = []
                 for request in range(12):

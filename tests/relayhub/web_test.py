@@ -7,6 +7,7 @@ saves the desktop and phone screenshots."""
 
 import argparse
 import collections
+import contextlib
 import http.client
 import json
 import os
@@ -16,6 +17,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
@@ -274,6 +276,41 @@ class ApiTest(HubTestCase):
         while (event := events.next("the reload's event"))[0] != "rules":
             pass
         self.assertEqual(event[1]["rules"][5]["name"], "Door")
+
+    def test_all_on_with_an_interlock(self):
+        """The interlocked channels stay as they are, and the answer says the switch done."""
+        board = self.start_board("--channels", "0x0001")
+        hub = self.start_hub(board.port, "--config", write_rules(
+            self.directory, "[[interlock]]\nchannels = [1, 2]\n"))
+        status, answer = hub.request("POST", "/api/all", "on")
+        self.assertEqual(status, 200, answer)
+        self.assertEqual(mask(answer), 0xFFFD, answer)
+        wait_for(lambda: switches(board), "the set-all at boardsim", 30)
+        self.assertEqual(switches(board), [frame(0x13, 0xFFFD)])
+
+    def test_interlocked_on_waits_for_the_changeover(self):
+        """An ON whose partner is on is answered once the hub has made the changeover, which
+        takes longer than a switch (the partner's OFF, then dead_ms)."""
+        board = self.start_board("--channels", "0x0001")
+        hub = self.start_hub(board.port, "--poll-ms", "50", "--config", write_rules(
+            self.directory, "[[interlock]]\nchannels = [1, 2]\ndead_ms = 1500\n"))
+        status, answer = hub.request("POST", "/api/channel/2", "on")
+        self.assertEqual(status, 200, answer)
+        self.assertEqual(mask(answer), 0x0002, answer)
+        wait_for(lambda: len(switches(board)) >= 2, "the changeover at boardsim", 30)
+        self.assertEqual(switches(board), [off(1), on(2)])
+
+    def test_stop_during_a_changeover(self):
+        """A switch waiting out a long dead time does not hold up the hub's stop."""
+        board = self.start_board("--channels", "0x0001")
+        hub = self.start_hub(board.port, "--config", write_rules(
+            self.directory, "[[interlock]]\nchannels = [1, 2]\ndead_ms = 60000\n"))
+        def switch():
+            with contextlib.suppress(OSError, http.client.HTTPException):  # closed by the stop
+                hub.request("POST", "/api/channel/2", "on")
+        threading.Thread(target=switch, daemon=True).start()
+        wait_for(lambda: switches(board) == [off(1)], "the changeover's OFF at boardsim", 30)
+        self.assertEqual(hub.stop(), 0, hub.log())
 
     def test_event_stream_shows_a_switch_made_by_relayctl(self):
         board = self.start_board("--channels", "0x0001")

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 namespace {
 
@@ -52,13 +53,20 @@ CChannelRuleEngine::CChannelRuleEngine(std::string stateFile, LogFunction log)
 }
 
 void CChannelRuleEngine::SetRules(const ChannelRules& rules) {
-    m_rules = rules;
-    // A group's timers belong to the group; a new file starts its groups afresh.
-    for (Group& group : m_groups) {
-        if (group.pending)
-            DropPending(group, "the rules were reloaded");
+    // A group's timers belong to the group; a new file starts its groups afresh, but for
+    // the dead time after an off, which still runs for any group with that channel.
+    std::vector<Group> groups(rules.interlocks.size());
+    for (std::size_t g = 0; g < m_groups.size(); ++g) {
+        if (m_groups[g].pending)
+            DropPending(m_groups[g], "the rules were reloaded");
+        for (std::size_t n = 0; n < groups.size(); ++n) {
+            const auto& lastOff = m_groups[g].lastOff;
+            if (lastOff && m_rules.interlocks[g].channels & rules.interlocks[n].channels)
+                groups[n].lastOff = std::max(groups[n].lastOff.value_or(*lastOff), *lastOff);
+        }
     }
-    m_groups.assign(rules.interlocks.size(), Group{});
+    m_rules = rules;
+    m_groups = std::move(groups);
     // The disk is written only for a rule that reads it back (an SD card wears).
     m_keepState =
         std::any_of(rules.channels.begin(), rules.channels.end(),
@@ -143,6 +151,11 @@ void CChannelRuleEngine::Sent(const RelayFrame& frame, Clock::time_point now) {
     else if (frame[2] == RELAY_CMD_ON && parameter >= 1 && parameter <= RELAY_CHANNEL_COUNT)
         on = Bit(static_cast<int>(parameter));
     m_unconfirmed |= on;
+    if (frame[2] == RELAY_CMD_OFF && parameter >= 1 && parameter <= RELAY_CHANNEL_COUNT) {
+        Channel& channel = At(static_cast<int>(parameter));
+        if (channel.offAgainAt != Clock::time_point::max())
+            channel.offAgainAt = now + kConfirmWait;
+    }
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
         Channel& channel = At(n);
         if (on & Bit(n) && channel.pulseMs > 0) {
@@ -177,12 +190,15 @@ void CChannelRuleEngine::Status(std::uint16_t channels, bool first, bool answers
                 CancelPulse(n);
             channel.onSince.reset();
             channel.autoOffDone = false;
+            channel.offAgainAt = Clock::time_point::max();
+            channel.offAgainLogged = false;
             continue;
         }
         if (channel.awaitingMs > 0 && (answersSwitch || !(before & Bit(n)))) {
             channel.runningMs = channel.awaitingMs;
             channel.pulseOffAt = now + std::chrono::milliseconds(channel.awaitingMs);
             channel.awaitingMs = 0;
+            channel.offAgainAt = Clock::time_point::max();
             m_pulseOwed |= Bit(n);
         } else if (rule.pulseMs > 0 && !(before & Bit(n)) && !(m_offOrdered & Bit(n)) &&
                    channel.pulseOffAt == Clock::time_point::max()) {
@@ -285,12 +301,20 @@ void CChannelRuleEngine::Tick(Clock::time_point now) {
             const int maxOnS = Rule(n).maxOnS;
             if (channel.pulseOffAt <= now) {
                 channel.pulseOffAt = Clock::time_point::max();
-                SwitchOff(n, "pulse of " + std::to_string(channel.runningMs) + " ms");
+                TimerOff(n, "pulse of " + std::to_string(channel.runningMs) + " ms", now);
             } else if (maxOnS > 0 && channel.onSince && !channel.autoOffDone &&
                        !(m_offOrdered & Bit(n)) &&
                        now >= *channel.onSince + std::chrono::seconds(maxOnS)) {
                 channel.autoOffDone = true;
-                SwitchOff(n, "on for " + std::to_string(maxOnS) + " s (max_on_s)");
+                TimerOff(n, "on for " + std::to_string(maxOnS) + " s (max_on_s)", now);
+            } else if (channel.offAgainAt <= now && m_board & Bit(n)) {
+                channel.offAgainAt = now + kConfirmWait;
+                m_offOrdered |= Bit(n);
+                m_frames.push_back(BuildRelayCommand(RELAY_CMD_OFF, static_cast<std::uint32_t>(n)));
+                if (!std::exchange(channel.offAgainLogged, true))
+                    m_log("channel " + std::to_string(n) +
+                          " off again: still on 2 s after the hub's off (again every 2 s until "
+                          "the board shows it off)");
             }
         }
         for (std::size_t g = 0; g < m_groups.size(); ++g) {
@@ -327,6 +351,8 @@ CChannelRuleEngine::Clock::time_point CChannelRuleEngine::NextDeadline() const {
         return deadline;
     for (const auto at : OffAt())
         deadline = std::min(deadline, at);
+    for (const Channel& channel : m_channels)
+        deadline = std::min(deadline, channel.offAgainAt);
     for (std::size_t g = 0; g < m_groups.size(); ++g) {
         const Group& group = m_groups[g];
         if (group.pending)
@@ -396,6 +422,11 @@ void CChannelRuleEngine::SwitchOff(int n, const std::string& why) {
     m_offOrdered |= Bit(n);
     Switch(BuildRelayCommand(RELAY_CMD_OFF, static_cast<std::uint32_t>(n)),
            "channel " + std::to_string(n) + " off: " + why);
+}
+
+void CChannelRuleEngine::TimerOff(int n, const std::string& why, Clock::time_point now) {
+    At(n).offAgainAt = now + kConfirmWait;
+    SwitchOff(n, why);
 }
 
 void CChannelRuleEngine::DropPending(Group& group, const std::string& why) {

@@ -54,6 +54,9 @@ class CChannelRuleEngine {
         Clock::time_point pulseOffAt = Clock::time_point::max();
         std::optional<Clock::time_point> onSince; // auto-off's count
         bool autoOffDone = false;
+        // A timer's OFF that no status has shown yet is sent again then (logged once).
+        Clock::time_point offAgainAt = Clock::time_point::max();
+        bool offAgainLogged = false;
     };
     struct Group {
         std::optional<Clock::time_point> lastOff; // a channel of the group seen going off
@@ -70,6 +73,8 @@ class CChannelRuleEngine {
     const ChannelRule& Rule(int n) const { return m_rules.Channel(n); }
     void Switch(const RelayFrame& frame, const std::string& line);
     void SwitchOff(int n, const std::string& why);
+    // A timer's OFF (pulse, auto-off), sent again until the board shows it.
+    void TimerOff(int n, const std::string& why, Clock::time_point now);
     void DropPending(Group& group, const std::string& why);
     void Arm(int n, int pulseMs);
     void CancelPulse(int n);

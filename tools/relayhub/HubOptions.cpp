@@ -452,8 +452,9 @@ Channel rules (relayhub.toml; none: every channel as the board has it)
                           them as they are; two of them seen on together (switched
                           outside the hub) are all switched off
     dead_ms = 500         0 to 60000 (default 0)
-  Each switch the hub makes on its own is logged with its reason. SIGHUP reads the file
-  again; a bad file is logged and the rules in force stay.
+  Each switch the hub makes on its own is logged with its reason; a pulse's or an
+  auto-off's OFF that the board does not show within 2 s is sent again. SIGHUP reads the
+  file again (a dead time running goes on); a bad file is logged and the rules in force stay.
 
 SIGINT or SIGTERM closes everything and exits 0. The log goes to stderr.
 )";

@@ -94,6 +94,9 @@ void CSwitchTimer::Sent(const RelayFrame& frame, Clock::time_point now) {
     const std::uint32_t parameter = RelayFrameParameter(frame);
     Pending added{0xFFFF, static_cast<std::uint16_t>(parameter), now};
     if (frame[2] != RELAY_CMD_SET_ALL) {
+        // The board ignores a channel it lacks: no status will show it.
+        if (parameter < 1 || parameter > RELAY_CHANNEL_COUNT)
+            return;
         added.mask = static_cast<std::uint16_t>(1u << (parameter - 1));
         added.wanted = frame[2] == RELAY_CMD_ON ? added.mask : 0;
     }

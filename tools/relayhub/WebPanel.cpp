@@ -34,6 +34,8 @@ using json = nlohmann::ordered_json;
 // up to three more statuses (its requeries; here the hub's own polls), each within it.
 constexpr auto kConfirmTimeout = std::chrono::milliseconds(1000);
 constexpr int kMoreStatuses = 3;
+// How long the hub waits for an interlock's others to show off before an ON.
+constexpr auto kChangeoverOff = std::chrono::seconds(2);
 // The longest body taken is "toggle"; anything much bigger is not a request for us.
 constexpr std::size_t kMaxBody = 64;
 // A connection that sends or reads nothing for this long goes; an event stream, whose
@@ -209,7 +211,7 @@ struct CWebPanel::State {
     std::deque<Event> events;
     std::uint64_t nextEvent = 1;
     int listeners = 0;
-    bool stopping = false;
+    std::atomic<bool> stopping{false}; // also read by switches waiting for the board
     std::array<Clock::time_point, RELAY_CHANNEL_COUNT> timersTold = BoardSnapshot().offAt;
 
     State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions,
@@ -247,7 +249,7 @@ struct CWebPanel::State {
     // A "timers" event whenever the hub's timers differ from when the streams last heard.
     void WatchTimers() {
         std::unique_lock lock(mutex);
-        while (!eventAdded.wait_for(lock, kTimerWatch, [this] { return stopping; })) {
+        while (!eventAdded.wait_for(lock, kTimerWatch, [this] { return stopping.load(); })) {
             if (listeners == 0)
                 continue;
             lock.unlock();
@@ -330,10 +332,22 @@ struct CWebPanel::State {
         return sink.write(out.data(), out.size());
     }
 
-    Outcome Confirm(BoardSnapshot& seen, std::uint16_t mask, std::uint16_t wanted) const {
+    // What an ON of the channel may take beyond a switch: an interlock's changeover.
+    Clock::duration Changeover(int channel) const {
+        const ChannelRules rules = hub.Rules();
+        const int group = rules.Channel(channel).interlock;
+        if (group < 0)
+            return Clock::duration::zero();
+        return kChangeoverOff +
+               std::chrono::milliseconds(rules.interlocks[static_cast<std::size_t>(group)].deadMs);
+    }
+
+    Outcome Confirm(BoardSnapshot& seen, std::uint16_t mask, std::uint16_t wanted,
+                    Clock::duration changeover) const {
         const auto shows = [&] { return ((seen.channels ^ wanted) & mask) == 0; };
-        const auto deadline = Clock::now() + kConfirmTimeout;
-        for (;;) {
+        const auto deadline = Clock::now() + kConfirmTimeout + changeover;
+        // A changeover may take a minute: a stop does not wait for it.
+        while (!stopping) {
             const BoardSnapshot now = hub.WaitForStatus(seen.statusCount, deadline);
             if (!now.up)
                 return Outcome::Down;
@@ -365,15 +379,24 @@ struct CWebPanel::State {
         const auto target =
             static_cast<std::uint16_t>(wanted ? (*wanted ? mask : 0) : ~seen.channels & mask);
         RelayFrame frame;
+        std::uint16_t shown = mask; // what the board's answer is to show as target does
+        Clock::duration changeover = Clock::duration::zero();
         if (mask == 0xFFFF) {
             frame = BuildRelayCommand(RELAY_CMD_SET_ALL, target ? 0xFFFFFFFF : 0);
+            // The hub's set-all on leaves interlocked channels as they are.
+            if (target) {
+                for (const InterlockGroup& group : hub.Rules().interlocks)
+                    shown &= static_cast<std::uint16_t>(~group.channels);
+            }
         } else {
             const auto channel = static_cast<std::uint32_t>(std::countr_zero(mask) + 1);
             frame = BuildRelayCommand(target ? RELAY_CMD_ON : RELAY_CMD_OFF, channel);
+            if (target)
+                changeover = Changeover(static_cast<int>(channel));
         }
         if (!hub.SendCommand(frame, SwitchSource::Web, "web " + req.remote_addr))
             return Refuse(res, 503, "the board is not connected");
-        Answer(res, seen, mask, target);
+        Answer(res, seen, shown, static_cast<std::uint16_t>(target & shown), changeover);
     }
 
     // Pulses the channel and answers once the board has confirmed the on, or has not.
@@ -382,12 +405,12 @@ struct CWebPanel::State {
         if (!seen.up || !hub.PulseChannel(channel, ms, SwitchSource::Web, "web " + req.remote_addr))
             return Refuse(res, 503, "the board is not connected");
         const auto mask = static_cast<std::uint16_t>(1u << (channel - 1));
-        Answer(res, seen, mask, mask);
+        Answer(res, seen, mask, mask, Changeover(channel));
     }
 
-    void Answer(web::Response& res, BoardSnapshot& seen, std::uint16_t mask,
-                std::uint16_t target) const {
-        switch (Confirm(seen, mask, target)) {
+    void Answer(web::Response& res, BoardSnapshot& seen, std::uint16_t mask, std::uint16_t target,
+                Clock::duration changeover) const {
+        switch (Confirm(seen, mask, target, changeover)) {
         case Outcome::Confirmed:
             return Reply(res, 200, Status(seen));
         case Outcome::Down:

@@ -31,8 +31,8 @@ constexpr int kPerAddress = 6;
 // What all addresses together may hold beside the streams; above it the connection that
 // has waited longest for a request goes.
 constexpr int kTotal = 32;
-// From the connection (or the end of its last response) to a complete request head: a
-// client that trickles its headers is closed when this runs out, however busy it looks.
+// From the connection (or the end of its last response) to a complete request, head and
+// body: a client that trickles either is closed when this runs out, however busy it looks.
 constexpr auto kHeadDeadline = std::chrono::seconds(10);
 constexpr auto kSweepPeriod = std::chrono::milliseconds(250);
 
@@ -52,7 +52,7 @@ struct Tracked {
     int fd = -1;
     std::string address;
     Clock::time_point since; // connected, or its last response ended
-    bool busy = false;       // a request head is in, its response not yet done
+    bool busy = false;       // a request is in, its response not yet done
     bool stream = false;     // answering with a stream: counts apart
     bool shed = false;       // closed by us; the library has not yet seen it
 };
@@ -259,8 +259,8 @@ struct Server::State {
                       const char* upload, std::size_t* uploadSize, void** context) {
         auto* exchange = static_cast<Exchange*>(*context);
         if (!exchange) {
-            // The head is in: from now on the connection is busy, not trickling.
-            Busy(connection, true, false);
+            // The connection stays idle, under the deadline, until its body is in too: a
+            // body can trickle as well as a head.
             exchange = new Exchange;
             *context = exchange;
             Request& req = exchange->request;
@@ -275,11 +275,15 @@ struct Server::State {
                 },
                 &req.headers);
             Response res;
-            if (preRouting && preRouting(req, res))
+            if (preRouting && preRouting(req, res)) {
+                Busy(connection, true, false);
                 return Queue(connection, res);
+            }
             const std::string length = req.get_header_value(MHD_HTTP_HEADER_CONTENT_LENGTH);
-            if (!length.empty() && std::strtoull(length.c_str(), nullptr, 10) > settings.maxBody)
+            if (!length.empty() && std::strtoull(length.c_str(), nullptr, 10) > settings.maxBody) {
+                Busy(connection, true, false);
                 return Answer(connection, 413);
+            }
             return MHD_YES;
         }
         if (*uploadSize != 0) {
@@ -289,6 +293,8 @@ struct Server::State {
             *uploadSize = 0;
             return MHD_YES;
         }
+        // The whole request is in: busy until its response is done.
+        Busy(connection, true, false);
         if (exchange->tooLarge)
             return Answer(connection, 413);
         Response res;
