@@ -16,9 +16,10 @@ import sys
 import tempfile
 import time
 
+# hub_common puts the tests' helpers on the path: the imports after it.
 from hub_common import (accept_board, connect, drain, memory_kb, parse_programs,
                         percentile, print_table, read_exactly)
-from panel_driver import Boardsim, frame  # on the path through hub_common
+from panel_driver import Boardsim, frame
 from relayhub_test import Hub
 
 IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "30"))
