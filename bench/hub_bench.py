@@ -16,8 +16,8 @@ import sys
 import tempfile
 import time
 
-# hub_common puts the tests' helpers on the path: the imports after it.
-from hub_common import (accept_board, connect, drain, memory_kb, parse_programs,
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import (accept_board, connect, drain, memory_kb, parse_programs,
                         percentile, print_table, read_exactly)
 from panel_driver import Boardsim, frame
 from relayhub_test import Hub

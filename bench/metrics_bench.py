@@ -13,8 +13,8 @@ import statistics
 import tempfile
 import time
 
-# hub_common puts the tests' helpers on the path: the imports after it.
-from hub_common import parse_programs
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import parse_programs
 from panel_driver import Boardsim, wait_for
 from relayhub_test import Client
 from web_test import WebHub

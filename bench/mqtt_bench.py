@@ -17,8 +17,8 @@ import sys
 import tempfile
 import time
 
-# hub_common puts the tests' helpers on the path: the imports after it.
-from hub_common import accept_board, drain, memory_kb, parse_programs, percentile, print_table
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import accept_board, drain, memory_kb, parse_programs, percentile, print_table
 from certs import make_certs
 from panel_driver import frame, wait_for
 from relayhub_test import Hub

@@ -13,8 +13,8 @@ import sys
 import tempfile
 import time
 
-# hub_common puts the tests' helpers on the path: the imports after it.
-from hub_common import connect, memory_kb, parse_programs, percentile, print_table
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import connect, memory_kb, parse_programs, percentile, print_table
 from panel_driver import Boardsim, frame, wait_for
 from relayhub_test import Hub
 

@@ -15,8 +15,8 @@ import statistics
 import subprocess
 import tempfile
 
-# hub_common puts the tests' helpers on the path: the imports after it.
-from hub_common import memory_kb, parse_programs
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import memory_kb, parse_programs
 from panel_driver import Boardsim, Paths, frame, wait_for
 from relayhub_test import Hub
 from web_test import Events, WebHub, chromium

@@ -1,5 +1,5 @@
-"""What relayhub's bench scripts share: the programs from the command line, the test
-helpers' hub and boardsim, a process's memory, percentiles, raw board sockets and the
+"""What the bench scripts share: the test helpers on the path, relayhub's and boardsim's
+programs from the command line, a process's memory, percentiles, raw board sockets and the
 padded table."""
 
 import argparse
