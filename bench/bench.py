@@ -15,10 +15,9 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
-                                "panelprobe"))
-from panel_driver import (Boardsim, Panel, Paths, run, settings_file,  # noqa: E402
-                          wait_for)
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import memory_kb
+from panel_driver import Boardsim, Panel, Paths, run, settings_file, wait_for
 
 
 def cpu_seconds(pid):
@@ -161,11 +160,6 @@ def end(process, caption):
              f"{caption} to go", timeout=30)
 
 
-def resident_kb(pid):
-    with open(f"/proc/{pid}/status", encoding="ascii", errors="replace") as status:
-        return int(next(line for line in status if line.startswith("VmRSS:")).split()[1])
-
-
 def start_up():
     """Launch to the window shown: the panel's settings are read before it shows."""
     def once(command, caption, directory):
@@ -201,7 +195,7 @@ def lean_start():
                                              directory)
                 floor_starts.append(took)
                 time.sleep(settle)
-                floor_resident.append(resident_kb(floor.pid))
+                floor_resident.append(memory_kb(floor.pid))
                 end(floor, CONTROLS_FLOOR_CAPTION)
 
                 time.sleep(1)

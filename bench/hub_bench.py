@@ -9,19 +9,18 @@ BENCH_IDLE_SECONDS (default 30) sets the idle measurement, BENCH_SAMPLES (defaul
 the samples per latency figure.
 """
 
-import argparse
 import os
-import re
 import select
 import socket
-import subprocess
 import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
-                                "panelprobe"))
-from panel_driver import Boardsim, Paths, frame, wait_for  # noqa: E402
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import (accept_board, connect, drain, memory_kb, parse_programs,
+                        percentile, print_table, read_exactly)
+from panel_driver import Boardsim, frame
+from relayhub_test import Hub
 
 IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "30"))
 SAMPLES = int(os.environ.get("BENCH_SAMPLES", "1000"))
@@ -39,70 +38,17 @@ def cpu_seconds(pid):
     return total / 1e9
 
 
-def connect(port):
-    client = socket.create_connection(("127.0.0.1", port), timeout=10)
-    client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    return client
-
-
-def read_exactly(sock, size):
-    data = b""
-    while len(data) < size:
-        chunk = sock.recv(size - len(data))
-        if not chunk:
-            sys.exit("bench: a connection closed during the measurement")
-        data += chunk
-    return data
-
-
-def drain(sock):
-    """Whatever has arrived (the hub's queries at the board), without waiting."""
-    while select.select([sock], [], [], 0)[0]:
-        if not sock.recv(65536):
-            sys.exit("bench: the hub closed the board's connection")
-
-
-class Hub:
-    """relayhub for the board on board_port, its log in directory."""
-
-    def __init__(self, relayhub, directory, board_port):
-        self.log_path = os.path.join(directory, "relayhub.log")
-        with open(self.log_path, "wb") as log:
-            self.process = subprocess.Popen(
-                [relayhub, "--board", f"127.0.0.1:{board_port}", "--listen", "127.0.0.1:0"],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
-        self.port = int(self.wait_log(r"clients on 127\.0\.0\.1:(\d+)", "the hub to listen"))
-
-    def wait_log(self, pattern, what, count=1):
-        def found():
-            with open(self.log_path, encoding="utf-8", errors="replace") as log:
-                matches = re.findall(pattern, log.read())
-            return len(matches) >= count and matches[-1]
-        return wait_for(found, what, timeout=30)
-
-    def memory_kb(self, key):
-        with open(f"/proc/{self.process.pid}/status", encoding="ascii") as status:
-            return int(next(line for line in status if line.startswith(key + ":")).split()[1])
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(30)
-
-
 class Rig:
     """A board of this script's own (a listener it answers by hand), reached by the hub and
     by the clients of the direct path alike."""
 
-    def __init__(self, relayhub, directory):
+    def __init__(self, directory):
         self.listener = socket.socket()
         self.listener.bind(("127.0.0.1", 0))
         self.listener.listen(64)
         self.listener.settimeout(30)
-        self.hub = Hub(relayhub, directory, self.listener.getsockname()[1])
-        self.upstream, _ = self.listener.accept()  # the hub's connection
-        self.upstream.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        read_exactly(self.upstream, 8)
-        self.upstream.sendall(frame(0x10, 0))
+        self.hub = Hub(directory, self.listener.getsockname()[1])
+        self.upstream = accept_board(self.listener)
         self.hub.wait_log(r"board \S+ up", "the board up at the hub")
         self.clients = []
 
@@ -153,11 +99,6 @@ def command_time(client, board, answer_to):
     return elapsed
 
 
-def percentile(values, p):
-    ordered = sorted(values)
-    return ordered[min(len(ordered) - 1, int(p / 100 * len(ordered)))]
-
-
 def row(what, how, through_hub, direct, target_ms, unit="ms"):
     added = through_hub - direct
     ROWS.append((what, how, f"{through_hub:.3f} {unit}", f"{direct:.3f} {unit}",
@@ -199,9 +140,9 @@ def latencies(rig):
                     percentile(hub_ns, p) / 1e6, percentile(direct_ns, p) / 1e6, target)
 
 
-def idle(relayhub, directory):
+def idle(directory):
     board = Boardsim(directory)
-    hub = Hub(relayhub, directory, board.port)
+    hub = Hub(directory, board.port)
     try:
         hub.wait_log(r"board \S+ up", "the board up")
         with connect(hub.port):
@@ -221,30 +162,22 @@ def idle(relayhub, directory):
         board.stop()
 
 
-def print_table():
-    header = ("What", "Through the hub", "Direct", "Added", "Target", "Met")
-    rows = [(r[0], *r[2:]) for r in ROWS]
-    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
-    for r in [header, tuple("-" * w for w in widths)] + rows:
-        print("| " + " | ".join(str(c).ljust(w) for c, w in zip(r, widths)) + " |")
+def print_figures():
+    print_table(("What", "Through the hub", "Direct", "Added", "Target", "Met"),
+                [(r[0], *r[2:]) for r in ROWS])
     print("\nHow each figure is measured:")
     for how in dict.fromkeys(f"{r[0].split(',')[0]}: {r[1]}" for r in ROWS):
         print(f"- {how}")
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--relayhub", required=True)
-    parser.add_argument("--boardsim", required=True)
-    args = parser.parse_args()
-    Paths.boardsim = os.path.abspath(args.boardsim)
-    relayhub = os.path.abspath(args.relayhub)
+    parse_programs(__doc__)
     with tempfile.TemporaryDirectory(prefix="kestrel-hub-bench-") as directory:
         print("bench: latencies ...", file=sys.stderr, flush=True)
-        rig = Rig(relayhub, directory)
+        rig = Rig(directory)
         try:
             latencies(rig)
-            rss, peak = rig.hub.memory_kb("VmRSS"), rig.hub.memory_kb("VmHWM")
+            rss, peak = memory_kb(rig.hub.process.pid), memory_kb(rig.hub.process.pid, "VmHWM")
             ROWS.append(("resident memory", "VmRSS (peak VmHWM) of relayhub after the latency "
                          "runs, 16 clients connected", f"{rss / 1024:.1f} MiB "
                          f"(peak {peak / 1024:.1f})", "-", "-", "< 8 MiB",
@@ -252,8 +185,8 @@ def main():
         finally:
             rig.hub.stop()
         print("bench: idle ...", file=sys.stderr, flush=True)
-        idle(relayhub, directory)
-    print_table()
+        idle(directory)
+    print_figures()
 
 
 if __name__ == "__main__":

@@ -7,21 +7,17 @@ run met the target.
 Started by bench/hub.sh metrics, which builds relayhub and boardsim without sanitizers.
 """
 
-import argparse
 import http.client
-import os
 import shutil
 import statistics
-import sys
 import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "panelprobe"))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "relayhub"))
-from panel_driver import Boardsim, Paths, wait_for  # noqa: E402
-from relayhub_test import PROGRAMS, Client  # noqa: E402
-from web_test import WebHub  # noqa: E402
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import parse_programs
+from panel_driver import Boardsim, wait_for
+from relayhub_test import Client
+from web_test import WebHub
 
 CLIENTS = 16
 SCRAPES = 500
@@ -52,12 +48,7 @@ def times_ms(hub, kept):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--relayhub", required=True)
-    parser.add_argument("--boardsim", required=True)
-    args = parser.parse_args()
-    PROGRAMS["relayhub"] = os.path.abspath(args.relayhub)
-    Paths.boardsim = os.path.abspath(args.boardsim)
+    parse_programs(__doc__)
     directory = tempfile.mkdtemp(prefix="kestrel-metrics-bench-")
     board = Boardsim(directory)
     hub = None

@@ -9,9 +9,7 @@ Started by bench/hub.sh mqtt, which builds relayhub without sanitizers. BENCH_SA
 (default 1000) sets the frames per path.
 """
 
-import argparse
 import os
-import re
 import select
 import socket
 import subprocess
@@ -19,11 +17,11 @@ import sys
 import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "relayhub"))
-from hub_bench import drain, percentile, read_exactly  # noqa: E402
-from certs import make_certs  # noqa: E402
-from panel_driver import frame, wait_for  # noqa: E402  (on the path through hub_bench)
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import accept_board, drain, memory_kb, parse_programs, percentile, print_table
+from certs import make_certs
+from panel_driver import frame, wait_for
+from relayhub_test import Hub
 
 SAMPLES = int(os.environ.get("BENCH_SAMPLES", "1000"))
 
@@ -38,39 +36,20 @@ class Path:
     """A board of this script's own (a listener it answers by hand) and its hub, which
     publishes as board_id on the broker's port with options."""
 
-    def __init__(self, relayhub, directory, board_id, port, *options):
+    def __init__(self, directory, board_id, port, *options):
         self.board_id = board_id
         listener = socket.socket()
         listener.bind(("127.0.0.1", 0))
         listener.listen(1)
         listener.settimeout(30)
-        self.log_path = os.path.join(directory, f"relayhub-{board_id}.log")
-        with open(self.log_path, "wb") as log:
-            self.process = subprocess.Popen(
-                [relayhub, "--board", f"127.0.0.1:{listener.getsockname()[1]}", "--listen",
-                 "127.0.0.1:0", "--mqtt", f"127.0.0.1:{port}", "--board-id", board_id,
-                 "--no-discovery", *options],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
-        self.board, _ = listener.accept()
+        self.hub = Hub(directory, listener.getsockname()[1], "--mqtt", f"127.0.0.1:{port}",
+                       "--board-id", board_id, "--no-discovery", *options)
+        self.board = accept_board(listener)
         listener.close()
-        self.board.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        read_exactly(self.board, 8)
-        self.board.sendall(frame(0x10, 0))
-        self.wait_log(r"MQTT broker \S+ up", f"{board_id}'s hub on the broker")
-
-    def wait_log(self, pattern, what):
-        def found():
-            with open(self.log_path, encoding="utf-8", errors="replace") as log:
-                return re.search(pattern, log.read())
-        return wait_for(found, what, timeout=30)
-
-    def memory_kb(self, key):
-        with open(f"/proc/{self.process.pid}/status", encoding="ascii") as status:
-            return int(next(line for line in status if line.startswith(key + ":")).split()[1])
+        self.hub.wait_log(r"MQTT broker \S+ up", f"{board_id}'s hub on the broker")
 
     def stop(self):
-        self.process.terminate()
-        self.process.wait(30)
+        self.hub.stop()
         self.board.close()
 
 
@@ -138,22 +117,20 @@ def state_times(paths, subscriber):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--relayhub", required=True)
-    args = parser.parse_args()
-    relayhub = os.path.abspath(args.relayhub)
+    parse_programs(__doc__, boardsim=False)
     with tempfile.TemporaryDirectory(prefix="kestrel-mqtt-bench-") as directory:
         certs = make_certs(directory)
         process, plain_port, tls_port = broker(directory, certs)
         subscriber = Subscriber(plain_port, "kestrel/+/channel/1/state")
         paths = []
         try:
-            paths = [Path(relayhub, directory, "plain", plain_port),
-                     Path(relayhub, directory, "tls", tls_port, "--mqtt-tls", "--mqtt-ca",
+            paths = [Path(directory, "plain", plain_port),
+                     Path(directory, "tls", tls_port, "--mqtt-tls", "--mqtt-ca",
                           certs.ca.cert)]
             print("bench: state messages ...", file=sys.stderr, flush=True)
             times = state_times(paths, subscriber)
-            memory = {p.board_id: (p.memory_kb("VmRSS"), p.memory_kb("VmHWM")) for p in paths}
+            memory = {p.board_id: (memory_kb(p.hub.process.pid),
+                                   memory_kb(p.hub.process.pid, "VmHWM")) for p in paths}
         finally:
             for path in paths:
                 path.stop()
@@ -172,10 +149,7 @@ def main():
         rows.append((f"{what}, no --http", f"{tls:.1f} MiB", f"{plain:.1f} MiB",
                      f"{tls - plain:.1f} MiB", "< 10 MiB with TLS",
                      "yes" if tls < 10 else "NO"))
-    header = ("What", "TLS", "Plain", "Added", "Target", "Met")
-    widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
-    for r in [header, tuple("-" * w for w in widths)] + rows:
-        print("| " + " | ".join(c.ljust(w) for c, w in zip(r, widths)) + " |")
+    print_table(("What", "TLS", "Plain", "Added", "Target", "Met"), rows)
     print(f"\n{SAMPLES} frames per path, the two paths in turn; a status frame written by this "
           "script's board flips channel 1, the time runs until mosquitto_sub (plain, on the "
           "same broker) has printed the hub's state message. Memory: /proc/<pid>/status of "

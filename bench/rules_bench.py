@@ -7,19 +7,16 @@ only says whether this run met the target.
 Started by bench/hub.sh rules, which builds relayhub and boardsim without sanitizers.
 """
 
-import argparse
 import datetime
 import os
-import re
-import socket
-import subprocess
 import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
-                                "panelprobe"))
-from panel_driver import Boardsim, Paths, frame, wait_for  # noqa: E402
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import connect, memory_kb, parse_programs, percentile, print_table
+from panel_driver import Boardsim, frame, wait_for
+from relayhub_test import Hub
 
 PULSES = 20
 PULSE_MS = 500
@@ -47,32 +44,6 @@ power_on = "{['off', 'on', 'last', 'board'][n % 4]}"
 """ for n in range(6, 17))
 
 
-class Hub:
-    def __init__(self, relayhub, directory, board_port, config):
-        self.log_path = os.path.join(directory, f"relayhub-{time.monotonic_ns()}.log")
-        with open(self.log_path, "wb") as log:
-            self.process = subprocess.Popen(
-                [relayhub, "--board", f"127.0.0.1:{board_port}", "--listen", "127.0.0.1:0",
-                 "--config", config, "--state-dir", directory],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
-        self.port = int(self.wait_log(r"clients on 127\.0\.0\.1:(\d+)", "the hub to listen"))
-        self.wait_log(r"board \S+ up", "the board up")
-
-    def wait_log(self, pattern, what):
-        def found():
-            with open(self.log_path, encoding="utf-8", errors="replace") as log:
-                return re.findall(pattern, log.read())
-        return wait_for(found, what, timeout=30)[-1]
-
-    def memory_kb(self, key):
-        with open(f"/proc/{self.process.pid}/status", encoding="ascii") as status:
-            return int(next(line for line in status if line.startswith(key + ":")).split()[1])
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(30)
-
-
 def switches(board):
     """(seconds, frame) of each switch at boardsim, the queries left out."""
     result = []
@@ -90,27 +61,18 @@ def wait_switches(board, count, what):
                     interval=0.01)
 
 
-def percentile(values, p):
-    ordered = sorted(values)
-    return ordered[min(len(ordered) - 1, int(p / 100 * len(ordered)))]
-
-
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--relayhub", required=True)
-    parser.add_argument("--boardsim", required=True)
-    args = parser.parse_args()
-    Paths.boardsim = os.path.abspath(args.boardsim)
+    parse_programs(__doc__)
     rows = []
     with tempfile.TemporaryDirectory(prefix="kestrel-rules-bench-") as directory:
         config = os.path.join(directory, "relayhub.toml")
         with open(config, "w", encoding="utf-8") as file:
             file.write(CONFIG)
         board = Boardsim(directory)
-        hub = Hub(os.path.abspath(args.relayhub), directory, board.port, config)
+        hub = Hub(directory, board.port, "--config", config, "--state-dir", directory)
         try:
-            client = socket.create_connection(("127.0.0.1", hub.port), timeout=10)
-            client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            hub.wait_log(r"board \S+ up", "the board up")
+            client = connect(hub.port)
 
             # The power_on rules' one set-all first.
             hub.wait_log(r"set-all to .*: the board came up", "the power_on set-all")
@@ -151,7 +113,7 @@ def main():
                          f"{percentile(overheads, 99):.1f} ms", "-", "-"))
             rows.append((f"ON request to ON at the board (dead_ms {DEAD_MS}), median",
                          f"{percentile(latencies, 50):.1f} ms", "-", "-"))
-            rss, peak = hub.memory_kb("VmRSS"), hub.memory_kb("VmHWM")
+            rss, peak = memory_kb(hub.process.pid), memory_kb(hub.process.pid, "VmHWM")
             rows.append(("resident memory, every channel with rules, no --http",
                          f"{rss / 1024:.1f} MiB (peak {peak / 1024:.1f})", "< 8 MiB",
                          "yes" if peak < 8192 else "NO"))
@@ -159,10 +121,7 @@ def main():
         finally:
             hub.stop()
             board.stop()
-    header = ("What", "Result", "Target", "Met")
-    widths = [max(len(r[i]) for r in rows + [header]) for i in range(4)]
-    for r in [header, tuple("-" * w for w in widths)] + rows:
-        print("| " + " | ".join(c.ljust(w) for c, w in zip(r, widths)) + " |")
+    print_table(("What", "Result", "Target", "Met"), rows)
     print(f"\nPulses: {PULSES} of {PULSE_MS} ms on a momentary channel, each an ON from a raw "
           "client; the error is boardsim's log time of the hub's OFF minus that of the ON, "
           f"minus {PULSE_MS} ms (the log has milliseconds). Changeovers: {CHANGEOVERS} ONs "

@@ -7,31 +7,23 @@ the last column only says whether this run met the target.
 Started by bench/hub.sh web, which builds relayhub and boardsim without sanitizers.
 """
 
-import argparse
 import datetime
 import os
 import shutil
 import socket
 import statistics
 import subprocess
-import sys
 import tempfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "panelprobe"))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "relayhub"))
-from panel_driver import Boardsim, Paths, frame, wait_for  # noqa: E402
-from relayhub_test import PROGRAMS, Hub  # noqa: E402
-from web_test import Events, WebHub, chromium  # noqa: E402
+# bench_common puts the tests' helpers on the path: the imports after it.
+from bench_common import memory_kb, parse_programs
+from panel_driver import Boardsim, Paths, frame, wait_for
+from relayhub_test import Hub
+from web_test import Events, WebHub, chromium
 
 CHANGES = 50
 HAND_CHANGES = 20
 LISTENERS = 32
-
-
-def rss_kb(process):
-    with open(f"/proc/{process.pid}/status", encoding="ascii") as status:
-        return int(next(line for line in status if line.startswith("VmRSS:")).split()[1])
 
 
 def board_times(board):
@@ -125,12 +117,7 @@ def by_hand(directory):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--relayhub", required=True)
-    parser.add_argument("--boardsim", required=True)
-    args = parser.parse_args()
-    PROGRAMS["relayhub"] = os.path.abspath(args.relayhub)
-    Paths.boardsim = os.path.abspath(args.boardsim)
+    parse_programs(__doc__)
     directory = tempfile.mkdtemp(prefix="kestrel-web-bench-")
     board = Boardsim(directory)
     hubs = []
@@ -138,19 +125,19 @@ def main():
         plain = Hub(directory, board.port)
         hubs.append(plain)
         plain.wait_log(r"board \S+ up", "the plain hub's board up")
-        plain_rss = rss_kb(plain.process)
+        plain_rss = memory_kb(plain.process.pid)
         plain.stop()
 
         hub = WebHub(directory, board.port)
         hubs.append(hub)
         hub.wait_connected(True)
         arrived, painted = latency(directory, board, hub)
-        idle_rss = rss_kb(hub.process)
+        idle_rss = memory_kb(hub.process.pid)
         # The browser's place among the listeners comes free when the hub finds its stream
         # closed, at a heartbeat (every 10 s): until then the last listener is refused.
         streams = [wait_for(lambda: listener(hub), "a place for a listener", 60, 1)
                    for _ in range(LISTENERS)]
-        listeners_rss = rss_kb(hub.process)
+        listeners_rss = memory_kb(hub.process.pid)
         refused = hub.stream_status()
         for events in streams:
             events.close()
