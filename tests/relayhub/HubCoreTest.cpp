@@ -60,14 +60,30 @@ class Boardsim {
 
 class Recorder : public HubListener {
   public:
+    using Timers = std::array<std::chrono::steady_clock::time_point, RELAY_CHANNEL_COUNT>;
     void BoardUp(std::uint16_t channels) override { Add("up " + Hex(channels)); }
     void BoardDown() override { Add("down"); }
     void StatusChanged(std::uint16_t channels, std::uint16_t changed) override {
         Add("changed " + Hex(channels) + " " + Hex(changed));
     }
+    // Logged as the channels with a running timer.
+    void TimersChanged(const Timers& offAt) override {
+        std::uint16_t running = 0;
+        for (int n = 0; n < RELAY_CHANNEL_COUNT; ++n) {
+            if (offAt[static_cast<std::size_t>(n)] != std::chrono::steady_clock::time_point::max())
+                running |= static_cast<std::uint16_t>(1u << n);
+        }
+        std::lock_guard lock(m_mutex);
+        m_timers = offAt;
+        m_events.push_back("timers " + Hex(running));
+    }
     std::vector<std::string> Events() {
         std::lock_guard lock(m_mutex);
         return m_events;
+    }
+    Timers LastTimers() {
+        std::lock_guard lock(m_mutex);
+        return m_timers;
     }
 
   private:
@@ -82,6 +98,7 @@ class Recorder : public HubListener {
     }
     std::mutex m_mutex;
     std::vector<std::string> m_events;
+    Timers m_timers = BoardSnapshot().offAt;
 };
 
 TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
@@ -124,8 +141,10 @@ TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
 }
 
 // What the web panel and MQTT pulse with: the board shows the channel on with its off time
-// in the snapshot, then off, whatever the channel's rules.
+// in the snapshot, then off, whatever the channel's rules. The listeners hear of each new
+// timer, a restart that changes no channel included.
 TEST(HubCoreTest, PulseChannel) {
+    using Clock = std::chrono::steady_clock;
     Boardsim board("0x0000");
     ASSERT_NE(board.port, 0) << "boardsim did not start (BOARDSIM=" << std::getenv("BOARDSIM")
                              << ")";
@@ -134,28 +153,43 @@ TEST(HubCoreTest, PulseChannel) {
     options.boardPort = board.port;
     options.listenPort = 0;
     CRelayHub hub(options);
+    Recorder recorder;
+    hub.AddListener(recorder);
     std::string error;
     ASSERT_TRUE(hub.Start(error)) << error;
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    const auto deadline = Clock::now() + 30s;
     BoardSnapshot status = hub.Snapshot();
-    for (; !status.up && std::chrono::steady_clock::now() < deadline; status = hub.Snapshot())
+    for (; !status.up && Clock::now() < deadline; status = hub.Snapshot())
         std::this_thread::sleep_for(10ms);
     ASSERT_TRUE(status.up) << "no status from the board within 30 s";
     EXPECT_FALSE(hub.PulseChannel(3, 49, SwitchSource::Web, "test"));
     EXPECT_FALSE(hub.PulseChannel(17, 300, SwitchSource::Web, "test"));
-    const auto asked = std::chrono::steady_clock::now();
-    ASSERT_TRUE(hub.PulseChannel(3, 300, SwitchSource::Mqtt, "test"));
-    while (status.up && status.channels != 0x0004 && std::chrono::steady_clock::now() < deadline)
+    ASSERT_TRUE(hub.PulseChannel(3, 60000, SwitchSource::Mqtt, "test"));
+    while (status.up && status.channels != 0x0004 && Clock::now() < deadline)
         status = hub.WaitForStatus(status.statusCount, deadline);
     ASSERT_EQ(status.channels, 0x0004) << "channel 3 not on within 30 s";
+    const auto first = status.offAt[2];
+    EXPECT_NE(first, Clock::time_point::max());
+    EXPECT_EQ(status.offAt[1], Clock::time_point::max());
+
+    // Restarted with a shorter pulse: the board does not change, the timer does.
+    const auto asked = Clock::now();
+    ASSERT_TRUE(hub.PulseChannel(3, 300, SwitchSource::Web, "test"));
+    auto told = recorder.LastTimers();
+    for (; told[2] >= first && Clock::now() < deadline; told = recorder.LastTimers())
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(told[2] < first) << "the listener not told of the restarted pulse within 30 s";
     // The timer starts at the status that shows it on: after the ask, 300 ms on.
-    EXPECT_NE(status.offAt[2], std::chrono::steady_clock::time_point::max());
-    EXPECT_GE(status.offAt[2], asked + 300ms);
-    EXPECT_EQ(status.offAt[1], std::chrono::steady_clock::time_point::max());
-    while (status.up && status.channels != 0 && std::chrono::steady_clock::now() < deadline)
+    EXPECT_GE(told[2], asked + 300ms);
+    while (status.up && status.channels != 0 && Clock::now() < deadline)
         status = hub.WaitForStatus(status.statusCount, deadline);
     EXPECT_EQ(status.channels, 0) << "channel 3 not off within 30 s";
-    EXPECT_EQ(hub.Snapshot().offAt[2], std::chrono::steady_clock::time_point::max());
+    EXPECT_EQ(hub.Snapshot().offAt[2], Clock::time_point::max());
+    hub.Stop();
+    // Told once per change: the pulse's end clears its timer as the hub sends the OFF.
+    EXPECT_EQ(recorder.Events(),
+              (std::vector<std::string>{"up 0000", "changed 0004 0004", "timers 0004",
+                                        "timers 0004", "timers 0000", "changed 0000 0004"}));
 }
 
 } // namespace

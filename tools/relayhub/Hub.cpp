@@ -142,6 +142,8 @@ struct CRelayHub::State {
     CSwitchPace pace{kCommandPace};
     CSwitchTimer confirms;
     CChannelRuleEngine engine;
+    // The timers as the listeners last heard of them.
+    std::array<Clock::time_point, RELAY_CHANNEL_COUNT> timersTold = BoardSnapshot().offAt;
 
     CRateLimitedLog badFrames, refusedClients, droppedCommands, boardGarbage;
 
@@ -167,6 +169,7 @@ struct CRelayHub::State {
     void TakeProcessCommands();
     // The rules' own switches, ahead of the queue.
     void TakeRuleFrames();
+    // Into the snapshot, and to the listeners when they differ from the last told.
     void PublishTimers();
 
     void AcceptClients(Clock::time_point now);
@@ -207,6 +210,8 @@ void CRelayHub::State::Run() {
                 {client->fd, static_cast<short>(POLLIN | (client->out.empty() ? 0 : POLLOUT)), 0});
             polled.push_back(client.get());
         }
+        // Before the wait, so that a timer that ran out in RunTimers is told at once.
+        PublishTimers();
         const auto deadline = NextDeadline();
         int waitMs = -1;
         if (deadline != Clock::time_point::max()) {
@@ -245,7 +250,6 @@ void CRelayHub::State::Run() {
         if (fds[1].revents)
             AcceptClients(woke);
         Sweep();
-        PublishTimers();
     }
     CloseAll();
 }
@@ -493,8 +497,15 @@ void CRelayHub::State::TakeRuleFrames() {
 
 void CRelayHub::State::PublishTimers() {
     const auto offAt = engine.OffAt();
-    std::lock_guard lock(mutex);
-    snapshot.offAt = offAt;
+    {
+        std::lock_guard lock(mutex);
+        snapshot.offAt = offAt;
+    }
+    if (offAt == timersTold)
+        return;
+    timersTold = offAt;
+    for (HubListener* listener : listeners)
+        listener->TimersChanged(offAt);
 }
 
 void CRelayHub::State::TakeProcessCommands() {

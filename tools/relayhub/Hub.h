@@ -28,9 +28,10 @@ struct BoardSnapshot {
     BoardSnapshot() { offAt.fill(std::chrono::steady_clock::time_point::max()); }
 };
 
-// Told of the board by the hub, on the hub's thread. A listener must not block and must not
-// wait on the hub (SendCommand is fine: it only queues). Stop closes the board's
-// connection without calling BoardDown: the parts stop before the hub and say so themselves.
+// Told of the board and its timers by the hub, on the hub's thread. A listener must not
+// block and must not wait on the hub (SendCommand is fine: it only queues). Stop closes the
+// board's connection without calling BoardDown: the parts stop before the hub and say so
+// themselves.
 class HubListener {
   public:
     virtual ~HubListener() = default;
@@ -43,6 +44,10 @@ class HubListener {
     virtual void StatusChanged(std::uint16_t channels, std::uint16_t changed) = 0;
     // New rules are in force (a reload); names and momentary channels may have changed.
     virtual void RulesChanged(const ChannelRules& /*rules*/) {}
+    // The timers (BoardSnapshot::offAt, already in the snapshot) differ from the last told;
+    // they also change with no change of the board: a pulse restarted, an auto-off begun.
+    virtual void TimersChanged(
+        const std::array<std::chrono::steady_clock::time_point, RELAY_CHANNEL_COUNT>& /*offAt*/) {}
 };
 
 // A part of the hub beside its clients (MQTT, the web panel): a listener, started once the

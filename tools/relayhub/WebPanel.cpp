@@ -21,7 +21,6 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -45,10 +44,6 @@ constexpr int kTimeoutSeconds = 5;
 constexpr auto kStreamHeartbeat = std::chrono::seconds(10);
 // Events a slow listener may be behind before it gets the current state instead.
 constexpr std::size_t kEventsKept = 64;
-// How often the timers are compared while someone listens: the hub tells its listeners of
-// the board, not of its timers, which also change with no change of the board (a pulse
-// restarted, or given to a channel already on).
-constexpr auto kTimerWatch = std::chrono::milliseconds(100);
 
 json StatusJson(bool connected, std::uint16_t channels) {
     json list = json::array();
@@ -200,7 +195,6 @@ struct CWebPanel::State {
 
     std::string token;
     web::Server server;
-    std::thread timerWatch;
     CRateLimitedLog refusals;
 
     // The board as the hub's events told it, and the events for the streams.
@@ -212,7 +206,6 @@ struct CWebPanel::State {
     std::uint64_t nextEvent = 1;
     int listeners = 0;
     std::atomic<bool> stopping{false}; // also read by switches waiting for the board
-    std::array<Clock::time_point, RELAY_CHANNEL_COUNT> timersTold = BoardSnapshot().offAt;
 
     State(CRelayHub& hub, const HubOptions& options, ChannelCaptions captions,
           web::Certificate certificate)
@@ -244,23 +237,6 @@ struct CWebPanel::State {
         events.push_back({nextEvent++, type, connected, channels});
         if (events.size() > kEventsKept)
             events.pop_front();
-    }
-
-    // A "timers" event whenever the hub's timers differ from when the streams last heard.
-    void WatchTimers() {
-        std::unique_lock lock(mutex);
-        while (!eventAdded.wait_for(lock, kTimerWatch, [this] { return stopping.load(); })) {
-            if (listeners == 0)
-                continue;
-            lock.unlock();
-            const auto offAt = hub.Snapshot().offAt;
-            lock.lock();
-            if (offAt != timersTold) {
-                timersTold = offAt;
-                AddEvent("timers");
-                eventAdded.notify_all();
-            }
-        }
     }
 
     // 0 when the request may go on, else the status to refuse it with.
@@ -570,7 +546,6 @@ bool CWebPanel::Start(std::string& error) {
                 ": " + why;
         return false;
     }
-    s.timerWatch = std::thread([&s] { s.WatchTimers(); });
     const bool https = !s.certificate.certPem.empty();
     HubLog(std::string("web panel on ") + (https ? "https" : "http") + "://" + s.host + ":" +
            std::to_string(s.server.Port()) + "/ (switching " +
@@ -586,8 +561,6 @@ void CWebPanel::Stop() {
     }
     s.eventAdded.notify_all();
     s.server.Stop();
-    if (s.timerWatch.joinable())
-        s.timerWatch.join();
 }
 
 void CWebPanel::BoardUp(std::uint16_t channels) {
@@ -604,6 +577,11 @@ void CWebPanel::StatusChanged(std::uint16_t channels, std::uint16_t) {
 
 void CWebPanel::RulesChanged(const ChannelRules&) {
     m_state->Publish("rules", std::nullopt, std::nullopt);
+}
+
+// The streams read the timers from the hub's snapshot, which already holds these.
+void CWebPanel::TimersChanged(const std::array<Clock::time_point, RELAY_CHANNEL_COUNT>&) {
+    m_state->Publish("timers", std::nullopt, std::nullopt);
 }
 
 namespace {

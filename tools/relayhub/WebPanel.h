@@ -32,6 +32,9 @@ class CWebPanel : public CHubPart {
     void StatusChanged(std::uint16_t channels, std::uint16_t changed) override;
     // The streams hear of the new rules (names, momentary channels) at once.
     void RulesChanged(const ChannelRules& rules) override;
+    // A pulse's or an auto-off's time left, also when the board has not changed.
+    void TimersChanged(const std::array<std::chrono::steady_clock::time_point, RELAY_CHANNEL_COUNT>&
+                           offAt) override;
 
   private:
     struct State;
