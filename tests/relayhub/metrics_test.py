@@ -13,9 +13,9 @@ from prometheus_client.parser import text_string_to_metric_families
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from relayhub_test import PROGRAMS, Client, Hub, parse_programs, run_cases  # noqa: E402
+from relayhub_test import PROGRAMS, Client, parse_programs, run_cases  # noqa: E402
 from broker import Broker  # noqa: E402
-from panel_driver import settings_file, wait_for  # noqa: E402
+from panel_driver import wait_for  # noqa: E402
 from web_test import Events, HubTestCase, WebHub  # noqa: E402
 
 # A caption that needs the format's escapes in a label value.
@@ -26,11 +26,7 @@ class MetricsHub(WebHub):
     """The web panel's hub with the caption above on channel 1."""
 
     def __init__(self, directory, board_port, *options):
-        with open(os.path.join(directory, "canshu.ini"), "wb") as ini:
-            ini.write(settings_file(board_port, {1: CAPTION}))
-        Hub.__init__(self, directory, board_port, "--http", "127.0.0.1:0", *options)
-        self.http_port = int(self.wait_log(r"web panel on http://127\.0\.0\.1:(\d+)/",
-                                           "the web panel's port")[0])
+        super().__init__(directory, board_port, *options, captions={1: CAPTION})
         self.scrapes = []
 
     def scrape(self):

@@ -41,6 +41,11 @@ def stamp(line):
     return datetime.datetime.strptime(line.split()[0], "%Y-%m-%dT%H:%M:%S.%f").timestamp()
 
 
+def switches(board):
+    """The frames boardsim received, in order, the hub's queries left out."""
+    return [f for f in board.frames() if f != QUERY]
+
+
 def channels_of(status):
     """The set of channels a status frame shows on."""
     mask = status[5] << 8 | status[6]
@@ -217,9 +222,13 @@ class HubTestCase(PanelTestCase):
         self.assertEqual(result.returncode, 0, f"relayctl {arguments}: {result.stderr}")
         return result.stdout
 
-    @staticmethod
-    def commands(board):
-        return [f for f in board.frames() if f != QUERY]
+    def config(self, text):
+        """relayhub.toml in the case's directory, for --config (written again before a
+        SIGHUP)."""
+        path = os.path.join(self.directory, "relayhub.toml")
+        with open(path, "w", encoding="utf-8") as file:
+            file.write(text)
+        return path
 
 
 class RelayhubTest(HubTestCase):
@@ -247,7 +256,7 @@ class RelayhubTest(HubTestCase):
         self.assertEqual(self.relayctl(hub, "status"), "on: 3 5 7  ..#.#.#.........\n")
         wait_for(lambda: off(15) in board.frames(), "the second switch at the board")
         frames = board.frames()
-        self.assertEqual(self.commands(board),
+        self.assertEqual(switches(board),
                          [on(2), on(5), off(2), on(7), on(3), off(16), off(15)])
         # The burst adds one query at most, the polls one per 600 ms while off(16) waits
         # for its answer (300 ms at most): a hub that passed the queries on adds twenty.
@@ -262,10 +271,10 @@ class RelayhubTest(HubTestCase):
         board, hub = self.start(board_options=("--ignore-commands",),
                                 hub_options=("--poll-ms", 50))
         self.client(hub).send(on(1), on(2), on(3))
-        wait_for(lambda: len(self.commands(board)) == 3, "the switches at the board")
+        wait_for(lambda: len(switches(board)) == 3, "the switches at the board")
         frames = board.frames()
-        switches = [i for i, f in enumerate(frames) if f != QUERY]
-        for last, next_ in zip(switches, switches[1:]):
+        sent = [i for i, f in enumerate(frames) if f != QUERY]
+        for last, next_ in zip(sent, sent[1:]):
             self.assertGreater(next_ - last, 1, f"switches back to back at {frames}")
 
     def test_a_board_that_goes_silent(self):
@@ -381,7 +390,7 @@ class RelayhubTest(HubTestCase):
         hub.wait_log(r"board \S+ up", "the board up again", count=2)
         raw.wait_channels({9}, "the restarted board's status at the raw client")
         self.assertEqual(self.relayctl(hub, "on 1"), "on: 1 9  #.......#.......\n")
-        self.assertEqual(self.commands(again), [on(1)])
+        self.assertEqual(switches(again), [on(1)])
 
         # The board is back, so the backoff starts again: its next outage is retried after
         # 0.5 s, not after the seconds the last one had reached.
@@ -403,11 +412,11 @@ class RelayhubTest(HubTestCase):
             with self.subTest(name):
                 client = self.client(hub)
                 client.send(garbage, on(1), off(1))
-                wait_for(lambda: len(self.commands(board)) >= 2 * count,
+                wait_for(lambda: len(switches(board)) >= 2 * count,
                          "the switches behind the garbage")
                 client.close()
-                self.assertEqual(self.commands(board)[-2:], [on(1), off(1)])
-        self.assertEqual(len(self.commands(board)), 2 * len(hostile))
+                self.assertEqual(switches(board)[-2:], [on(1), off(1)])
+        self.assertEqual(len(switches(board)), 2 * len(hostile))
         hub.wait_log(r"gone: closed", "the garbage senders to go", count=len(hostile))
 
         # One more than --max-clients is accepted and closed; a freed place is taken again.
@@ -472,7 +481,7 @@ class WineTest(HubTestCase):
         wait_for(lambda: self.relayctl(hub, "status") == "on: 2 5  .#..#...........\n",
                  "the panel's click in relayctl status")
         wait_colours({2, 5})
-        self.assertEqual(self.commands(board), [on(5), on(2)])
+        self.assertEqual(switches(board), [on(5), on(2)])
 
 
 def parse_programs(parser):

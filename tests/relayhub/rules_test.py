@@ -65,12 +65,6 @@ class DisplayedBoard(Boardsim):
 
 class RulesTest(HubTestCase):
 
-    def config(self, text):
-        path = os.path.join(self.directory, "relayhub.toml")
-        with open(path, "w", encoding="utf-8") as file:
-            file.write(text)
-        return path
-
     def start_rules(self, text, board_options=(), hub_options=(), restartable=False):
         path = self.config(text)
         return self.start(board_options, ("--config", path, *hub_options), restartable)
