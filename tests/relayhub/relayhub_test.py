@@ -447,16 +447,6 @@ class RelayhubTest(HubTestCase):
         self.assertTrue(reader.open, "the reading client was dropped")
         self.assertEqual(self.relayctl(hub, "on 4"), "on: 4  ...#............\n")
 
-    def test_stop_signals(self):
-        for name, how in {"SIGTERM": signal.SIGTERM, "SIGINT": signal.SIGINT}.items():
-            with self.subTest(name):
-                board, hub = self.start()
-                client = self.client(hub)
-                client.send(QUERY)
-                client.wait_channels(set(), "a status")
-                self.assertEqual(hub.stop(how), 0, hub.log())
-                client.wait_closed("the client to be closed")
-
 
 class WineTest(HubTestCase):
     """kestrel.exe under wine, connected through the hub, beside relayctl."""
