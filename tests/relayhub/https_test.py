@@ -18,7 +18,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from certs import make_certs  # noqa: E402
-from relayhub_test import PROGRAMS, Hub, parse_programs, run_cases  # noqa: E402
+from relayhub_test import Hub, parse_programs, run_cases, run_hub  # noqa: E402
 from panel_driver import wait_for  # noqa: E402
 from web_test import HubTestCase, mask, on, switches  # noqa: E402
 
@@ -120,10 +120,9 @@ class BadOptionsTest(HubTestCase):
         self.addCleanup(board.close)
         for what, options, message in cases:
             with self.subTest(what):
-                result = subprocess.run(
-                    [PROGRAMS["relayhub"], "--board", f"127.0.0.1:{board.getsockname()[1]}",
-                     "--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", *options],
-                    cwd=self.directory, capture_output=True, text=True, timeout=60)
+                result = run_hub("--board", f"127.0.0.1:{board.getsockname()[1]}", "--listen",
+                                 "127.0.0.1:0", "--http", "127.0.0.1:0", *options,
+                                 cwd=self.directory)
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertIn(message, result.stderr)
                 self.assertNotIn("listening for clients", result.stderr)

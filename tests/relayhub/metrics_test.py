@@ -6,14 +6,13 @@ source, the confirmation histogram, a board restart, and counters that never go 
 import argparse
 import http.client
 import os
-import subprocess
 import sys
 
 from prometheus_client.parser import text_string_to_metric_families
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from relayhub_test import PROGRAMS, Client, parse_programs, run_cases  # noqa: E402
+from relayhub_test import Client, parse_programs, run_cases  # noqa: E402
 from broker import Broker  # noqa: E402
 from panel_driver import wait_for  # noqa: E402
 from web_test import Events, HubTestCase, WebHub  # noqa: E402
@@ -78,10 +77,7 @@ class MetricsTest(HubTestCase):
         # Two switches from the web, one from relayctl, one over MQTT; each confirmed.
         for body in ("on", "off"):
             self.assertEqual(hub.request("POST", "/api/channel/2", body)[0], 200)
-        result = subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port",
-                                 str(hub.port), "on", "4"], capture_output=True, text=True,
-                                timeout=60)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        self.relayctl(hub, "on 4")
         broker.publish("kestrel/m1/channel/5/set", "ON")
         hub.wait_value("kestrel_switch_confirm_seconds_count", 4, "4 confirmed switches")
         samples = hub.scrape()

@@ -171,6 +171,12 @@ def bound(listener, port):
         return False
 
 
+def run_hub(*arguments, **options):
+    """relayhub run to its exit (a refused start), its output as text."""
+    return subprocess.run([PROGRAMS["relayhub"], *map(str, arguments)], capture_output=True,
+                          text=True, timeout=60, check=False, **options)
+
+
 def relayctl(hub, arguments):
     return subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port", str(hub.port),
                            "--timeout", "3000", *arguments.split()],
@@ -210,6 +216,12 @@ class HubTestCase(PanelTestCase):
     def restart_board(self, port, *options):
         """A board again on port, once the old one's end of its connection lets go of it."""
         return wait_for(lambda: self.try_board("--port", port, *options), "the board's port")
+
+    def board_back(self, board, hub, *options):
+        """The board killed, the hub's log saying so, then a board again on its port."""
+        board.process.kill()
+        hub.wait_log(r"board \S+ down", "the board down")
+        return self.restart_board(board.port, *options)
 
     def client(self, hub, **options):
         client = Client(hub.port, **options)
@@ -437,10 +449,8 @@ class RelayhubTest(HubTestCase):
         self.addCleanup(reader.client.close)
         hub.wait_log(r"connected \(2 of 16\)", "both clients")
         # The flood comes from a board that starts again under the connected clients.
-        board.stop()
-        hub.wait_log(r"board \S+ down", "the board down")
         flood = 30000
-        self.restart_board(board.port, "--flood", flood)
+        self.board_back(board, hub, "--flood", flood)
         hub.wait_log(rf"client 127\.0\.0\.1:{sleeper.port} gone: it does not read",
                      "the client that does not read to be dropped")
         wait_for(lambda: reader.bytes >= 8 * flood or not reader.open, "the whole flood")

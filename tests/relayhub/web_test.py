@@ -304,10 +304,7 @@ class ApiTest(HubTestCase):
         events = Events(hub)
         self.addCleanup(events.close)
         self.assertEqual(events.next("the snapshot"), ("snapshot", events_status(0x0001)))
-        result = subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port",
-                                 str(hub.port), "on", "7"], capture_output=True, text=True,
-                                timeout=60)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        self.relayctl(hub, "on 7")
         self.assertEqual(events.next("channel 7's change"), ("status", events_status(0x0041)))
         board.stop()
         self.assertEqual(events.next("the board going down"), ("down", events_status(0x0041)
