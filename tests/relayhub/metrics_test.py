@@ -4,7 +4,6 @@ on 127.0.0.1: every scrape parsed by Debian's python3-prometheus-client, the swi
 source, the confirmation histogram, a board restart, and counters that never go down."""
 
 import argparse
-import http.client
 import os
 import sys
 
@@ -30,7 +29,7 @@ class MetricsHub(WebHub):
 
     def scrape(self):
         """{(sample name, ((label, value), ...)): value}, each scrape kept."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=30)
+        connection = self.connection()
         connection.request("GET", "/metrics")
         reply = connection.getresponse()
         text = reply.read().decode()

@@ -35,16 +35,21 @@ class WebHub(Hub):
     """The shared hub with its web panel on a free port, run beside a canshu.ini that holds
     the GBK captions (and the board's address)."""
 
+    scheme = "http"
+
     def __init__(self, directory, board_port, *options, captions=CAPTIONS):
         with open(os.path.join(directory, "canshu.ini"), "wb") as ini:
             ini.write(settings_file(board_port, captions))
         super().__init__(directory, board_port, "--http", "127.0.0.1:0", *options)
-        self.http_port = int(self.wait_log(r"web panel on http://127\.0\.0\.1:(\d+)/",
-                                           "the web panel's port")[0])
+        self.http_port = int(self.wait_log(
+            rf"web panel on {self.scheme}://127\.0\.0\.1:(\d+)/", "the web panel's port")[0])
+
+    def connection(self, timeout=30):
+        return http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=timeout)
 
     def request(self, method, path, body=None, headers=None):
         """(status, parsed JSON or the raw body)."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=30)
+        connection = self.connection()
         try:
             connection.request(method, path, body=body, headers=headers or {})
             reply = connection.getresponse()
@@ -208,7 +213,7 @@ class ApiTest(HubTestCase):
         for path, kind, holds in (("/", "text/html", b"panel.js"),
                                   ("/panel.js", "text/javascript", b"EventSource"),
                                   ("/panel.css", "text/css", b".channel.on")):
-            connection = http.client.HTTPConnection("127.0.0.1", hub.http_port, timeout=30)
+            connection = hub.connection()
             connection.request("GET", path)
             reply = connection.getresponse()
             self.assertEqual((reply.status, reply.getheader("Content-Type").split(";")[0]),
