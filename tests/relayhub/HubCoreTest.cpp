@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/wait.h>
 #include <thread>
@@ -101,41 +102,53 @@ class Recorder : public HubListener {
     Timers m_timers = BoardSnapshot().offAt;
 };
 
-TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
-    Boardsim board("0x0005");
-    ASSERT_NE(board.port, 0) << "boardsim did not start (BOARDSIM=" << std::getenv("BOARDSIM")
-                             << ")";
-    HubOptions options;
-    options.boardHost = "127.0.0.1";
-    options.boardPort = board.port;
-    options.listenPort = 0;
-    CRelayHub hub(options);
+// boardsim with the channels given and a started hub in front of it, a Recorder listening,
+// until the board's first status; a fatal failure where either does not start.
+class HubCoreTest : public testing::Test {
+  protected:
+    void Start(const char* channels) {
+        board.emplace(channels);
+        ASSERT_NE(board->port, 0) << "boardsim did not start (BOARDSIM=" << std::getenv("BOARDSIM")
+                                  << ")";
+        HubOptions options;
+        options.boardHost = "127.0.0.1";
+        options.boardPort = board->port;
+        options.listenPort = 0;
+        hub.emplace(options);
+        hub->AddListener(recorder);
+        std::string error;
+        ASSERT_TRUE(hub->Start(error)) << error;
+        // WaitForStatus returns at once while the board is down: the first status is polled.
+        for (status = hub->Snapshot(); !status.up && std::chrono::steady_clock::now() < deadline;
+             status = hub->Snapshot())
+            std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(status.up) << "no status from the board within 30 s";
+    }
+    const std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + 30s;
+    std::optional<Boardsim> board;
     Recorder recorder;
-    hub.AddListener(recorder);
-    std::string error;
-    ASSERT_TRUE(hub.Start(error)) << error;
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    std::optional<CRelayHub> hub;
+    BoardSnapshot status;
+};
 
-    // WaitForStatus returns at once while the board is down: the first status is polled for.
-    BoardSnapshot status = hub.Snapshot();
-    for (; !status.up && std::chrono::steady_clock::now() < deadline; status = hub.Snapshot())
-        std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(status.up) << "no status from the board within 30 s";
+TEST_F(HubCoreTest, ListenersSnapshotsAndCommands) {
+    ASSERT_NO_FATAL_FAILURE(Start("0x0005"));
     EXPECT_EQ(status.channels, 0x0005);
     EXPECT_FALSE(
-        hub.SendCommand(BuildRelayCommand(RELAY_CMD_QUERY, 0), SwitchSource::Client, "test"));
-    EXPECT_TRUE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 2), SwitchSource::Client, "test"));
+        hub->SendCommand(BuildRelayCommand(RELAY_CMD_QUERY, 0), SwitchSource::Client, "test"));
+    EXPECT_TRUE(hub->SendCommand(BuildRelayCommand(RELAY_CMD_ON, 2), SwitchSource::Client, "test"));
     while (status.up && status.channels != 0x0007 && std::chrono::steady_clock::now() < deadline)
-        status = hub.WaitForStatus(status.statusCount, deadline);
+        status = hub->WaitForStatus(status.statusCount, deadline);
     EXPECT_EQ(status.channels, 0x0007) << "channel 2 not on within 30 s";
 
-    board.Kill();
+    board->Kill();
     while (status.up && std::chrono::steady_clock::now() < deadline)
-        status = hub.WaitForStatus(status.statusCount, deadline);
+        status = hub->WaitForStatus(status.statusCount, deadline);
     EXPECT_FALSE(status.up) << "the board not down within 30 s";
     EXPECT_TRUE(std::chrono::steady_clock::now() < deadline) << "the wait not woken by the down";
-    EXPECT_FALSE(hub.SendCommand(BuildRelayCommand(RELAY_CMD_ON, 3), SwitchSource::Client, "test"));
-    hub.Stop();
+    EXPECT_FALSE(
+        hub->SendCommand(BuildRelayCommand(RELAY_CMD_ON, 3), SwitchSource::Client, "test"));
+    hub->Stop();
     EXPECT_EQ(recorder.Events(),
               (std::vector<std::string>{"up 0005", "changed 0007 0002", "down"}));
 }
@@ -143,30 +156,14 @@ TEST(HubCoreTest, ListenersSnapshotsAndCommands) {
 // What the web panel and MQTT pulse with: the board shows the channel on with its off time
 // in the snapshot, then off, whatever the channel's rules. The listeners hear of each new
 // timer, a restart that changes no channel included.
-TEST(HubCoreTest, PulseChannel) {
+TEST_F(HubCoreTest, PulseChannel) {
     using Clock = std::chrono::steady_clock;
-    Boardsim board("0x0000");
-    ASSERT_NE(board.port, 0) << "boardsim did not start (BOARDSIM=" << std::getenv("BOARDSIM")
-                             << ")";
-    HubOptions options;
-    options.boardHost = "127.0.0.1";
-    options.boardPort = board.port;
-    options.listenPort = 0;
-    CRelayHub hub(options);
-    Recorder recorder;
-    hub.AddListener(recorder);
-    std::string error;
-    ASSERT_TRUE(hub.Start(error)) << error;
-    const auto deadline = Clock::now() + 30s;
-    BoardSnapshot status = hub.Snapshot();
-    for (; !status.up && Clock::now() < deadline; status = hub.Snapshot())
-        std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(status.up) << "no status from the board within 30 s";
-    EXPECT_FALSE(hub.PulseChannel(3, 49, SwitchSource::Web, "test"));
-    EXPECT_FALSE(hub.PulseChannel(17, 300, SwitchSource::Web, "test"));
-    ASSERT_TRUE(hub.PulseChannel(3, 60000, SwitchSource::Mqtt, "test"));
+    ASSERT_NO_FATAL_FAILURE(Start("0x0000"));
+    EXPECT_FALSE(hub->PulseChannel(3, 49, SwitchSource::Web, "test"));
+    EXPECT_FALSE(hub->PulseChannel(17, 300, SwitchSource::Web, "test"));
+    ASSERT_TRUE(hub->PulseChannel(3, 60000, SwitchSource::Mqtt, "test"));
     while (status.up && status.channels != 0x0004 && Clock::now() < deadline)
-        status = hub.WaitForStatus(status.statusCount, deadline);
+        status = hub->WaitForStatus(status.statusCount, deadline);
     ASSERT_EQ(status.channels, 0x0004) << "channel 3 not on within 30 s";
     const auto first = status.offAt[2];
     EXPECT_NE(first, Clock::time_point::max());
@@ -174,7 +171,7 @@ TEST(HubCoreTest, PulseChannel) {
 
     // Restarted with a shorter pulse: the board does not change, the timer does.
     const auto asked = Clock::now();
-    ASSERT_TRUE(hub.PulseChannel(3, 300, SwitchSource::Web, "test"));
+    ASSERT_TRUE(hub->PulseChannel(3, 300, SwitchSource::Web, "test"));
     auto told = recorder.LastTimers();
     for (; told[2] >= first && Clock::now() < deadline; told = recorder.LastTimers())
         std::this_thread::sleep_for(10ms);
@@ -182,10 +179,10 @@ TEST(HubCoreTest, PulseChannel) {
     // The timer starts at the status that shows it on: after the ask, 300 ms on.
     EXPECT_GE(told[2], asked + 300ms);
     while (status.up && status.channels != 0 && Clock::now() < deadline)
-        status = hub.WaitForStatus(status.statusCount, deadline);
+        status = hub->WaitForStatus(status.statusCount, deadline);
     EXPECT_EQ(status.channels, 0) << "channel 3 not off within 30 s";
-    EXPECT_EQ(hub.Snapshot().offAt[2], Clock::time_point::max());
-    hub.Stop();
+    EXPECT_EQ(hub->Snapshot().offAt[2], Clock::time_point::max());
+    hub->Stop();
     // Told once per change: the pulse's end clears its timer as the hub sends the OFF.
     EXPECT_EQ(recorder.Events(),
               (std::vector<std::string>{"up 0000", "changed 0004 0004", "timers 0004",

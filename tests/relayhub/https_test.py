@@ -18,30 +18,24 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from certs import make_certs  # noqa: E402
-from relayhub_test import PROGRAMS, Hub, parse_programs, run_cases  # noqa: E402
+from relayhub_test import parse_programs, run_cases, run_hub  # noqa: E402
 from panel_driver import wait_for  # noqa: E402
-from web_test import HubTestCase, mask, on, switches  # noqa: E402
+from web_test import HubTestCase, WebHub, mask, on, switches  # noqa: E402
 
 
-class HttpsHub(Hub):
-    """The hub with its web panel on HTTPS with the server certificate of certs."""
+class HttpsHub(WebHub):
+    """The web panel's hub on HTTPS with the server certificate of certs."""
+
+    scheme = "https"
 
     def __init__(self, directory, board_port, certs, *options):
-        super().__init__(directory, board_port, "--http", "127.0.0.1:0", "--http-cert",
-                         certs.server.cert, "--http-key", certs.server.key, *options)
-        self.http_port = int(self.wait_log(r"web panel on https://127\.0\.0\.1:(\d+)/",
-                                           "the web panel's HTTPS port")[0])
         self.context = ssl.create_default_context(cafile=certs.ca.cert)
+        super().__init__(directory, board_port, "--http-cert", certs.server.cert, "--http-key",
+                         certs.server.key, *options)
 
-    def request(self, method, path, body=None, headers=None):
-        connection = http.client.HTTPSConnection("127.0.0.1", self.http_port, timeout=30,
-                                                 context=self.context)
-        try:
-            connection.request(method, path, body=body, headers=headers or {})
-            reply = connection.getresponse()
-            return reply.status, json.loads(reply.read())
-        finally:
-            connection.close()
+    def connection(self, timeout=30):
+        return http.client.HTTPSConnection("127.0.0.1", self.http_port, timeout=timeout,
+                                           context=self.context)
 
 
 # (what, Origin, status) for a switch of channel 2 over HTTPS: https of this host and port
@@ -64,8 +58,7 @@ class HttpsTest(HubTestCase):
         board = self.start_board("--channels", "0x0000")
         hub = HttpsHub(self.directory, board.port, self.certs)
         self.addCleanup(lambda: self.assertEqual(hub.stop(), 0, hub.log()))
-        wait_for(lambda: hub.request("GET", "/api/status")[1]["connected"],
-                 "the board up over HTTPS", 60)
+        hub.wait_connected(True)
         base = f"https://127.0.0.1:{hub.http_port}"
 
         def curl(*arguments):
@@ -120,10 +113,9 @@ class BadOptionsTest(HubTestCase):
         self.addCleanup(board.close)
         for what, options, message in cases:
             with self.subTest(what):
-                result = subprocess.run(
-                    [PROGRAMS["relayhub"], "--board", f"127.0.0.1:{board.getsockname()[1]}",
-                     "--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", *options],
-                    cwd=self.directory, capture_output=True, text=True, timeout=60)
+                result = run_hub("--board", f"127.0.0.1:{board.getsockname()[1]}", "--listen",
+                                 "127.0.0.1:0", "--http", "127.0.0.1:0", *options,
+                                 cwd=self.directory)
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertIn(message, result.stderr)
                 self.assertNotIn("listening for clients", result.stderr)
@@ -210,8 +202,7 @@ class SlowClientTest(HubTestCase):
                         attack.step()
                         time.sleep(0.5)
                     try:
-                        connection = http.client.HTTPConnection("127.0.0.1", hub.http_port,
-                                                                timeout=3)
+                        connection = hub.connection(timeout=3)
                         connection.request("GET", "/api/status")
                         status = connection.getresponse().status
                         connection.close()
@@ -228,7 +219,7 @@ class SlowClientTest(HubTestCase):
         which stays within its own share instead of reaching the total."""
         board = self.start_board()
         hub = self.start_hub(board.port)
-        page = http.client.HTTPConnection("127.0.0.1", hub.http_port, timeout=30)
+        page = hub.connection()
         self.addCleanup(page.close)
         page.request("GET", "/api/status")
         page.getresponse().read()

@@ -4,18 +4,16 @@ on 127.0.0.1: every scrape parsed by Debian's python3-prometheus-client, the swi
 source, the confirmation histogram, a board restart, and counters that never go down."""
 
 import argparse
-import http.client
 import os
-import subprocess
 import sys
 
 from prometheus_client.parser import text_string_to_metric_families
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from relayhub_test import PROGRAMS, Client, Hub, parse_programs, run_cases  # noqa: E402
+from relayhub_test import Client, parse_programs, run_cases  # noqa: E402
 from broker import Broker  # noqa: E402
-from panel_driver import settings_file, wait_for  # noqa: E402
+from panel_driver import wait_for  # noqa: E402
 from web_test import Events, HubTestCase, WebHub  # noqa: E402
 
 # A caption that needs the format's escapes in a label value.
@@ -26,16 +24,12 @@ class MetricsHub(WebHub):
     """The web panel's hub with the caption above on channel 1."""
 
     def __init__(self, directory, board_port, *options):
-        with open(os.path.join(directory, "canshu.ini"), "wb") as ini:
-            ini.write(settings_file(board_port, {1: CAPTION}))
-        Hub.__init__(self, directory, board_port, "--http", "127.0.0.1:0", *options)
-        self.http_port = int(self.wait_log(r"web panel on http://127\.0\.0\.1:(\d+)/",
-                                           "the web panel's port")[0])
+        super().__init__(directory, board_port, *options, captions={1: CAPTION})
         self.scrapes = []
 
     def scrape(self):
         """{(sample name, ((label, value), ...)): value}, each scrape kept."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=30)
+        connection = self.connection()
         connection.request("GET", "/metrics")
         reply = connection.getresponse()
         text = reply.read().decode()
@@ -82,10 +76,7 @@ class MetricsTest(HubTestCase):
         # Two switches from the web, one from relayctl, one over MQTT; each confirmed.
         for body in ("on", "off"):
             self.assertEqual(hub.request("POST", "/api/channel/2", body)[0], 200)
-        result = subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port",
-                                 str(hub.port), "on", "4"], capture_output=True, text=True,
-                                timeout=60)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        self.relayctl(hub, "on 4")
         broker.publish("kestrel/m1/channel/5/set", "ON")
         hub.wait_value("kestrel_switch_confirm_seconds_count", 4, "4 confirmed switches")
         samples = hub.scrape()

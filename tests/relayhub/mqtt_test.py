@@ -7,29 +7,14 @@ import json
 import os
 import signal
 
-from relayhub_test import (Hub, HubTestCase, frame, parse_programs, run_cases,  # sets the path
-                           settings_file)
+from relayhub_test import (QUERY, Hub, HubTestCase, frame, off, on, parse_programs,  # sets the path
+                           run_cases, settings_file, switches)
 from broker import Broker  # noqa: E402
 from rules_test import gap, stamped  # noqa: E402
-
-QUERY = 0x10
 
 
 def base(board_id):
     return f"kestrel/{board_id}"
-
-
-def commands(board):
-    """The switch frames boardsim received, in order (the hub's queries left out)."""
-    return [f for f in board.frames() if f[2] != QUERY]
-
-
-def write_rules(directory, text):
-    """relayhub.toml in directory, for --config (and written again before a SIGHUP)."""
-    path = os.path.join(directory, "relayhub.toml")
-    with open(path, "w", encoding="utf-8") as file:
-        file.write(text)
-    return path
 
 
 def discovery(board_id, n, kind, name):
@@ -62,13 +47,12 @@ def state_mask(subscriber, board_id):
 
 # Steps of MQTT commands: (topic under kestrel/<id>/, payload, the frames it sends, the
 # channels afterwards, or None where nothing may change).
-ON, OFF = (lambda n: frame(0x12, n)), (lambda n: frame(0x11, n))
 COMMAND_STEPS = [
-    ("channel/3/set", "ON", [ON(3)], 0x0004),
-    ("channel/5/set", "on", [ON(5)], 0x0014),
-    ("channel/3/set", "TOGGLE", [OFF(3)], 0x0010),
-    ("channel/16/set", "Toggle", [ON(16)], 0x8010),
-    ("channel/5/set", "OFF", [OFF(5)], 0x8000),
+    ("channel/3/set", "ON", [on(3)], 0x0004),
+    ("channel/5/set", "on", [on(5)], 0x0014),
+    ("channel/3/set", "TOGGLE", [off(3)], 0x0010),
+    ("channel/16/set", "Toggle", [on(16)], 0x8010),
+    ("channel/5/set", "OFF", [off(5)], 0x8000),
     ("all/set", "ON", [frame(0x13, 0xFFFFFFFF)], 0xFFFF),
 ] + [(topic, payload, [], None) for topic, payload in [
     ("channel/3/set", "1"), ("channel/3/set", "ONN"), ("channel/3/set", ""),
@@ -150,9 +134,9 @@ class MqttTest(HubTestCase):
                 self.broker.publish(f"kestrel/b1/{topic}", payload)
                 sent += frames
                 if channels is not None:
-                    subscriber.wait(lambda: len(commands(board)) >= len(sent) and state_mask(
+                    subscriber.wait(lambda: len(switches(board)) >= len(sent) and state_mask(
                         subscriber, "b1") == channels, f"channels {channels:#06x}")
-                    self.assertEqual(commands(board), sent)
+                    self.assertEqual(switches(board), sent)
 
     def test_state_only_from_the_board(self):
         board = self.start_board("--ignore-commands")
@@ -162,8 +146,8 @@ class MqttTest(HubTestCase):
         self.broker.publish("kestrel/b1/channel/2/set", "ON")
         # The command, then two polls answered; the hub has seen the unchanged status
         # before it sees the board go.
-        subscriber.wait(lambda: commands(board) == [ON(2)] and
-                        board.frames()[-2:] == [frame(QUERY, 0)] * 2, "two polls after it")
+        subscriber.wait(lambda: switches(board) == [on(2)] and
+                        board.frames()[-2:] == [QUERY] * 2, "two polls after it")
         board.stop()
         subscriber.wait(lambda: subscriber.latest("kestrel/b1/availability") == "offline",
                         "offline when the board has gone")
@@ -212,7 +196,7 @@ class MqttTest(HubTestCase):
                 ('[channel.3]\npulse_ms = 300\n[channel.5]\nname = "Gate"\n',
                  {2: ("switch", "照明 灯"), 3: ("button", "第3路"), 5: ("switch", "Gate")})]:
             with self.subTest(special):
-                config = write_rules(self.directory, text)
+                config = self.config(text)
                 if hub:
                     hub.process.send_signal(signal.SIGHUP)
                 else:
@@ -234,10 +218,10 @@ class MqttTest(HubTestCase):
             self.broker.publish(f"kestrel/b1/{topic}", payload)
         # Another channel's pulse after them: anything they switched comes before it.
         self.broker.publish("kestrel/b1/channel/8/pulse", "700")
-        subscriber.wait(lambda: len(commands(board)) >= 2, "the pulse's ON and OFF at boardsim")
-        self.assertEqual(commands(board), [ON(8), OFF(8)])
+        subscriber.wait(lambda: len(switches(board)) >= 2, "the pulse's ON and OFF at boardsim")
+        self.assertEqual(switches(board), [on(8), off(8)])
         # stamped in whole ms, so a gap of 700 ms never reads less
-        self.assertGreaterEqual(round(gap(stamped(board), ON(8), OFF(8)) * 1000), 700)
+        self.assertGreaterEqual(round(gap(stamped(board), on(8), off(8)) * 1000), 700)
 
     def test_two_hubs_with_one_board_id(self):
         """Two sites' boards with the same id, each site under a prefix of its own on one

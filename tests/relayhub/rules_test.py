@@ -11,8 +11,8 @@ import signal
 import subprocess
 import time
 
-from relayhub_test import (PROGRAMS, QUERY, HubTestCase, channels_of, frame,  # sets the path
-                           off, on, parse_programs, run_cases, wait_for)
+from relayhub_test import (QUERY, HubTestCase, channels_of, frame,  # sets the path
+                           off, on, parse_programs, run_cases, run_hub, wait_for)
 from panel_driver import Boardsim, Paths  # noqa: E402
 
 
@@ -65,12 +65,6 @@ class DisplayedBoard(Boardsim):
 
 class RulesTest(HubTestCase):
 
-    def config(self, text):
-        path = os.path.join(self.directory, "relayhub.toml")
-        with open(path, "w", encoding="utf-8") as file:
-            file.write(text)
-        return path
-
     def start_rules(self, text, board_options=(), hub_options=(), restartable=False):
         path = self.config(text)
         return self.start(board_options, ("--config", path, *hub_options), restartable)
@@ -112,9 +106,7 @@ class RulesTest(HubTestCase):
         client = self.client(hub)
         client.send(on(5))
         client.wait_channels({5}, "channel 5 on")
-        board.process.kill()
-        hub.wait_log(r"board \S+ down", "the board down")
-        again = self.restart_board(board.port, "--channels", "0x0011")
+        again = self.board_back(board, hub, "--channels", "0x0011")
         commands = wait_commands(again, 1, "the first switch at the returned board")
         self.assertEqual(commands[0][1], off(5), commands)
         hub.wait_log(r"channel 5 off: its pulse of 20000 ms was running when the board went away",
@@ -201,9 +193,7 @@ class RulesTest(HubTestCase):
         client.send(on(3))
         client.wait_channels({3}, "channel 3 on")
         # The board comes back all off (a power cut): 3 on again, in one set-all.
-        board.process.kill()
-        hub.wait_log(r"board \S+ down", "the board down")
-        board = self.restart_board(board.port, "--channels", "0x0000")
+        board = self.board_back(board, hub, "--channels", "0x0000")
         self.assertEqual(wait_commands(board, 1, "the set-all")[0][1], set_all(0x0004))
         hub.wait_log(r"set-all to 3 on: the board came up; channel 3 on \(power_on = last\)",
                      "the power_on log line")
@@ -244,14 +234,12 @@ class RulesTest(HubTestCase):
     def test_a_bad_file_at_start(self):
         board = self.start_board()
         path = self.config("[channel.5]\npulse_ms = 500\n\n[channel.17]\npulse_ms = 500\n")
-        result = subprocess.run([PROGRAMS["relayhub"], "--board", f"127.0.0.1:{board.port}",
-                                 "--listen", "127.0.0.1:0", "--config", path],
-                                capture_output=True, text=True, timeout=60, check=False)
+        result = run_hub("--board", f"127.0.0.1:{board.port}", "--listen", "127.0.0.1:0",
+                         "--config", path)
         self.assertEqual(result.returncode, 1, result.stderr)
         self.assertIn(f"{path}:4: channel.17: a channel is 1 to 16", result.stderr)
         self.assertNotIn("listening", result.stderr)
-        checked = subprocess.run([PROGRAMS["relayhub"], "--check-config", path],
-                                 capture_output=True, text=True, timeout=60, check=False)
+        checked = run_hub("--check-config", path)
         self.assertEqual((checked.returncode, checked.stdout), (1, ""), checked.stderr)
         self.assertIn(f"{path}:4: channel.17", checked.stderr)
         self.assertEqual(board.frames(), [])

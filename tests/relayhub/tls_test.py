@@ -10,7 +10,7 @@ import socket
 import subprocess
 import tempfile
 
-from relayhub_test import (PROGRAMS, HubTestCase, frame, parse_programs,  # sets the path
+from relayhub_test import (HubTestCase, frame, parse_programs, run_hub,  # sets the path
                            run_cases, wait_for)
 from broker import Broker, TlsListener  # noqa: E402
 from certs import make_certs  # noqa: E402
@@ -137,15 +137,12 @@ class TlsTest(HubTestCase):
             with self.subTest(" ".join(options[1:])):
                 board, broker = listener(), listener()
                 with board, broker:
-                    result = subprocess.run(
-                        [PROGRAMS["relayhub"], "--board", f"127.0.0.1:{port(board)}", "--listen",
-                         "127.0.0.1:0", "--mqtt", f"127.0.0.1:{port(broker)}", *options],
-                        capture_output=True, text=True, timeout=30, check=False)
+                    result = run_hub("--board", f"127.0.0.1:{port(board)}", "--listen",
+                                     "127.0.0.1:0", "--mqtt", f"127.0.0.1:{port(broker)}", *options)
                     self.assertEqual(dialled(board) + dialled(broker), 0, result.stderr)
                     self.assertEqual(result.returncode, 1, result.stderr)
                     self.assertRegex(result.stderr, f"^relayhub: {option}[ :]")
-        result = subprocess.run([PROGRAMS["relayhub"], "--mqtt-tls"], capture_output=True,
-                                text=True, timeout=30, check=False)
+        result = run_hub("--mqtt-tls")
         self.assertEqual((result.returncode, result.stderr),
                          (1, "relayhub: --mqtt-tls needs --mqtt (see relayhub --help)\n"))
 

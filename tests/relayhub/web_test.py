@@ -22,39 +22,34 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "panelprobe"))
 from panel_driver import frame, settings_file, wait_for  # noqa: E402
-from relayhub_test import (PROGRAMS, Hub, HubTestCase as HubFixture,  # noqa: E402
-                           parse_programs, run_cases)
-from mqtt_test import write_rules  # noqa: E402
+from relayhub_test import (PROGRAMS, Hub, HubTestCase as HubFixture, off, on,  # noqa: E402
+                           parse_programs, run_cases, switches)
 from rules_test import gap, stamped  # noqa: E402
 
 SCREENSHOTS = None
 CAPTIONS = {1: "水泵", 4: "照明灯", 16: "备用电源"}
-QUERY = 0x10
 TOKEN = "k3strel-hub-token"
-
-
-def on(n):
-    return frame(0x12, n)
-
-
-def off(n):
-    return frame(0x11, n)
 
 
 class WebHub(Hub):
     """The shared hub with its web panel on a free port, run beside a canshu.ini that holds
     the GBK captions (and the board's address)."""
 
-    def __init__(self, directory, board_port, *options):
+    scheme = "http"
+
+    def __init__(self, directory, board_port, *options, captions=CAPTIONS):
         with open(os.path.join(directory, "canshu.ini"), "wb") as ini:
-            ini.write(settings_file(board_port, CAPTIONS))
+            ini.write(settings_file(board_port, captions))
         super().__init__(directory, board_port, "--http", "127.0.0.1:0", *options)
-        self.http_port = int(self.wait_log(r"web panel on http://127\.0\.0\.1:(\d+)/",
-                                           "the web panel's port")[0])
+        self.http_port = int(self.wait_log(
+            rf"web panel on {self.scheme}://127\.0\.0\.1:(\d+)/", "the web panel's port")[0])
+
+    def connection(self, timeout=30):
+        return http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=timeout)
 
     def request(self, method, path, body=None, headers=None):
         """(status, parsed JSON or the raw body)."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.http_port, timeout=30)
+        connection = self.connection()
         try:
             connection.request(method, path, body=body, headers=headers or {})
             reply = connection.getresponse()
@@ -198,10 +193,6 @@ class HubTestCase(HubFixture):
         return hub
 
 
-def switches(board):
-    return [f for f in board.frames() if f[2] != QUERY]
-
-
 class ApiTest(HubTestCase):
 
     def test_endpoints_in_one_table(self):
@@ -222,7 +213,7 @@ class ApiTest(HubTestCase):
         for path, kind, holds in (("/", "text/html", b"panel.js"),
                                   ("/panel.js", "text/javascript", b"EventSource"),
                                   ("/panel.css", "text/css", b".channel.on")):
-            connection = http.client.HTTPConnection("127.0.0.1", hub.http_port, timeout=30)
+            connection = hub.connection()
             connection.request("GET", path)
             reply = connection.getresponse()
             self.assertEqual((reply.status, reply.getheader("Content-Type").split(";")[0]),
@@ -232,7 +223,7 @@ class ApiTest(HubTestCase):
 
     def test_pulse_rules_and_timers(self):
         board = self.start_board("--channels", "0x0001")
-        hub = self.start_hub(board.port, "--config", write_rules(self.directory, PULSE_RULES))
+        hub = self.start_hub(board.port, "--config", self.config(PULSE_RULES))
         # Channel 1's auto-off runs from the board's first status.
         status = wait_for(lambda: (s := hub.status())["timer_ms"][0] and s, "channel 1's timer")
         self.assertEqual(status["rules"], rules(
@@ -271,7 +262,7 @@ class ApiTest(HubTestCase):
         self.assertEqual(switches(board)[len(sent):], [on(3), on(3), off(3)])
 
         # A reload reaches the streams at once.
-        write_rules(self.directory, PULSE_RULES.replace('"Gate"', '"Door"'))
+        self.config(PULSE_RULES.replace('"Gate"', '"Door"'))
         hub.process.send_signal(signal.SIGHUP)
         while (event := events.next("the reload's event"))[0] != "rules":
             pass
@@ -280,8 +271,8 @@ class ApiTest(HubTestCase):
     def test_all_on_with_an_interlock(self):
         """The interlocked channels stay as they are, and the answer says the switch done."""
         board = self.start_board("--channels", "0x0001")
-        hub = self.start_hub(board.port, "--config", write_rules(
-            self.directory, "[[interlock]]\nchannels = [1, 2]\n"))
+        hub = self.start_hub(board.port, "--config", self.config(
+            "[[interlock]]\nchannels = [1, 2]\n"))
         status, answer = hub.request("POST", "/api/all", "on")
         self.assertEqual(status, 200, answer)
         self.assertEqual(mask(answer), 0xFFFD, answer)
@@ -292,8 +283,8 @@ class ApiTest(HubTestCase):
         """An ON whose partner is on is answered once the hub has made the changeover, which
         takes longer than a switch (the partner's OFF, then dead_ms)."""
         board = self.start_board("--channels", "0x0001")
-        hub = self.start_hub(board.port, "--poll-ms", "50", "--config", write_rules(
-            self.directory, "[[interlock]]\nchannels = [1, 2]\ndead_ms = 1500\n"))
+        hub = self.start_hub(board.port, "--poll-ms", "50", "--config", self.config(
+            "[[interlock]]\nchannels = [1, 2]\ndead_ms = 1500\n"))
         status, answer = hub.request("POST", "/api/channel/2", "on")
         self.assertEqual(status, 200, answer)
         self.assertEqual(mask(answer), 0x0002, answer)
@@ -303,8 +294,8 @@ class ApiTest(HubTestCase):
     def test_stop_during_a_changeover(self):
         """A switch waiting out a long dead time does not hold up the hub's stop."""
         board = self.start_board("--channels", "0x0001")
-        hub = self.start_hub(board.port, "--config", write_rules(
-            self.directory, "[[interlock]]\nchannels = [1, 2]\ndead_ms = 60000\n"))
+        hub = self.start_hub(board.port, "--config", self.config(
+            "[[interlock]]\nchannels = [1, 2]\ndead_ms = 60000\n"))
         def switch():
             with contextlib.suppress(OSError, http.client.HTTPException):  # closed by the stop
                 hub.request("POST", "/api/channel/2", "on")
@@ -318,10 +309,7 @@ class ApiTest(HubTestCase):
         events = Events(hub)
         self.addCleanup(events.close)
         self.assertEqual(events.next("the snapshot"), ("snapshot", events_status(0x0001)))
-        result = subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port",
-                                 str(hub.port), "on", "7"], capture_output=True, text=True,
-                                timeout=60)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        self.relayctl(hub, "on 7")
         self.assertEqual(events.next("channel 7's change"), ("status", events_status(0x0041)))
         board.stop()
         self.assertEqual(events.next("the board going down"), ("down", events_status(0x0041)
@@ -461,7 +449,7 @@ class BrowserTest(HubTestCase):
 
     def test_the_page_as_a_user_sees_it(self):
         board, hub = self.start(("--channels", "0x8001", "--toggle", "9", "--toggle-ms", "1500"),
-                                ("--config", write_rules(self.directory, PAGE_RULES)),
+                                ("--config", self.config(PAGE_RULES)),
                                 restartable=True)
         # One browser per language on the same hub; the user's walk is taken in the first.
         drivers = []
