@@ -1,5 +1,7 @@
 #include "ChannelRules.h"
 
+#include "PulseLength.h"
+
 #include <toml++/toml.h>
 
 #include <charconv>
@@ -49,7 +51,8 @@ void ReadChannel(int n, const toml::table& table, const std::string& prefix, Cha
                 throw Refusal{LineOf(node), name, "a text of 1 to 64 bytes"};
             rule.name = *text;
         } else if (key == "pulse_ms") {
-            rule.pulseMs = Integer(node, name, 50, 60000, "an integer from 50 to 60000");
+            rule.pulseMs =
+                Integer(node, name, PULSE_MS_MIN, PULSE_MS_MAX, "an integer from 50 to 60000");
         } else if (key == "max_on_s") {
             rule.maxOnS = Integer(node, name, 1, 604800, "an integer from 1 to 604800");
         } else if (key == "power_on") {

@@ -4,6 +4,7 @@
 #include "HubOptions.h"
 #include "Log.h"
 #include "Metrics.h"
+#include "PulseLength.h"
 #include "RelayRxState.h"
 #include "Sockets.h"
 #include "SwitchPace.h"
@@ -761,7 +762,7 @@ ChannelRules CRelayHub::Rules() const {
 
 bool CRelayHub::PulseChannel(int channel, int ms, SwitchSource source, const std::string& from) {
     State& state = *m_state;
-    if (channel < 1 || channel > RELAY_CHANNEL_COUNT || ms < 50 || ms > 60000) {
+    if (channel < 1 || channel > RELAY_CHANNEL_COUNT || ms < PULSE_MS_MIN || ms > PULSE_MS_MAX) {
         state.droppedCommands.Write("dropped a pulse of channel " + std::to_string(channel) +
                                     " for " + std::to_string(ms) + " ms from " + from +
                                     ": channels 1 to 16, 50 to 60000 ms");
