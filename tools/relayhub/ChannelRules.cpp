@@ -57,13 +57,9 @@ void ReadChannel(int n, const toml::table& table, const std::string& prefix, Cha
             rule.maxOnS = Integer(node, name, 1, 604800, "an integer from 1 to 604800");
         } else if (key == "power_on") {
             const auto text = node.value_exact<std::string>();
-            static const std::pair<const char*, PowerOn> kValues[] = {{"board", PowerOn::Board},
-                                                                      {"off", PowerOn::Off},
-                                                                      {"on", PowerOn::On},
-                                                                      {"last", PowerOn::Last}};
             bool known = false;
-            for (const auto& [word, value] : kValues) {
-                if (text && *text == word) {
+            for (const PowerOn value : {PowerOn::Board, PowerOn::Off, PowerOn::On, PowerOn::Last}) {
+                if (text && *text == PowerOnName(value)) {
                     rule.powerOn = value;
                     known = true;
                 }
