@@ -333,7 +333,7 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
             options.checkConfig = value;
             return true;
         } else if (name == "--state-dir") {
-            if (!std::filesystem::is_directory(value))
+            if (!IsDirectory(value))
                 return fail("a directory");
             options.stateDir = value;
         }
@@ -345,7 +345,7 @@ bool ParseHubOptions(int argc, char** argv, HubOptions& options, std::string& er
         const char* given = std::getenv("STATE_DIRECTORY");
         const std::string first =
             given ? std::string(given).substr(0, std::string(given).find(':')) : "";
-        if (!first.empty() && std::filesystem::is_directory(first))
+        if (!first.empty() && IsDirectory(first))
             options.stateDir = first;
     }
     if (!needsMqtt.empty() && !options.mqttHost) {
