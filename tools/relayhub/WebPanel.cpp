@@ -163,6 +163,16 @@ bool SameOrigin(const std::string& origin, const std::string& host, bool httpsOn
     return false;
 }
 
+// The file's bytes; nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream whole;
+    whole << file.rdbuf();
+    if (!file)
+        return std::nullopt;
+    return whole.str();
+}
+
 enum class Outcome { Confirmed, NotConfirmed, Down };
 
 // "1".."16" from a path, 0 for anything else.
@@ -513,13 +523,10 @@ CWebPanel::~CWebPanel() {
 bool CWebPanel::Start(std::string& error) {
     State& s = *m_state;
     if (!s.tokenFile.empty()) {
-        std::ifstream file(s.tokenFile);
-        std::stringstream text;
-        text << file.rdbuf();
-        s.token = text.str();
+        s.token = ReadWhole(s.tokenFile).value_or("");
         s.token.erase(s.token.find_last_not_of(" \t\r\n") + 1);
         s.token.erase(0, s.token.find_first_not_of(" \t\r\n"));
-        if (!file || s.token.empty()) {
+        if (s.token.empty()) {
             error = "cannot read a token from " + s.tokenFile;
             return false;
         }
@@ -584,22 +591,6 @@ void CWebPanel::TimersChanged(const std::array<Clock::time_point, RELAY_CHANNEL_
     m_state->Publish("timers", std::nullopt, std::nullopt);
 }
 
-namespace {
-
-bool ReadWhole(const std::string& path, const char* option, std::string& text, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream whole;
-    whole << file.rdbuf();
-    if (!file) {
-        error = std::string(option) + " " + path + ": cannot read it";
-        return false;
-    }
-    text = whole.str();
-    return true;
-}
-
-} // namespace
-
 extern "C" CHubPart* RelayhubMakeWebPanel(CRelayHub& hub, const HubOptions& options,
                                           const ChannelCaptions& captions, std::string& error) {
     web::Certificate certificate;
@@ -609,9 +600,14 @@ extern "C" CHubPart* RelayhubMakeWebPanel(CRelayHub& hub, const HubOptions& opti
         return nullptr;
     }
     if (!options.httpCertFile.empty()) {
-        if (!ReadWhole(options.httpCertFile, "--http-cert", certificate.certPem, error) ||
-            !ReadWhole(options.httpKeyFile, "--http-key", certificate.keyPem, error))
+        const std::optional<std::string> cert = ReadWhole(options.httpCertFile);
+        const std::optional<std::string> key = ReadWhole(options.httpKeyFile);
+        if (!cert || !key) {
+            error = !cert ? "--http-cert " + options.httpCertFile + ": cannot read it"
+                          : "--http-key " + options.httpKeyFile + ": cannot read it";
             return nullptr;
+        }
+        certificate = {*cert, *key};
         if (!web::CheckCertificate(certificate, error)) {
             error = "--http-cert " + options.httpCertFile + " with --http-key " +
                     options.httpKeyFile + ": " + error;
