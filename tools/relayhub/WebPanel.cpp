@@ -302,9 +302,9 @@ struct CWebPanel::State {
             }
             next = nextEvent;
         }
-        if (unseen.empty())
+        if (unseen.empty()) {
             out += ": still here\n\n";
-        if (!unseen.empty()) {
+        } else {
             // Asked for outside our lock, so that the hub's is never taken under it.
             const json rules = RulesJson(hub.Rules());
             const json timers = TimersJson(hub.Snapshot());
