@@ -1,5 +1,6 @@
 #include "WebPanel.h"
 
+#include "ChannelRuleEngine.h"
 #include "HubOptions.h"
 #include "Log.h"
 #include "Metrics.h"
@@ -33,8 +34,6 @@ using json = nlohmann::ordered_json;
 // up to three more statuses (its requeries; here the hub's own polls), each within it.
 constexpr auto kConfirmTimeout = std::chrono::milliseconds(1000);
 constexpr int kMoreStatuses = 3;
-// How long the hub waits for an interlock's others to show off before an ON.
-constexpr auto kChangeoverOff = std::chrono::seconds(2);
 // The longest body taken is "toggle"; anything much bigger is not a request for us.
 constexpr std::size_t kMaxBody = 64;
 // A connection that sends or reads nothing for this long goes; an event stream, whose
@@ -324,7 +323,7 @@ struct CWebPanel::State {
         const int group = rules.Channel(channel).interlock;
         if (group < 0)
             return Clock::duration::zero();
-        return kChangeoverOff +
+        return RULE_CONFIRM_WAIT +
                std::chrono::milliseconds(rules.interlocks[static_cast<std::size_t>(group)].deadMs);
     }
 
