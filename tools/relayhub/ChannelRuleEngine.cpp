@@ -10,8 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long an interlocked ON waits for the board to show the others off.
-constexpr auto kConfirmWait = 2s;
 // The state file is written at most this often.
 constexpr auto kSavePeriod = 1s;
 
@@ -134,7 +132,7 @@ std::optional<RelayFrame> CChannelRuleEngine::Admit(const RelayFrame& frame,
     group.pendingFrom = from;
     group.pendingPulseMs = length;
     group.othersOff = others == 0;
-    group.confirmBy = now + kConfirmWait;
+    group.confirmBy = now + RULE_CONFIRM_WAIT;
     group.readyAt = readyAt;
     for (int other = 1; other <= RELAY_CHANNEL_COUNT; ++other) {
         if (others & Bit(other))
@@ -154,7 +152,7 @@ void CChannelRuleEngine::Sent(const RelayFrame& frame, Clock::time_point now) {
     if (frame[2] == RELAY_CMD_OFF && parameter >= 1 && parameter <= RELAY_CHANNEL_COUNT) {
         Channel& channel = At(static_cast<int>(parameter));
         if (channel.offAgainAt != Clock::time_point::max())
-            channel.offAgainAt = now + kConfirmWait;
+            channel.offAgainAt = now + RULE_CONFIRM_WAIT;
     }
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
         Channel& channel = At(n);
@@ -183,7 +181,7 @@ void CChannelRuleEngine::Status(std::uint16_t channels, bool first, bool answers
     for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n) {
         Channel& channel = At(n);
         const ChannelRule& rule = Rule(n);
-        if (channel.awaitingMs > 0 && now - channel.awaitingSince > kConfirmWait)
+        if (channel.awaitingMs > 0 && now - channel.awaitingSince > RULE_CONFIRM_WAIT)
             channel.awaitingMs = 0; // the board took no notice of the ON
         if (!(channels & Bit(n))) {
             if (channel.awaitingMs == 0 || answersSwitch)
@@ -308,7 +306,7 @@ void CChannelRuleEngine::Tick(Clock::time_point now) {
                 channel.autoOffDone = true;
                 TimerOff(n, "on for " + std::to_string(maxOnS) + " s (max_on_s)", now);
             } else if (channel.offAgainAt <= now && m_board & Bit(n)) {
-                channel.offAgainAt = now + kConfirmWait;
+                channel.offAgainAt = now + RULE_CONFIRM_WAIT;
                 m_offOrdered |= Bit(n);
                 m_frames.push_back(BuildRelayCommand(RELAY_CMD_OFF, static_cast<std::uint32_t>(n)));
                 if (!std::exchange(channel.offAgainLogged, true))
@@ -425,7 +423,7 @@ void CChannelRuleEngine::SwitchOff(int n, const std::string& why) {
 }
 
 void CChannelRuleEngine::TimerOff(int n, const std::string& why, Clock::time_point now) {
-    At(n).offAgainAt = now + kConfirmWait;
+    At(n).offAgainAt = now + RULE_CONFIRM_WAIT;
     SwitchOff(n, why);
 }
 

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+// How long the engine waits for the board to show a switch of its own: an interlock's
+// others off before the ON, a pulse's ON, a timer's OFF before sending it again.
+inline constexpr std::chrono::seconds RULE_CONFIRM_WAIT{2};
+
 class CChannelRuleEngine {
   public:
     using Clock = std::chrono::steady_clock;

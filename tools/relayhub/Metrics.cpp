@@ -41,6 +41,11 @@ class Writer {
         m_text.append("# HELP ").append(name).append(" ").append(help).append("\n# TYPE ");
         m_text.append(name).append(" ").append(type).append("\n");
     }
+    // A family of one unlabelled sample.
+    void Single(const char* name, const char* type, const char* help, double value) {
+        Family(name, type, help);
+        Sample(name, value);
+    }
     void Sample(const std::string& name, double value, const std::string& labels = "") {
         m_text.append(name);
         if (!labels.empty())
@@ -119,18 +124,16 @@ std::string MetricsText(const BoardSnapshot& board, const ChannelCaptions& capti
                         int httpListeners) {
     const HubMetrics& m = Metrics();
     Writer w;
-    w.Family("kestrel_board_up", "gauge", "1 while the board is connected and answers.");
-    w.Sample("kestrel_board_up", board.up);
-    w.Family("kestrel_board_connects_total", "counter", "Times the board came up.");
-    w.Sample("kestrel_board_connects_total", static_cast<double>(m.boardConnects.load()));
+    w.Single("kestrel_board_up", "gauge", "1 while the board is connected and answers.", board.up);
+    w.Single("kestrel_board_connects_total", "counter", "Times the board came up.",
+             static_cast<double>(m.boardConnects.load()));
     w.Family("kestrel_board_disconnects_total", "counter",
              "Times the board went, once up, by reason.");
     w.ByLabel("kestrel_board_disconnects_total", "reason", kDownReasons, m.disconnects);
-    w.Family("kestrel_board_status_frames_total", "counter", "Good status frames from the board.");
-    w.Sample("kestrel_board_status_frames_total", static_cast<double>(m.statusFrames.load()));
-    w.Family("kestrel_board_bad_frames_total", "counter",
-             "Frames from the board with a bad checksum.");
-    w.Sample("kestrel_board_bad_frames_total", static_cast<double>(m.badFrames.load()));
+    w.Single("kestrel_board_status_frames_total", "counter", "Good status frames from the board.",
+             static_cast<double>(m.statusFrames.load()));
+    w.Single("kestrel_board_bad_frames_total", "counter",
+             "Frames from the board with a bad checksum.", static_cast<double>(m.badFrames.load()));
     if (board.up) {
         w.Family("kestrel_channel_on", "gauge", "1 for a channel the board shows on.");
         for (int n = 1; n <= RELAY_CHANNEL_COUNT; ++n)
@@ -138,8 +141,8 @@ std::string MetricsText(const BoardSnapshot& board, const ChannelCaptions& capti
                      Writer::Label("channel", std::to_string(n)) + "," +
                          Writer::Label("caption", captions[static_cast<std::size_t>(n - 1)]));
     }
-    w.Family("kestrel_clients", "gauge", "Clients of the board's protocol connected.");
-    w.Sample("kestrel_clients", m.clients.load());
+    w.Single("kestrel_clients", "gauge", "Clients of the board's protocol connected.",
+             m.clients.load());
     w.Family("kestrel_clients_refused_total", "counter", "Clients turned away, by reason.");
     w.ByLabel("kestrel_clients_refused_total", "reason", kRefusedReasons, m.clientsRefused);
     w.Family("kestrel_client_frames_dropped_total", "counter",
@@ -160,15 +163,14 @@ std::string MetricsText(const BoardSnapshot& board, const ChannelCaptions& capti
     w.Sample("kestrel_switch_confirm_seconds_sum",
              static_cast<double>(m.confirmNanoseconds.load()) / 1e9);
     w.Sample("kestrel_switch_confirm_seconds_count", static_cast<double>(cumulative));
-    w.Family("kestrel_mqtt_up", "gauge", "1 while the MQTT broker is connected.");
-    w.Sample("kestrel_mqtt_up", m.mqttUp.load());
-    w.Family("kestrel_mqtt_connects_total", "counter", "Times the MQTT broker took the hub.");
-    w.Sample("kestrel_mqtt_connects_total", static_cast<double>(m.mqttConnects.load()));
-    w.Family("kestrel_http_listeners", "gauge", "Live event streams of the web panel.");
-    w.Sample("kestrel_http_listeners", httpListeners);
-    w.Family("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.");
-    w.Sample("process_resident_memory_bytes", ResidentBytes());
-    w.Family("process_cpu_seconds_total", "counter", "User and system CPU time in seconds.");
-    w.Sample("process_cpu_seconds_total", CpuSeconds());
+    w.Single("kestrel_mqtt_up", "gauge", "1 while the MQTT broker is connected.", m.mqttUp.load());
+    w.Single("kestrel_mqtt_connects_total", "counter", "Times the MQTT broker took the hub.",
+             static_cast<double>(m.mqttConnects.load()));
+    w.Single("kestrel_http_listeners", "gauge", "Live event streams of the web panel.",
+             httpListeners);
+    w.Single("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.",
+             ResidentBytes());
+    w.Single("process_cpu_seconds_total", "counter", "User and system CPU time in seconds.",
+             CpuSeconds());
     return w.Text();
 }

@@ -453,13 +453,13 @@ void CMqttBridge::PublishDiscovery() {
                            {"state_off", "OFF"},
                            {"optimistic", false}});
         }
+        const auto topic = [&](const char* kind) {
+            return "homeassistant/" + std::string(kind) + "/" + object + "/config";
+        };
         // The other kind's config is cleared, so that Home Assistant never keeps both after
         // a reload or a restart with other rules (clearing one it never had is harmless).
-        Publish("homeassistant/" + std::string(momentary ? "switch" : "button") + "/" + object +
-                    "/config",
-                "");
-        Publish("homeassistant/" + std::string(momentary ? "button" : "switch") + "/" + object +
-                    "/config",
+        Publish(topic(momentary ? "switch" : "button"), "");
+        Publish(topic(momentary ? "button" : "switch"),
                 config.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     }
 }

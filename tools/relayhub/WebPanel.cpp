@@ -1,5 +1,6 @@
 #include "WebPanel.h"
 
+#include "ChannelRuleEngine.h"
 #include "HubOptions.h"
 #include "Log.h"
 #include "Metrics.h"
@@ -33,8 +34,6 @@ using json = nlohmann::ordered_json;
 // up to three more statuses (its requeries; here the hub's own polls), each within it.
 constexpr auto kConfirmTimeout = std::chrono::milliseconds(1000);
 constexpr int kMoreStatuses = 3;
-// How long the hub waits for an interlock's others to show off before an ON.
-constexpr auto kChangeoverOff = std::chrono::seconds(2);
 // The longest body taken is "toggle"; anything much bigger is not a request for us.
 constexpr std::size_t kMaxBody = 64;
 // A connection that sends or reads nothing for this long goes; an event stream, whose
@@ -161,6 +160,16 @@ bool SameOrigin(const std::string& origin, const std::string& host, bool httpsOn
             return authority(origin.substr(std::string(scheme).size()), port) ==
                    authority(host, port);
     return false;
+}
+
+// The file's bytes; nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream whole;
+    whole << file.rdbuf();
+    if (!file)
+        return std::nullopt;
+    return whole.str();
 }
 
 enum class Outcome { Confirmed, NotConfirmed, Down };
@@ -292,9 +301,9 @@ struct CWebPanel::State {
             }
             next = nextEvent;
         }
-        if (unseen.empty())
+        if (unseen.empty()) {
             out += ": still here\n\n";
-        if (!unseen.empty()) {
+        } else {
             // Asked for outside our lock, so that the hub's is never taken under it.
             const json rules = RulesJson(hub.Rules());
             const json timers = TimersJson(hub.Snapshot());
@@ -314,7 +323,7 @@ struct CWebPanel::State {
         const int group = rules.Channel(channel).interlock;
         if (group < 0)
             return Clock::duration::zero();
-        return kChangeoverOff +
+        return RULE_CONFIRM_WAIT +
                std::chrono::milliseconds(rules.interlocks[static_cast<std::size_t>(group)].deadMs);
     }
 
@@ -513,13 +522,10 @@ CWebPanel::~CWebPanel() {
 bool CWebPanel::Start(std::string& error) {
     State& s = *m_state;
     if (!s.tokenFile.empty()) {
-        std::ifstream file(s.tokenFile);
-        std::stringstream text;
-        text << file.rdbuf();
-        s.token = text.str();
+        s.token = ReadWhole(s.tokenFile).value_or("");
         s.token.erase(s.token.find_last_not_of(" \t\r\n") + 1);
         s.token.erase(0, s.token.find_first_not_of(" \t\r\n"));
-        if (!file || s.token.empty()) {
+        if (s.token.empty()) {
             error = "cannot read a token from " + s.tokenFile;
             return false;
         }
@@ -584,22 +590,6 @@ void CWebPanel::TimersChanged(const std::array<Clock::time_point, RELAY_CHANNEL_
     m_state->Publish("timers", std::nullopt, std::nullopt);
 }
 
-namespace {
-
-bool ReadWhole(const std::string& path, const char* option, std::string& text, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream whole;
-    whole << file.rdbuf();
-    if (!file) {
-        error = std::string(option) + " " + path + ": cannot read it";
-        return false;
-    }
-    text = whole.str();
-    return true;
-}
-
-} // namespace
-
 extern "C" CHubPart* RelayhubMakeWebPanel(CRelayHub& hub, const HubOptions& options,
                                           const ChannelCaptions& captions, std::string& error) {
     web::Certificate certificate;
@@ -609,9 +599,14 @@ extern "C" CHubPart* RelayhubMakeWebPanel(CRelayHub& hub, const HubOptions& opti
         return nullptr;
     }
     if (!options.httpCertFile.empty()) {
-        if (!ReadWhole(options.httpCertFile, "--http-cert", certificate.certPem, error) ||
-            !ReadWhole(options.httpKeyFile, "--http-key", certificate.keyPem, error))
+        const std::optional<std::string> cert = ReadWhole(options.httpCertFile);
+        const std::optional<std::string> key = ReadWhole(options.httpKeyFile);
+        if (!cert || !key) {
+            error = !cert ? "--http-cert " + options.httpCertFile + ": cannot read it"
+                          : "--http-key " + options.httpKeyFile + ": cannot read it";
             return nullptr;
+        }
+        certificate = {*cert, *key};
         if (!web::CheckCertificate(certificate, error)) {
             error = "--http-cert " + options.httpCertFile + " with --http-key " +
                     options.httpKeyFile + ": " + error;
