@@ -14,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 which=${1:-all}
 
-scripts/setup.sh
+scripts/setup.sh --linux-tools
 if [ "$which" = release ]; then
   for preset in release native; do
     cmake --preset $preset >/dev/null

@@ -19,17 +19,12 @@ import time
 
 # bench_common puts the tests' helpers on the path: the imports after it.
 from bench_common import accept_board, drain, memory_kb, parse_programs, percentile, print_table
+from broker import free_port
 from certs import make_certs
 from panel_driver import frame, wait_for
 from relayhub_test import Hub
 
 SAMPLES = int(os.environ.get("BENCH_SAMPLES", "1000"))
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class Path:

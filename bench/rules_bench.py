@@ -7,7 +7,6 @@ only says whether this run met the target.
 Started by bench/hub.sh rules, which builds relayhub and boardsim without sanitizers.
 """
 
-import datetime
 import os
 import sys
 import tempfile
@@ -17,12 +16,12 @@ import time
 from bench_common import connect, memory_kb, parse_programs, percentile, print_table
 from panel_driver import Boardsim, frame, wait_for
 from relayhub_test import Hub
+from rules_test import stamped
 
 PULSES = 20
 PULSE_MS = 500
 CHANGEOVERS = 20
 DEAD_MS = 200
-QUERY = frame(0x10, 0)
 
 # Every channel with a rule: 5 momentary, 1 and 2 a motor, 3 and 4 valves, the rest limits
 # and power-on states.
@@ -44,20 +43,8 @@ power_on = "{['off', 'on', 'last', 'board'][n % 4]}"
 """ for n in range(6, 17))
 
 
-def switches(board):
-    """(seconds, frame) of each switch at boardsim, the queries left out."""
-    result = []
-    with open(board.log, encoding="ascii") as log:
-        for line in log:
-            fields = line.split()
-            if line.endswith("\n") and bytes.fromhex("".join(fields[1:9])) != QUERY:
-                result.append((datetime.datetime.fromisoformat(fields[0]).timestamp(),
-                               bytes.fromhex("".join(fields[1:9]))))
-    return result
-
-
 def wait_switches(board, count, what):
-    return wait_for(lambda: len(got := switches(board)) >= count and got, what, timeout=30,
+    return wait_for(lambda: len(got := stamped(board)) >= count and got, what, timeout=30,
                     interval=0.01)
 
 

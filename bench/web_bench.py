@@ -19,6 +19,7 @@ import tempfile
 from bench_common import memory_kb, parse_programs
 from panel_driver import Boardsim, Paths, frame, wait_for
 from relayhub_test import Hub
+from rules_test import stamped
 from web_test import Events, WebHub, chromium
 
 CHANGES = 50
@@ -28,14 +29,8 @@ LISTENERS = 32
 
 def board_times(board):
     """{mask set by a 0x13 frame: wall-clock ms when boardsim received it}, from its log."""
-    times = {}
-    with open(board.log, encoding="ascii") as log:
-        for line in log:
-            stamp, *hexes = line.split()
-            if len(hexes) == 8 and hexes[2] == "13":
-                when = datetime.datetime.strptime(stamp, "%Y-%m-%dT%H:%M:%S.%f").timestamp()
-                times[int("".join(hexes[5:7]), 16)] = when * 1000
-    return times
+    return {int.from_bytes(f[5:7], "big"): when * 1000 for when, f in stamped(board)
+            if f[2] == 0x13}
 
 
 def listener(hub):

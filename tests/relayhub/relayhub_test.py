@@ -177,6 +177,31 @@ def run_hub(*arguments, **options):
                           text=True, timeout=60, check=False, **options)
 
 
+def listener():
+    """A socket that the hub could dial but should not: the kernel completes a connect
+    to it without an accept, so after the hub has exited, whatever it dialled waits."""
+    sock = socket.socket()
+    sock.bind(("127.0.0.1", 0))
+    sock.listen(8)
+    sock.setblocking(False)
+    return sock
+
+
+def port(sock):
+    return sock.getsockname()[1]
+
+
+def dialled(sock):
+    """How many connections to a listener() are waiting, each taken and closed."""
+    count = 0
+    while True:
+        try:
+            sock.accept()[0].close()
+            count += 1
+        except BlockingIOError:
+            return count
+
+
 def relayctl(hub, arguments):
     return subprocess.run([PROGRAMS["relayctl"], "--host", "127.0.0.1", "--port", str(hub.port),
                            "--timeout", "3000", *arguments.split()],

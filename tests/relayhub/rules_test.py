@@ -12,7 +12,7 @@ import subprocess
 import time
 
 from relayhub_test import (QUERY, HubTestCase, channels_of, frame,  # sets the path
-                           off, on, parse_programs, run_cases, run_hub, wait_for)
+                           off, on, parse_programs, run_cases, run_hub, stamp, wait_for)
 from panel_driver import Boardsim, Paths  # noqa: E402
 
 
@@ -29,8 +29,7 @@ def stamped(board):
                 fields = line.split()
                 received = bytes.fromhex("".join(fields[1:9]))
                 if received != QUERY:
-                    when = datetime.datetime.fromisoformat(fields[0]).timestamp()
-                    result.append((when, received))
+                    result.append((stamp(line), received))
     return result
 
 

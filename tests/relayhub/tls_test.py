@@ -6,12 +6,11 @@ verifies, what it logs when TLS fails, and the options it refuses at start."""
 import argparse
 import os
 import shutil
-import socket
 import subprocess
 import tempfile
 
-from relayhub_test import (HubTestCase, frame, parse_programs, run_hub,  # sets the path
-                           run_cases, wait_for)
+from relayhub_test import (HubTestCase, dialled, frame, listener, parse_programs,  # sets the path
+                           port, run_cases, run_hub, wait_for)
 from broker import Broker, TlsListener  # noqa: E402
 from certs import make_certs  # noqa: E402
 
@@ -145,30 +144,6 @@ class TlsTest(HubTestCase):
         result = run_hub("--mqtt-tls")
         self.assertEqual((result.returncode, result.stderr),
                          (1, "relayhub: --mqtt-tls needs --mqtt (see relayhub --help)\n"))
-
-
-def listener():
-    """A socket that the hub could dial but should not: the kernel completes a connect
-    to it without an accept, so after the hub has exited, whatever it dialled waits."""
-    sock = socket.socket()
-    sock.bind(("127.0.0.1", 0))
-    sock.listen(8)
-    sock.setblocking(False)
-    return sock
-
-
-def port(sock):
-    return sock.getsockname()[1]
-
-
-def dialled(sock):
-    count = 0
-    while True:
-        try:
-            sock.accept()[0].close()
-            count += 1
-        except BlockingIOError:
-            return count
 
 
 def main():
