@@ -29,6 +29,8 @@ def files(triplet):
         "usr/share/doc/kestrel/copyright", "usr/share/doc/kestrel/changelog.gz",
         "usr/share/doc/kestrel/examples/relayhub.env",
         "usr/share/doc/kestrel/examples/canshu.ini",
+        "usr/share/doc/kestrel/examples/relayhub.toml",
+        "usr/share/doc/kestrel/examples/relayhub-mqtt-password.conf",
     }
 
 
